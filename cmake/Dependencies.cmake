@@ -1,0 +1,28 @@
+# Third-party libraries, all from Debian packages (scripts/install-deps.sh).
+find_package(Threads REQUIRED)
+find_package(PkgConfig REQUIRED)
+
+pkg_check_modules(JPEG REQUIRED IMPORTED_TARGET libjpeg)
+pkg_check_modules(PNG REQUIRED IMPORTED_TARGET libpng)
+pkg_check_modules(TIFF REQUIRED IMPORTED_TARGET libtiff-4)
+pkg_check_modules(QPDF REQUIRED IMPORTED_TARGET libqpdf)
+pkg_check_modules(POPPLER REQUIRED IMPORTED_TARGET poppler-cpp)
+pkg_check_modules(TESSERACT REQUIRED IMPORTED_TARGET tesseract)
+pkg_check_modules(LEPTONICA REQUIRED IMPORTED_TARGET lept)
+pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)
+pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
+pkg_check_modules(SQLITE REQUIRED IMPORTED_TARGET sqlite3)
+pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)
+pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
+pkg_check_modules(CJSON REQUIRED IMPORTED_TARGET libcjson)
+pkg_check_modules(LIBXML REQUIRED IMPORTED_TARGET libxml-2.0)
+
+find_package(Boost 1.74 REQUIRED)
+
+if(SCANBRIDGE_TESTS)
+    find_package(GTest REQUIRED)
+    include(GoogleTest)
+endif()
+if(SCANBRIDGE_BENCH)
+    find_package(benchmark REQUIRED)
+endif()

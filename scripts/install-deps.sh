@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Installs every Debian package ScanBridge needs to build, run, test and
+# benchmark. Idempotent: packages already present are left alone, and the
+# package index is refreshed only when something is missing.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config ccache clang-format git
+  # image formats and documents
+  libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev libqpdf-dev
+  libpoppler-cpp-dev libzip-dev libxml2-dev
+  # OCR, fonts and text rendering
+  libtesseract-dev libleptonica-dev tesseract-ocr tesseract-ocr-osd
+  tesseract-ocr-eng tesseract-ocr-chi-sim libfreetype-dev libfontconfig-dev
+  fontconfig fonts-noto-cjk fonts-dejavu-core
+  # storage, transfer, JSON
+  libsqlite3-dev sqlite3 libcurl4-openssl-dev libcjson-dev
+  # tests and benchmarks
+  libboost-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
+  poppler-utils libtiff-tools unzip python3 python3-pyftpdlib img2pdf
+  procps
+)
+
+missing=()
+for pkg in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$pkg")
+done
+
+if ((${#missing[@]} == 0)); then
+  echo "install-deps: all packages present"
+  exit 0
+fi
+
+as_root=()
+if [[ $(id -u) -ne 0 ]]; then
+  command -v sudo >/dev/null || { echo "install-deps: run as root or install sudo" >&2; exit 1; }
+  as_root=(sudo)
+fi
+
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update
+"${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"

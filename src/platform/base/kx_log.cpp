@@ -1,0 +1,54 @@
+#include "platform/base/kx_log.h"
+
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+#include "platform/base/kx_status.h"
+#include "platform/base/kx_system.h"
+
+namespace {
+
+std::mutex& LogMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::string FormatText(const char* format, va_list args) {
+    va_list copy;
+    va_copy(copy, args);
+    int length = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    if (length < 0)
+        return {};
+    std::string text(static_cast<size_t>(length), '\0');
+    std::vsnprintf(text.data(), text.size() + 1, format, args);
+    return text;
+}
+
+}  // namespace
+
+int KXBase_WriteInfo(int level, const char* format, ...) {
+    if (format == nullptr)
+        return KX_ERR_ARGUMENT;
+    va_list args;
+    va_start(args, format);
+    std::string text = FormatText(format, args);
+    va_end(args);
+
+    KXLocalTime now;
+    KXBase_GetLocalTime(&now);
+    char stamp[64];
+    std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u.%03u", now.year, now.month,
+                  now.day, now.hour, now.minute, now.second, now.milliseconds);
+    long tid = syscall(SYS_gettid);
+
+    std::lock_guard guard(LogMutex());
+    std::fprintf(stderr, "%s [%ld] %d %s\n", stamp, tid, level, text.c_str());
+    std::fflush(stderr);
+    return KX_OK;
+}

@@ -1,0 +1,48 @@
+// Standard folders, temporary names and file helpers of the base platform
+// library. Any thread may call these functions.
+//
+// Folders are returned with a trailing "/". Each folder can be moved by an
+// environment variable, which the tests use to run the service in a private
+// tree:
+//   configuration  SCANBRIDGE_CONFIG_DIR     else $XDG_CONFIG_HOME/scanbridge/,
+//   ~/.config/scanbridge/ documents      SCANBRIDGE_DOCUMENTS_DIR  else $XDG_DOCUMENTS_DIR/,
+//   ~/Documents/ temporary      SCANBRIDGE_TMP_DIR        else $TMPDIR/scanbridge/,
+//   /tmp/scanbridge/
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "platform/base/kx_status.h"
+
+int KXBase_GetConfigPath(char* buffer, size_t size);
+int KXBase_GetDocumentsPath(char* buffer, size_t size);
+int KXBase_GetTmpPath(char* buffer, size_t size);
+int KXBase_GetProcessName(char* buffer, size_t size);
+
+// A path in the temporary folder (created if missing) at which nothing exists
+// yet, ending in suffix when one is given (suffix may be null). The file is
+// not created.
+int KXBase_GetTmpFileName(const char* suffix, char* buffer, size_t size);
+
+// Creates the folder and its missing parents; 0 when it exists afterwards.
+int KXBase_CreateDir(const char* path);
+// Deletes a file (not a folder).
+int KXBase_DeleteFile(const char* path);
+// The last path component.
+int KXBase_GetFileName(const char* path, char* buffer, size_t size);
+// The extension of the last component, without the dot; empty when none.
+int KXBase_GetFileSuffix(const char* path, char* buffer, size_t size);
+// The path with "." and ".." components resolved and repeated "/" folded; a
+// trailing "/" is kept.
+int KXBase_StandardiseFileName(const char* path, char* buffer, size_t size);
+
+// File-system queries and moves used by the folder binding and file naming.
+bool KXBase_PathExists(const char* path);
+bool KXBase_IsRegularFile(const char* path);
+bool KXBase_IsDirectory(const char* path);
+// Renames from to to; fails, changing nothing, when to exists.
+int KXBase_MoveFile(const char* from, const char* to);
+// Names (not paths) of the regular files directly inside folder.
+int KXBase_ListFiles(const char* folder, std::vector<std::string>* names);

@@ -1,0 +1,33 @@
+// Local time, UUIDs and Base64 of the base platform library. Any thread may
+// call these functions.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/base/kx_status.h"
+
+struct KXLocalTime {
+    uint16_t year;
+    uint16_t month;
+    uint16_t day;
+    uint16_t dayOfWeek;  // 0 = Sunday
+    uint16_t hour;
+    uint16_t minute;
+    uint16_t second;
+    uint16_t milliseconds;
+};
+
+int KXBase_GetLocalTime(KXLocalTime* time);
+
+// A random (version 4) UUID as 36 lower-case characters, e.g.
+// "3f2b9c1e-07a4-4d5e-9b1a-2c3d4e5f6a7b".
+int KXBase_GetUuid(char* buffer, size_t size);
+
+// Base64 with the standard alphabet and "=" padding. Called first with out
+// null to learn the size (*outSize), then with a buffer of at least that size;
+// on return *outSize is the number of bytes written. The encoder writes no
+// terminating NUL. The decoder accepts only the standard alphabet with
+// correct padding (line breaks are skipped) and fails on anything else.
+int KXBase_Base64Encode(const void* data, size_t size, char* out, size_t* outSize);
+int KXBase_Base64Decode(const char* text, size_t size, void* out, size_t* outSize);

@@ -1,0 +1,51 @@
+// Threads, locks and events of the base platform library.
+//
+// Any thread may call these functions. A handle is owned by the code that
+// created it and must be released by it: a thread with KXBase_CloseThread
+// (which waits for the thread's end), a lock with KXBase_DestroyLock, an
+// event with KXBase_DestroyEvent.
+#pragma once
+
+#include "platform/base/kx_status.h"
+
+struct KXThreadObject;
+struct KXLockObject;
+struct KXEventObject;
+using KXThread = KXThreadObject*;
+using KXLock = KXLockObject*;
+using KXEvent = KXEventObject*;
+
+// The routine of a thread; it receives its own handle and the caller's parameter.
+using KXThreadFunc = void (*)(KXThread thread, void* param);
+
+// Runs func(thread, param) on a new thread; *thread receives its handle.
+int KXBase_OpenThread(KXThreadFunc func, void* param, KXThread* thread);
+// Waits until the thread's routine has returned, then frees the handle.
+int KXBase_CloseThread(KXThread thread);
+
+// A lock that the owning thread may enter again while holding it.
+int KXBase_CreateLock(KXLock* lock);
+int KXBase_EnterLock(KXLock lock);
+int KXBase_LeaveLock(KXLock lock);
+int KXBase_DestroyLock(KXLock lock);
+
+// manualReset 0: a wait consumes the signal; 1: the event stays set until
+// reset. initialState 1 creates the event set. KXBase_WaitEvent returns at
+// once if the event is set.
+int KXBase_CreateEvent(int manualReset, int initialState, KXEvent* event);
+int KXBase_SetEvent(KXEvent event);
+int KXBase_ResetEvent(KXEvent event);
+int KXBase_WaitEvent(KXEvent event);
+int KXBase_DestroyEvent(KXEvent event);
+
+// Holds a lock for the lifetime of the guard.
+class KXLockGuard {
+  public:
+    explicit KXLockGuard(KXLock lock) : lock_(lock) { KXBase_EnterLock(lock_); }
+    ~KXLockGuard() { KXBase_LeaveLock(lock_); }
+    KXLockGuard(const KXLockGuard&) = delete;
+    KXLockGuard& operator=(const KXLockGuard&) = delete;
+
+  private:
+    KXLock lock_;
+};

@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/base/kx_paths.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using testing_support::Exists;
+using testing_support::ScopedEnv;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+using PathCall = int (*)(const char*, char*, size_t);
+
+std::string Call(PathCall call, const std::string& in) {
+    char out[256];
+    EXPECT_EQ(call(in.c_str(), out, sizeof out), 0) << in;
+    return out;
+}
+
+std::string Folder(int (*call)(char*, size_t)) {
+    char out[256];
+    EXPECT_EQ(call(out, sizeof out), 0);
+    return out;
+}
+
+TEST(Paths, FoldersFollowTheirVariablesAndEndWithSlash) {
+    ScopedEnv config("SCANBRIDGE_CONFIG_DIR", "/x/conf");
+    ScopedEnv documents("SCANBRIDGE_DOCUMENTS_DIR", "/x/docs/");
+    ScopedEnv tmp("SCANBRIDGE_TMP_DIR", "/x/tmp");
+    EXPECT_EQ(Folder(KXBase_GetConfigPath), "/x/conf/");
+    EXPECT_EQ(Folder(KXBase_GetDocumentsPath), "/x/docs/");
+    EXPECT_EQ(Folder(KXBase_GetTmpPath), "/x/tmp/");
+    EXPECT_EQ(Folder(KXBase_GetProcessName), "scanbridge");
+}
+
+TEST(Paths, DefaultsComeFromXdgAndHome) {
+    ScopedEnv config("SCANBRIDGE_CONFIG_DIR", "");
+    ScopedEnv documents("SCANBRIDGE_DOCUMENTS_DIR", "");
+    ScopedEnv tmp("SCANBRIDGE_TMP_DIR", "");
+    ScopedEnv home("HOME", "/home/u");
+    ScopedEnv xdgConfig("XDG_CONFIG_HOME", "");
+    ScopedEnv xdgDocuments("XDG_DOCUMENTS_DIR", "/home/u/Docs");
+    ScopedEnv tmpdir("TMPDIR", "");
+    EXPECT_EQ(Folder(KXBase_GetConfigPath), "/home/u/.config/scanbridge/");
+    EXPECT_EQ(Folder(KXBase_GetDocumentsPath), "/home/u/Docs/");
+    EXPECT_EQ(Folder(KXBase_GetTmpPath), "/tmp/scanbridge/");
+}
+
+TEST(Paths, StandardiseFileName) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/a/b/", "/a/b/"},           {"/a//b///", "/a/b/"},
+        {"/a/./b/../c/", "/a/c/"},    {"/../a", "/a"},
+        {"a/../../b", "../b"},        {"/", "/"},
+        {"/a/b/c.jpg", "/a/b/c.jpg"}, {"//", "/"},
+    };
+    for (const auto& [in, expected] : cases) {
+        EXPECT_EQ(Call(KXBase_StandardiseFileName, in), expected) << in;
+    }
+}
+
+TEST(Paths, FileNameAndSuffix) {
+    EXPECT_EQ(Call(KXBase_GetFileName, "/a/b/c.tar.gz"), "c.tar.gz");
+    EXPECT_EQ(Call(KXBase_GetFileSuffix, "/a/b/c.tar.gz"), "gz");
+    EXPECT_EQ(Call(KXBase_GetFileSuffix, "/a.b/c"), "");
+    EXPECT_EQ(Call(KXBase_GetFileName, "plain"), "plain");
+}
+
+TEST(Paths, CreateDirDeleteFileAndMoveWithoutReplacing) {
+    TempDir dir;
+    std::string nested = dir.path() + "a/b/c/";
+    EXPECT_EQ(KXBase_CreateDir(nested.c_str()), 0);
+    EXPECT_EQ(KXBase_CreateDir(nested.c_str()), 0);
+    EXPECT_TRUE(KXBase_IsDirectory(nested.c_str()));
+    EXPECT_NE(KXBase_DeleteFile(nested.c_str()), 0);
+
+    std::string one = nested + "1.jpg";
+    std::string two = nested + "2.jpg";
+    WriteFile(one, "one");
+    WriteFile(two, "two");
+    EXPECT_NE(KXBase_MoveFile(one.c_str(), two.c_str()), 0);
+    EXPECT_EQ(testing_support::ReadFile(two), "two");
+    std::string three = nested + "3.jpg";
+    EXPECT_EQ(KXBase_MoveFile(one.c_str(), three.c_str()), 0);
+    EXPECT_FALSE(Exists(one));
+
+    std::vector<std::string> names;
+    ASSERT_EQ(KXBase_ListFiles(nested.c_str(), &names), 0);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"2.jpg", "3.jpg"}));
+
+    EXPECT_EQ(KXBase_DeleteFile(two.c_str()), 0);
+    EXPECT_NE(KXBase_DeleteFile(two.c_str()), 0);
+}
+
+TEST(Paths, TemporaryNamesAreFreshAndCarryTheSuffix) {
+    TempDir dir;
+    ScopedEnv tmp("SCANBRIDGE_TMP_DIR", dir.path() + "t");
+    char first[256];
+    char second[256];
+    ASSERT_EQ(KXBase_GetTmpFileName(".ofd", first, sizeof first), 0);
+    ASSERT_EQ(KXBase_GetTmpFileName(nullptr, second, sizeof second), 0);
+    EXPECT_NE(std::string(first), second);
+    EXPECT_EQ(std::string(first).rfind(dir.path() + "t/", 0), 0u);
+    EXPECT_TRUE(std::string(first).ends_with(".ofd"));
+    EXPECT_FALSE(Exists(first));
+    EXPECT_TRUE(KXBase_IsDirectory((dir.path() + "t").c_str()));
+}
+
+TEST(Paths, SmallBuffersFail) {
+    char out[4];
+    EXPECT_NE(KXBase_GetProcessName(out, sizeof out), 0);
+}
+
+}  // namespace
