@@ -1,0 +1,45 @@
+// A connection that speaks WebSocket as a server: the base of the
+// generation-2 command connection and the generation-1 Socket.IO connection.
+//
+// The connection thread runs the reader loop: it collects the opening
+// handshake and lets the subclass check and answer it, answers pings itself
+// (0x8A 0x00 under the send lock), and hands every complete message to
+// OnMessage, which by default posts PUMP_MSG_TEXT_RECEIVED to the service
+// thread. A close frame, a protocol violation, a failed check or the peer
+// going away ends the loop with PUMP_MSG_USER_CLOSED; no close frame is sent.
+//
+// SendTextFrame writes one unmasked text frame under the send lock (service
+// thread, or the connection thread for protocol answers); PostSendText hands
+// a copy of the text to the service thread to write, and may be called from
+// any thread (scanner-driver threads use it for events).
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "net/byte_buffer.h"
+#include "net/http_request.h"
+#include "net/web_user.h"
+
+class WebSocketUser : public WebUser {
+  public:
+    using WebUser::WebUser;
+
+    void ThreadFunc() override;
+
+    // False, sending nothing, when text is null or length is 0.
+    bool SendTextFrame(const char* text, size_t length);
+    void PostSendText(const char* text, size_t length);
+
+  protected:
+    // The name logged when the thread starts, e.g. "WSUser::ThreadFunc".
+    virtual const char* ThreadName() const = 0;
+    // Checks the opening handshake and answers it; false ends the connection.
+    virtual bool CheckHandshake(const std::string& text) = 0;
+    // A complete message arrived (connection thread).
+    virtual void OnMessage(ByteBuffer message);
+
+    // Sends the 101 reply for the request's "Sec-WebSocket-Key"; false when
+    // the key is missing or empty.
+    bool AcceptHandshake(const HttpRequest& request);
+};

@@ -1,0 +1,110 @@
+#include "platform/base/kx_socket.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace {
+
+// Replies are small and latency matters, so Nagle's delay is off. A peer that
+// stops reading cannot stall a sender for ever: a send gives up after a minute.
+void ConfigureConnection(int fd) {
+    int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    timeval limit{};
+    limit.tv_sec = 60;
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+}
+
+}  // namespace
+
+int KXSocket_Listen(uint16_t port, int backlog, KXSocket* socket, KXListenFailure* failure) {
+    if (socket == nullptr || failure == nullptr)
+        return KX_ERR_ARGUMENT;
+    *socket = KX_INVALID_SOCKET;
+    *failure = KXListenFailure::kNone;
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        *failure = KXListenFailure::kSocket;
+        return KX_ERR_SYSTEM;
+    }
+    int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_port = htons(port);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        *failure = KXListenFailure::kBind;
+        return KX_ERR_SYSTEM;
+    }
+    if (listen(fd, backlog) != 0) {
+        ::close(fd);
+        *failure = KXListenFailure::kListen;
+        return KX_ERR_SYSTEM;
+    }
+    *socket = fd;
+    return KX_OK;
+}
+
+int KXSocket_Accept(KXSocket listener, KXSocket* accepted, std::string* peerIp,
+                    uint16_t* peerPort) {
+    if (accepted == nullptr || peerIp == nullptr || peerPort == nullptr)
+        return KX_ERR_ARGUMENT;
+    for (;;) {
+        sockaddr_in address{};
+        socklen_t length = sizeof address;
+        int fd = accept4(listener, reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC);
+        if (fd < 0) {
+            // A connection reset before it was accepted is not the server's failure.
+            if (errno == EINTR || errno == ECONNABORTED)
+                continue;
+            return KX_ERR_SYSTEM;
+        }
+        ConfigureConnection(fd);
+        char text[INET_ADDRSTRLEN] = {};
+        inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
+        *accepted = fd;
+        *peerIp = text;
+        *peerPort = ntohs(address.sin_port);
+        return KX_OK;
+    }
+}
+
+long KXSocket_Recv(KXSocket socket, void* buffer, size_t size) {
+    for (;;) {
+        ssize_t got = recv(socket, buffer, size, 0);
+        if (got < 0 && errno == EINTR)
+            continue;
+        return static_cast<long>(got);
+    }
+}
+
+int KXSocket_SendAll(KXSocket socket, const void* data, size_t size, bool more) {
+    const auto* bytes = static_cast<const char*>(data);
+    int flags = MSG_NOSIGNAL | (more ? MSG_MORE : 0);
+    while (size > 0) {
+        ssize_t sent = send(socket, bytes, size, flags);
+        if (sent < 0 && errno == EINTR)
+            continue;
+        if (sent <= 0)
+            return KX_ERR_SYSTEM;
+        bytes += sent;
+        size -= static_cast<size_t>(sent);
+    }
+    return KX_OK;
+}
+
+int KXSocket_Shutdown(KXSocket socket) {
+    return shutdown(socket, SHUT_RDWR) == 0 ? KX_OK : KX_ERR_SYSTEM;
+}
+
+int KXSocket_Close(KXSocket socket) {
+    return ::close(socket) == 0 ? KX_OK : KX_ERR_SYSTEM;
+}

@@ -1,0 +1,77 @@
+#include "service/service_thread.h"
+
+#include <string>
+
+#include "platform/base/kx_log.h"
+#include "platform/base/kx_paths.h"
+#include "platform/base/kx_profile.h"
+#include "platform/base/service_thread.h"
+#include "service/pump_handlers.h"
+#include "ver_1/http_server.h"
+#include "ver_1/manager_v1.h"
+#include "ver_1/sockio_server.h"
+#include "ver_2/manager_v2.h"
+#include "ver_2/ws_server.h"
+
+namespace {
+
+constexpr uint16_t kRestPort = 18999;
+constexpr uint16_t kSocketIoPort = 28999;
+constexpr int kDefaultWebSocketPort = 38999;
+
+int ReadConfigInt(const char* file, const char* section, const char* key, int fallback) {
+    char folder[256];
+    KXBase_GetConfigPath(folder, sizeof folder);
+    std::string path = std::string(folder) + file;
+    int value = fallback;
+    KXBase_GetProfileInt(path.c_str(), section, key, fallback, &value);
+    return value;
+}
+
+void RunGeneration1(KXPump pump) {
+    ver_1::ManagerV1 manager(pump);
+    manager.InitDriver();
+    ver_1::HttpServer http(pump, &manager);
+    ver_1::SockIoServer sockIo(pump, &manager);
+    if (!http.Open(kRestPort))
+        return;
+    if (!sockIo.Open(kSocketIoPort)) {
+        http.Close();
+        return;
+    }
+    KXBase_RunMsgPump(pump, PumpHandlerV1, nullptr);
+    sockIo.Close();
+    http.Close();
+    // Stop the driver while the servers and the back end still exist, then
+    // handle what it and the connections posted meanwhile.
+    manager.Shutdown();
+    KXBase_DispatchPendingMessages(pump, PumpHandlerV1, nullptr);
+}
+
+void RunGeneration2(KXPump pump) {
+    ver_2::ManagerV2 manager(pump);
+    ver_2::WSServer server(pump, &manager);
+    int port = ReadConfigInt("config2.ini", "connect", "port", kDefaultWebSocketPort);
+    if (!server.Open(static_cast<uint16_t>(port)))
+        return;
+    KXBase_RunMsgPump(pump, PumpHandlerV2, nullptr);
+    // Closing the connection ends a running scan; the pages it saved are
+    // still recorded before the back end goes.
+    server.Close();
+    std::string ignored;
+    manager.DeinitDevice(ignored);
+    KXBase_DispatchPendingMessages(pump, PumpHandlerV2, nullptr);
+}
+
+}  // namespace
+
+void ServiceThread(KXThread, void* pump) {
+    MarkServiceThread();
+    int generation = ReadConfigInt("config.ini", "version", "verNum", 2);
+    if (generation == 1) {
+        RunGeneration1(static_cast<KXPump>(pump));
+    } else {
+        RunGeneration2(static_cast<KXPump>(pump));
+    }
+    UnmarkServiceThread();
+}

@@ -1,0 +1,37 @@
+// A connection of the REST server: reads HTTP/1.x requests one after
+// another and hands each complete one, with its body, to the service thread
+// (PUMP_MSG_V1_HTTP_REQUEST), which runs the endpoint and answers with
+// SendResponse. Created and deleted on the service thread by HttpServer.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "net/byte_buffer.h"
+#include "net/http_request.h"
+#include "net/web_user.h"
+
+namespace ver_1 {
+
+class ManagerV1;
+
+class HttpUser : public WebUser {
+  public:
+    using WebUser::WebUser;
+    ~HttpUser() override;
+
+    void ThreadFunc() override;
+
+    // Runs the endpoint that matches the request; requests that match none
+    // get no response. Service thread.
+    void HandleRequest(const HttpRequest& request, const ByteBuffer& body);
+
+    // Writes "<version> 200 OK", the headers and the body under the send
+    // lock; false only when version is null.
+    bool SendResponse(const char* version, const char* body, size_t length,
+                      const char* contentType);
+
+    ManagerV1& manager() const;
+};
+
+}  // namespace ver_1

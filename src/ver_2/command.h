@@ -1,0 +1,45 @@
+// One parsed command message and the reply every command handler builds.
+//
+// A reply carries, in this order: "func" (the name as received), "iden"
+// (only when the command had a string "iden"), "ret", "err_info" (only when
+// "ret" is not 0, converted to UTF-8), then the command's results. Service
+// thread only.
+#pragma once
+
+#include <cjson/cJSON.h>
+
+#include <string>
+
+#include "ver_2/json_readers.h"
+
+namespace ver_2 {
+
+class WSUser;
+
+struct Command {
+    const cJSON* root = nullptr;
+    std::string func;
+    bool hasIden = false;
+    std::string iden;
+};
+
+class Reply {
+  public:
+    explicit Reply(const Command& command);
+
+    // Adds "ret" and, when ret is not 0, "err_info".
+    void SetResult(int ret, const std::string& errorText);
+    // The object, for adding result members after SetResult.
+    cJSON* object() const { return object_.get(); }
+    // Prints the object with cJSON's formatted printer and sends it as one
+    // text frame on the connection.
+    void Send(WSUser& user);
+
+  private:
+    JsonPtr object_;
+};
+
+// Prints object with cJSON_Print, sends it as one text frame and deletes it.
+void SendReply(WSUser& user, cJSON* object);
+
+}  // namespace ver_2

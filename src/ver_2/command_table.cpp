@@ -1,0 +1,106 @@
+#include "ver_2/command_table.h"
+
+#include <iterator>
+
+namespace ver_2 {
+
+namespace {
+
+// Matching order. The image-processing, upload and three-name families share
+// one handler per line; each handler learns the name from the command.
+const CommandEntry kCommands[] = {
+    // Configuration and local files.
+    {"set_global_config", nullptr},
+    {"get_global_config", nullptr},
+    {"load_local_image", nullptr},
+    {"save_local_image", nullptr},
+    {"delete_local_file", nullptr},
+    {"clear_global_file_save_path", nullptr},
+    // Image processing.
+    {"merge_local_image", nullptr},
+    {"merge_base64_image", nullptr},
+    {"merge_image", nullptr},
+    {"local_make_multi_image", nullptr},
+    {"base64_make_multi_image", nullptr},
+    {"make_multi_image", nullptr},
+    {"split_local_image", nullptr},
+    {"split_base64_image", nullptr},
+    {"split_image", nullptr},
+    {"local_make_zip_file", nullptr},
+    {"base64_make_zip_file", nullptr},
+    {"make_zip_file", nullptr},
+    {"local_image_deskew", nullptr},
+    {"base64_image_deskew", nullptr},
+    {"image_deskew", nullptr},
+    {"local_image_add_watermark", nullptr},
+    {"base64_image_add_watermark", nullptr},
+    {"image_add_watermark", nullptr},
+    {"local_image_decontamination", nullptr},
+    {"base64_image_decontamination", nullptr},
+    {"image_decontamination", nullptr},
+    {"local_image_direction_correct", nullptr},
+    {"base64_image_direction_correct", nullptr},
+    {"image_direction_correct", nullptr},
+    {"local_image_clip", nullptr},
+    {"base64_image_clip", nullptr},
+    {"image_clip", nullptr},
+    // Upload.
+    {"upload_image", nullptr},
+    {"upload_local_file", nullptr},
+    {"upload_image_base64", nullptr},
+    // Device and scan.
+    {"init_device", nullptr},
+    {"deinit_device", nullptr},
+    {"get_device_name_list", nullptr},
+    {"open_device", nullptr},
+    {"close_device", nullptr},
+    {"set_device_param", nullptr},
+    {"get_device_param", nullptr},
+    {"reset_device_param", nullptr},
+    {"get_curr_device_name", nullptr},
+    {"start_scan", nullptr},
+    {"stop_scan", nullptr},
+    // Batches.
+    {"get_batch_id_list", nullptr},
+    {"open_batch", nullptr},
+    {"delete_batch", nullptr},
+    {"new_batch", nullptr},
+    {"get_curr_batch_id", nullptr},
+    {"modify_batch_id", nullptr},
+    {"bind_folder", nullptr},
+    {"stop_bind_folder", nullptr},
+    // Image list.
+    {"get_image_thumbnail_list", nullptr},
+    {"get_image_count", nullptr},
+    {"load_image", nullptr},
+    {"save_image", nullptr},
+    {"insert_local_image", nullptr},
+    {"insert_image", nullptr},
+    {"modify_image_tag", nullptr},
+    {"delete_image", nullptr},
+    {"clear_image_list", nullptr},
+    {"modify_image", nullptr},
+    {"modify_image_by_local", nullptr},
+    {"move_image", nullptr},
+    {"exchange_image", nullptr},
+    {"image_book_sort", nullptr},
+};
+
+static_assert(std::size(kCommands) == 69);
+
+}  // namespace
+
+const CommandEntry* FindCommand(std::string_view name) {
+    for (const CommandEntry& entry : kCommands) {
+        if (name == entry.name)
+            return &entry;
+    }
+    return nullptr;
+}
+
+const CommandEntry* CommandTable(size_t* count) {
+    *count = std::size(kCommands);
+    return kCommands;
+}
+
+}  // namespace ver_2

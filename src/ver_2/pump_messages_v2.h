@@ -1,0 +1,33 @@
+// Pump messages 3 to 6 of the second generation and their payloads, posted by
+// the scanner event handler on the driver's thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace ver_2 {
+
+class ManagerV2;
+
+enum PumpMessageV2 : uint32_t {
+    PUMP_MSG_V2_DEVICE_LEFT = 3,    // DeviceNameMessage
+    PUMP_MSG_V2_SCAN_FINISHED = 4,  // BackEndMessage
+    PUMP_MSG_V2_FILE_SAVED = 5,     // FilePathMessage
+    PUMP_MSG_V2_FILE_DROPPED = 6,   // FilePathMessage; nothing posts it
+};
+
+struct DeviceNameMessage {
+    ManagerV2* manager = nullptr;
+    std::string name;
+};
+
+struct BackEndMessage {
+    ManagerV2* manager = nullptr;
+};
+
+struct FilePathMessage {
+    ManagerV2* manager = nullptr;
+    std::string path;
+};
+
+}  // namespace ver_2

@@ -1,0 +1,109 @@
+#include "ver_2/ws_user.h"
+
+#include <cstring>
+#include <string_view>
+
+#include "net/web_server.h"
+#include "platform/base/kx_log.h"
+#include "platform/base/service_thread.h"
+#include "ver_2/command_table.h"
+#include "ver_2/manager_v2.h"
+
+namespace ver_2 {
+
+WSUser::WSUser(WebServer* server, uint32_t id, std::string ip, uint16_t port, KXSocket socket)
+    : WebSocketUser(server, id, std::move(ip), port, socket) {}
+
+WSUser::~WSUser() {
+    StopThread();
+    std::string ignored;
+    manager().DeinitDevice(ignored);
+    manager().SetEventCallback(nullptr, nullptr);
+    tags_ = EventTags{};
+}
+
+ManagerV2& WSUser::manager() const {
+    return *static_cast<ManagerV2*>(server()->backEnd());
+}
+
+bool WSUser::CheckHandshake(const std::string& text) {
+    HttpRequest request = ParseHttpRequest(text);
+    KXBase_WriteInfo(KX_LOG_INFO, "%s", text.c_str());
+    return AcceptHandshake(request);
+}
+
+void WSUser::HandleCommand(const uint8_t* text, size_t length) {
+    SB_ASSERT_SERVICE_THREAD();
+    std::string_view message(reinterpret_cast<const char*>(text), length);
+    message = message.substr(0, message.find('\0'));
+    while (!message.empty() && message.front() >= 1 && message.front() <= 32) {
+        message.remove_prefix(1);
+    }
+    // Parse one value; whatever follows it is ignored.
+    JsonPtr root(cJSON_ParseWithLengthOpts(message.data(), message.size(), nullptr, false));
+    if (root == nullptr || !cJSON_IsObject(root.get()))
+        return;
+
+    Command command;
+    command.root = root.get();
+    bool hasFunc = false;
+    command.func = GetJsonString(root.get(), "func", &hasFunc);
+    if (!hasFunc)
+        return;
+    const CommandEntry* entry = FindCommand(command.func);
+    if (entry == nullptr || entry->handler == nullptr)
+        return;
+    command.iden = GetJsonString(root.get(), "iden", &command.hasIden);
+    entry->handler(*this, command);
+}
+
+void WSUser::OnDeviceEvent(int code, const char* text, int flag, void* user) {
+    auto* self = static_cast<WSUser*>(user);
+    const EventTags& tags = self->tags_;
+    auto make = [&](const char* func, bool device) {
+        cJSON* event = cJSON_CreateObject();
+        cJSON_AddStringToObject(event, "func", func);
+        if (device && tags.hasDeviceIden) {
+            cJSON_AddStringToObject(event, "iden", tags.deviceIden.c_str());
+        }
+        if (!device && tags.hasScanIden)
+            cJSON_AddStringToObject(event, "iden", tags.scanIden.c_str());
+        return event;
+    };
+    auto info = [&] {
+        cJSON* event = make("scan_info", false);
+        cJSON_AddBoolToObject(event, "is_error", flag != 0);
+        cJSON_AddStringToObject(event, "info", text != nullptr ? text : "");
+        return event;
+    };
+    switch (code) {
+        case 1:
+        case 2: {
+            cJSON* event = make(code == 1 ? "device_arrive" : "device_remove", true);
+            cJSON_AddStringToObject(event, "device_name", text != nullptr ? text : "");
+            self->PostEvent(event);
+            break;
+        }
+        case 4:
+            self->PostEvent(make("scan_begin", false));
+            self->PostEvent(info());
+            break;
+        case 5:
+            self->PostEvent(info());
+            self->PostEvent(make("scan_end", false));
+            break;
+        default:
+            break;
+    }
+}
+
+void WSUser::PostEvent(cJSON* event) {
+    JsonPtr owner(event);
+    char* text = cJSON_Print(event);
+    if (text == nullptr)
+        return;
+    PostSendText(text, std::strlen(text));
+    cJSON_free(text);
+}
+
+}  // namespace ver_2
