@@ -4,10 +4,19 @@
 // driver's own threads; pages are never read with sane_read.
 //
 // The calls act on one process-wide driver, chosen at sane_qnsane_init_ex by
-// "config.ini" [driver] "name": "virtual" (the default) or "sane". Callers
-// serialise the calls themselves (the back ends make them on the service
-// thread); the callback may run at any time between init and exit, on a
-// driver thread, and its data is valid only during the call.
+// "config.ini" [driver] "name": "virtual" (the default, see
+// virtual_scanner.h) or "sane" (the system SANE library; not available yet,
+// so init answers SANE_STATUS_UNSUPPORTED). Calls before init, after exit and
+// with handles that are not open fail cleanly (a non-zero status, a null
+// descriptor or list, nothing done). Any thread may make the calls; the back
+// ends make them on the service thread, and sane_qnsane_cancel may come from
+// any thread, even while a callback runs. sane_qnsane_exit must not be called
+// from inside a callback (it is refused there); when it returns, the driver's
+// threads have ended and no callback runs any more.
+//
+// The callback runs on a driver thread, and its data is valid only during
+// the call. Its opaque first argument is the scan's handle for scan events
+// and null for device events.
 #pragma once
 
 #include <cstddef>
@@ -23,14 +32,18 @@ using SANE_String = char*;
 using SANE_String_Const = const char*;
 using SANE_Handle = void*;
 
+constexpr SANE_Int SANE_VERSION_CODE(SANE_Int major, SANE_Int minor, SANE_Int build) {
+    return ((major & 0xff) << 24) | ((minor & 0xff) << 16) | (build & 0xffff);
+}
+
 constexpr SANE_Bool SANE_FALSE = 0;
 constexpr SANE_Bool SANE_TRUE = 1;
 constexpr int SANE_FIXED_SCALE_SHIFT = 16;
 
-inline SANE_Fixed SANE_FIX(double value) {
+constexpr SANE_Fixed SANE_FIX(double value) {
     return static_cast<SANE_Fixed>(value * (1 << SANE_FIXED_SCALE_SHIFT));
 }
-inline double SANE_UNFIX(SANE_Fixed value) {
+constexpr double SANE_UNFIX(SANE_Fixed value) {
     return static_cast<double>(value) / (1 << SANE_FIXED_SCALE_SHIFT);
 }
 
@@ -177,7 +190,7 @@ SANE_Status sane_qnsane_get_devices(const SANE_Device*** device_list, SANE_Bool 
 SANE_Status sane_qnsane_open(SANE_String_Const name, SANE_Handle* handle);
 void sane_qnsane_close(SANE_Handle handle);
 const SANE_Option_Descriptor* sane_qnsane_get_option_descriptor(SANE_Handle handle,
-                                                               SANE_Int option);
+                                                                SANE_Int option);
 SANE_Status sane_qnsane_control_option(SANE_Handle handle, SANE_Int option, SANE_Action action,
                                        void* value, SANE_Int* info);
 SANE_Status sane_qnsane_start(SANE_Handle handle);

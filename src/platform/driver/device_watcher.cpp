@@ -1,0 +1,71 @@
+#include "platform/driver/device_watcher.h"
+
+#include <algorithm>
+#include <system_error>
+#include <utility>
+
+#include "platform/driver/driver_config.h"
+
+namespace {
+
+bool SameNames(std::vector<std::string> a, std::vector<std::string> b) {
+    std::sort(a.begin(), a.end());
+    std::sort(b.begin(), b.end());
+    return a == b;
+}
+
+}  // namespace
+
+DeviceWatcher::~DeviceWatcher() {
+    Stop();
+}
+
+SANE_Status DeviceWatcher::Start(std::vector<std::string> initial, Listener listener,
+                                 std::chrono::milliseconds period) {
+    listener_ = std::move(listener);
+    period_ = period;
+    stopping_ = false;
+    try {
+        thread_ = std::thread(
+            [this, initial = std::move(initial)]() mutable { Run(std::move(initial)); });
+    } catch (const std::system_error&) {
+        return SANE_STATUS_NO_MEM;
+    }
+    return SANE_STATUS_GOOD;
+}
+
+void DeviceWatcher::Stop() {
+    {
+        std::lock_guard guard(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable())
+        thread_.join();
+}
+
+bool DeviceWatcher::Sleep() {
+    std::unique_lock lock(mutex_);
+    return !wake_.wait_for(lock, period_, [this] { return stopping_; });
+}
+
+void DeviceWatcher::Run(std::vector<std::string> reported) {
+    listener_(reported);
+    std::vector<std::string> candidate;
+    bool haveCandidate = false;
+    while (Sleep()) {
+        std::vector<std::string> names = ReadVirtualDevices();
+        if (SameNames(names, reported)) {
+            haveCandidate = false;
+            continue;
+        }
+        if (!haveCandidate || !SameNames(names, candidate)) {
+            candidate = std::move(names);
+            haveCandidate = true;
+            continue;
+        }
+        reported = std::move(names);
+        haveCandidate = false;
+        listener_(reported);
+    }
+}

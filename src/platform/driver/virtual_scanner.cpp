@@ -1,0 +1,304 @@
+#include "platform/driver/virtual_scanner.h"
+
+#include <algorithm>
+#include <chrono>
+#include <utility>
+
+#include "platform/base/kx_log.h"
+#include "platform/driver/driver_config.h"
+
+namespace {
+
+constexpr std::chrono::milliseconds kDevicePollPeriod{250};
+
+bool Contains(const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+uintptr_t HandleId(SANE_Handle handle) {
+    return reinterpret_cast<uintptr_t>(handle);
+}
+
+}  // namespace
+
+VirtualScanner::~VirtualScanner() {
+    Exit();
+}
+
+SANE_Status VirtualScanner::Init(const EventSink& sink) {
+    std::vector<std::string> initial = ReadVirtualDevices();
+    {
+        std::lock_guard guard(mutex_);
+        if (running_)
+            return SANE_STATUS_INVAL;
+        sink_ = sink;
+        devices_ = initial;
+        announced_.clear();
+        running_ = true;
+    }
+    KXBase_WriteInfo(KX_LOG_INFO, "virtual scanner driver started with %zu scanner(s)",
+                     initial.size());
+    SANE_Status status = watcher_.Start(
+        initial, [this](const std::vector<std::string>& names) { DevicesChanged(names); },
+        kDevicePollPeriod);
+    if (status != SANE_STATUS_GOOD) {
+        std::lock_guard guard(mutex_);
+        running_ = false;
+        devices_.clear();
+    }
+    return status;
+}
+
+void VirtualScanner::Exit() {
+    if (OnDriverThread()) {
+        KXBase_WriteInfo(KX_LOG_INFO, "virtual scanner: exit from a driver thread refused");
+        return;
+    }
+    std::map<uintptr_t, OpenScanner> handles;
+    Jobs retired;
+    {
+        std::lock_guard guard(mutex_);
+        if (!running_)
+            return;
+        running_ = false;
+        handles.swap(handles_);
+        retired.swap(retired_);
+    }
+    for (auto& [id, scanner] : handles) {
+        if (scanner.job != nullptr)
+            scanner.job->Stop(StopReason::kShutdown);
+    }
+    watcher_.Stop();
+    handles.clear();  // joins the scans, which deliver their finish events first
+    retired.clear();
+    std::lock_guard guard(mutex_);
+    options_.clear();
+    devices_.clear();
+    announced_.clear();
+    listed_.clear();
+    listedDevices_.clear();
+    listedNames_.clear();
+    KXBase_WriteInfo(KX_LOG_INFO, "virtual scanner driver stopped");
+}
+
+bool VirtualScanner::OnDriverThread() {
+    if (watcher_.OnWatcherThread())
+        return true;
+    std::lock_guard guard(mutex_);
+    for (auto& [id, scanner] : handles_) {
+        if (scanner.job != nullptr && scanner.job->OnJobThread())
+            return true;
+    }
+    return std::any_of(retired_.begin(), retired_.end(),
+                       [](const std::unique_ptr<ScanJob>& job) { return job->OnJobThread(); });
+}
+
+SANE_Status VirtualScanner::GetDevices(const SANE_Device*** list) {
+    if (list == nullptr)
+        return SANE_STATUS_INVAL;
+    std::lock_guard guard(mutex_);
+    if (!running_) {
+        *list = nullptr;
+        return SANE_STATUS_INVAL;
+    }
+    listedNames_ = devices_;
+    listedDevices_.clear();
+    for (const std::string& name : listedNames_)
+        listedDevices_.push_back(
+            {name.c_str(), "ScanBridge", "Virtual Scanner", "sheetfed scanner"});
+    listed_.clear();
+    for (const SANE_Device& device : listedDevices_)
+        listed_.push_back(&device);
+    listed_.push_back(nullptr);
+    *list = listed_.data();
+    return SANE_STATUS_GOOD;
+}
+
+SANE_Status VirtualScanner::Open(SANE_String_Const name, SANE_Handle* handle) {
+    if (handle == nullptr)
+        return SANE_STATUS_INVAL;
+    *handle = nullptr;
+    if (name == nullptr)
+        return SANE_STATUS_INVAL;
+    std::lock_guard guard(mutex_);
+    if (!running_ || !Contains(devices_, name))
+        return SANE_STATUS_INVAL;
+    for (auto& [id, scanner] : handles_) {
+        if (scanner.name == name && !scanner.lost)
+            return SANE_STATUS_DEVICE_BUSY;
+    }
+    options_.try_emplace(name);
+    uintptr_t id = nextHandle_++;
+    handles_[id].name = name;
+    *handle = reinterpret_cast<SANE_Handle>(id);
+    KXBase_WriteInfo(KX_LOG_INFO, "virtual scanner \"%s\" opened", name);
+    return SANE_STATUS_GOOD;
+}
+
+void VirtualScanner::Close(SANE_Handle handle) {
+    std::unique_ptr<ScanJob> job;
+    Jobs ended;
+    {
+        std::lock_guard guard(mutex_);
+        auto it = handles_.find(HandleId(handle));
+        if (it == handles_.end())
+            return;
+        if (it->second.job != nullptr)
+            it->second.job->Stop(StopReason::kCancel);
+        job = Release(std::move(it->second.job));
+        KXBase_WriteInfo(KX_LOG_INFO, "virtual scanner \"%s\" closed", it->second.name.c_str());
+        handles_.erase(it);
+        ended = TakeEndedRetired();
+    }
+    // Destroying the jobs waits for their threads, outside the lock, so their
+    // last callbacks may still call into the driver.
+}
+
+const SANE_Option_Descriptor* VirtualScanner::GetOptionDescriptor(SANE_Handle handle,
+                                                                  SANE_Int option) {
+    std::lock_guard guard(mutex_);
+    if (FindUsable(handle) == nullptr)
+        return nullptr;
+    return VirtualOptionDescriptor(option);
+}
+
+SANE_Status VirtualScanner::ControlOption(SANE_Handle handle, SANE_Int option, SANE_Action action,
+                                          void* value, SANE_Int* info) {
+    if (info != nullptr)
+        *info = 0;
+    std::lock_guard guard(mutex_);
+    OpenScanner* scanner = FindUsable(handle);
+    if (scanner == nullptr)
+        return SANE_STATUS_INVAL;
+    VirtualOptionValues& values = options_[scanner->name];
+    switch (action) {
+        case SANE_ACTION_GET_VALUE:
+            return values.Get(option, value);
+        case SANE_ACTION_SET_VALUE:
+            if (scanner->job != nullptr && scanner->job->Running())
+                return SANE_STATUS_DEVICE_BUSY;
+            return values.Set(option, value, info);
+        default:
+            return SANE_STATUS_INVAL;
+    }
+}
+
+SANE_Status VirtualScanner::Start(SANE_Handle handle) {
+    std::unique_ptr<ScanJob> previous;
+    Jobs ended;
+    {
+        std::lock_guard guard(mutex_);
+        OpenScanner* scanner = FindUsable(handle);
+        if (scanner == nullptr)
+            return SANE_STATUS_INVAL;
+        if (scanner->job != nullptr && scanner->job->Running())
+            return SANE_STATUS_DEVICE_BUSY;
+        previous = Release(std::move(scanner->job));
+        ended = TakeEndedRetired();
+    }
+    previous.reset();  // the last scan has sent its finish event; wait for its thread
+    ended.clear();
+    VirtualScanConfig config = ReadVirtualScanConfig();
+    if (config.failStart) {
+        KXBase_WriteInfo(KX_LOG_INFO, "virtual scanner: start refused (fail_start=1)");
+        return SANE_STATUS_IO_ERROR;
+    }
+    return LaunchScan(handle, config);
+}
+
+SANE_Status VirtualScanner::LaunchScan(SANE_Handle handle, const VirtualScanConfig& config) {
+    std::lock_guard guard(mutex_);
+    OpenScanner* scanner = FindUsable(handle);
+    if (scanner == nullptr)
+        return SANE_STATUS_INVAL;
+    if (scanner->job != nullptr)
+        return SANE_STATUS_DEVICE_BUSY;
+    ScanPlan plan = MakeScanPlan(options_[scanner->name], config);
+    if (plan.sheets <= 0) {
+        KXBase_WriteInfo(KX_LOG_INFO, "virtual scanner \"%s\": no paper in the feeder",
+                         scanner->name.c_str());
+        return SANE_STATUS_NO_DOCS;
+    }
+    auto job =
+        std::make_unique<ScanJob>(sink_, handle, scanner->name, std::move(plan), scanner->cache);
+    SANE_Status status = job->Start();
+    if (status == SANE_STATUS_GOOD)
+        scanner->job = std::move(job);
+    return status;
+}
+
+void VirtualScanner::Cancel(SANE_Handle handle) {
+    std::lock_guard guard(mutex_);
+    OpenScanner* scanner = Find(handle);
+    if (scanner != nullptr && scanner->job != nullptr)
+        scanner->job->Stop(StopReason::kCancel);
+}
+
+VirtualScanner::OpenScanner* VirtualScanner::Find(SANE_Handle handle) {
+    if (!running_)
+        return nullptr;
+    auto it = handles_.find(HandleId(handle));
+    return it != handles_.end() ? &it->second : nullptr;
+}
+
+VirtualScanner::OpenScanner* VirtualScanner::FindUsable(SANE_Handle handle) {
+    OpenScanner* scanner = Find(handle);
+    return scanner != nullptr && !scanner->lost ? scanner : nullptr;
+}
+
+std::unique_ptr<ScanJob> VirtualScanner::Release(std::unique_ptr<ScanJob> job) {
+    if (job != nullptr && job->OnJobThread()) {
+        retired_.push_back(std::move(job));
+        return nullptr;
+    }
+    return job;
+}
+
+VirtualScanner::Jobs VirtualScanner::TakeEndedRetired() {
+    Jobs ended;
+    auto it = retired_.begin();
+    while (it != retired_.end()) {
+        if (!(*it)->Running() && !(*it)->OnJobThread()) {
+            ended.push_back(std::move(*it));
+            it = retired_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return ended;
+}
+
+void VirtualScanner::DevicesChanged(const std::vector<std::string>& names) {
+    std::vector<std::string> left;
+    std::vector<std::string> arrived;
+    {
+        std::lock_guard guard(mutex_);
+        if (!running_)
+            return;
+        for (const std::string& name : announced_) {
+            if (!Contains(names, name))
+                left.push_back(name);
+        }
+        for (const std::string& name : names) {
+            if (!Contains(announced_, name))
+                arrived.push_back(name);
+        }
+        announced_ = names;
+        devices_ = names;
+        for (auto& [id, scanner] : handles_) {
+            if (scanner.lost || !Contains(left, scanner.name))
+                continue;
+            scanner.lost = true;
+            if (scanner.job != nullptr)
+                scanner.job->Stop(StopReason::kDeviceLost);
+        }
+    }
+    for (const std::string& name : left) {
+        KXBase_WriteInfo(KX_LOG_INFO, "virtual scanner \"%s\" left", name.c_str());
+        sink_.Device(SANE_EVENT_DEVICE_LEFT, name);
+    }
+    for (const std::string& name : arrived) {
+        KXBase_WriteInfo(KX_LOG_INFO, "virtual scanner \"%s\" arrived", name.c_str());
+        sink_.Device(SANE_EVENT_DEVICE_ARRIVED, name);
+    }
+}
