@@ -1,0 +1,288 @@
+#include "platform/image/jpeg_decoder.h"
+
+#include <cstring>
+#include <new>
+
+#include "platform/base/kx_log.h"
+#include "platform/image/jpeg_error.h"
+#include "platform/image/load_limits.h"
+#include "platform/image/pixel_rows.h"
+
+namespace kximage {
+namespace {
+
+uint32_t ReadBigEndian16(const uint8_t* p) {
+    return (uint32_t{p[0]} << 8) | p[1];
+}
+
+// Index of the first marker after entropy-coded data starting at i: an 0xFF
+// that is neither a stuffed 0x00, a restart marker nor fill; size when none.
+size_t SkipEntropyData(const uint8_t* bytes, size_t size, size_t i) {
+    while (i < size) {
+        const void* found = std::memchr(bytes + i, 0xFF, size - i);
+        if (found == nullptr)
+            return size;
+        i = static_cast<size_t>(static_cast<const uint8_t*>(found) - bytes);
+        if (i + 1 >= size)
+            return size;
+        uint8_t next = bytes[i + 1];
+        if (next == 0x00 || (next >= 0xD0 && next <= 0xD7) || next == 0xFF)
+            i += next == 0xFF ? 1 : 2;
+        else
+            return i;
+    }
+    return size;
+}
+
+// Walks the marker segments from SOI to EOI, so that a truncated stream is
+// refused before anything is decoded.
+bool IsCompleteJpeg(const uint8_t* bytes, size_t size) {
+    if (size < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8)
+        return false;
+    size_t i = 2;
+    while (i < size) {
+        if (bytes[i] != 0xFF) {
+            i = SkipEntropyData(bytes, size, i);  // stray bytes between segments
+            continue;
+        }
+        while (i < size && bytes[i] == 0xFF)
+            ++i;
+        if (i >= size)
+            return false;
+        uint8_t marker = bytes[i++];
+        if (marker == 0xD9)
+            return true;
+        if (marker == 0xD8 || marker == 0x00)
+            return false;
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7))
+            continue;
+        if (i + 2 > size)
+            return false;
+        size_t length = ReadBigEndian16(bytes + i);
+        if (length < 2 || i + length > size)
+            return false;
+        i += length;
+        if (marker == 0xDA)
+            i = SkipEntropyData(bytes, size, i);
+    }
+    return false;
+}
+
+struct Header {
+    uint32_t width;
+    uint32_t height;
+    uint32_t components;
+    uint32_t dpi;
+    bool embeddable;
+};
+
+uint32_t DpiOf(const jpeg_decompress_struct* info) {
+    if (info->density_unit == 1)
+        return info->X_density;
+    if (info->density_unit == 2)
+        return static_cast<uint32_t>(info->X_density * 2.54 + 0.5);
+    return 0;
+}
+
+bool IsEmbeddable(const jpeg_decompress_struct* info) {
+    if (info->arith_code || info->data_precision != 8)
+        return false;
+    if (info->num_components == 1)
+        return info->jpeg_color_space == JCS_GRAYSCALE;
+    if (info->num_components != 3)
+        return false;
+    // PDF readers apply the YCbCr transform to three components unless an
+    // Adobe marker says otherwise.
+    return info->jpeg_color_space == JCS_YCbCr ||
+           (info->jpeg_color_space == JCS_RGB && info->saw_Adobe_marker);
+}
+
+// Plain function: no object with a destructor lives in this frame.
+bool ReadHeaderWithLibjpeg(JpegErrorManager* errors, jpeg_decompress_struct* info,
+                           const uint8_t* bytes, size_t size, Header* header) {
+    if (setjmp(errors->jump))
+        return false;
+    jpeg_mem_src(info, bytes, static_cast<unsigned long>(size));
+    if (jpeg_read_header(info, TRUE) != JPEG_HEADER_OK)
+        return false;
+    header->width = info->image_width;
+    header->height = info->image_height;
+    header->components = static_cast<uint32_t>(info->num_components);
+    header->dpi = DpiOf(info);
+    header->embeddable = IsEmbeddable(info);
+    return true;
+}
+
+bool ReadHeader(const std::vector<uint8_t>& bytes, Header* header) {
+    JpegErrorManager errors;
+    jpeg_decompress_struct info;
+    info.err = InstallJpegErrors(&errors);
+    jpeg_create_decompress(&info);
+    bool ok = ReadHeaderWithLibjpeg(&errors, &info, bytes.data(), bytes.size(), header);
+    jpeg_destroy_decompress(&info);
+    if (!ok)
+        KXBase_WriteInfo(KX_LOG_INFO, "jpeg header: %s", errors.message);
+    return ok;
+}
+
+// One decode: the source, the scale, and where the rows go.
+struct DecodeJob {
+    const uint8_t* bytes;
+    size_t size;
+    int scale;  // eighths
+    bool fast;
+    uint32_t type;
+    uint32_t width;
+    uint32_t height;
+    uint8_t* pixels;
+    size_t step;
+    uint8_t* scratch;     // 4 bytes per pixel of a row
+    uint8_t* scratchRgb;  // 3 bytes per pixel of a row
+};
+
+void CmykToRgb(const uint8_t* cmyk, bool inverted, uint8_t* rgb, uint32_t count) {
+    for (uint32_t i = 0; i < count; ++i, cmyk += 4, rgb += 3) {
+        uint32_t c = inverted ? cmyk[0] : 255u - cmyk[0];
+        uint32_t m = inverted ? cmyk[1] : 255u - cmyk[1];
+        uint32_t y = inverted ? cmyk[2] : 255u - cmyk[2];
+        uint32_t k = inverted ? cmyk[3] : 255u - cmyk[3];
+        rgb[0] = static_cast<uint8_t>(c * k / 255);
+        rgb[1] = static_cast<uint8_t>(m * k / 255);
+        rgb[2] = static_cast<uint8_t>(y * k / 255);
+    }
+}
+
+// Plain function: no object with a destructor lives in this frame.
+bool DecodeWithLibjpeg(JpegErrorManager* errors, jpeg_decompress_struct* info,
+                       const DecodeJob* job) {
+    if (setjmp(errors->jump))
+        return false;
+    info->mem->max_memory_to_use = kJpegMaxLibraryMemory;
+    jpeg_mem_src(info, job->bytes, static_cast<unsigned long>(job->size));
+    if (jpeg_read_header(info, TRUE) != JPEG_HEADER_OK)
+        return false;
+    bool cmyk = info->jpeg_color_space == JCS_CMYK || info->jpeg_color_space == JCS_YCCK;
+    if (cmyk)
+        info->out_color_space = JCS_CMYK;
+    else
+        info->out_color_space = job->type == KX_PIXEL_RGB ? JCS_RGB : JCS_GRAYSCALE;
+    info->scale_num = static_cast<unsigned>(job->scale);
+    info->scale_denom = 8;
+    if (job->fast) {
+        info->dct_method = JDCT_IFAST;
+        info->do_fancy_upsampling = FALSE;
+    }
+    jpeg_start_decompress(info);
+    if (info->output_width != job->width || info->output_height != job->height)
+        return false;
+    bool direct = !cmyk && job->type != KX_PIXEL_BW;
+    bool inverted = info->saw_Adobe_marker;
+    while (info->output_scanline < info->output_height) {
+        uint32_t y = info->output_scanline;
+        if (direct) {
+            JSAMPROW rows[16];
+            uint32_t count = info->output_height - y < 16 ? info->output_height - y : 16;
+            for (uint32_t k = 0; k < count; ++k)
+                rows[k] = job->pixels + (y + k) * job->step;
+            if (jpeg_read_scanlines(info, rows, count) == 0)
+                return false;
+            continue;
+        }
+        JSAMPROW scratch = job->scratch;
+        if (jpeg_read_scanlines(info, &scratch, 1) != 1)
+            return false;
+        uint8_t* row = job->pixels + y * job->step;
+        if (cmyk) {
+            CmykToRgb(job->scratch, inverted, job->scratchRgb, job->width);
+            ConvertPixels(job->scratchRgb, KX_PIXEL_RGB, 0, row, job->type, 0, job->width);
+        } else {
+            ConvertPixels(job->scratch, KX_PIXEL_GRAY, 0, row, KX_PIXEL_BW, 0, job->width);
+        }
+    }
+    jpeg_finish_decompress(info);
+    return true;
+}
+
+int Decode(const JpegSource& source, int scale, bool fast, KXImageObject* image) {
+    std::unique_ptr<uint8_t[]> scratch(new (std::nothrow) uint8_t[size_t{image->width} * 7]);
+    if (!scratch)
+        return KX_ERR_SYSTEM;
+    ClearPadding(image);
+    DecodeJob job{source.bytes.data(),
+                  source.bytes.size(),
+                  scale,
+                  fast,
+                  image->type,
+                  image->width,
+                  image->height,
+                  image->pixels.get(),
+                  image->widthStep,
+                  scratch.get(),
+                  scratch.get() + size_t{image->width} * 4};
+    JpegErrorManager errors;
+    jpeg_decompress_struct info;
+    info.err = InstallJpegErrors(&errors);
+    jpeg_create_decompress(&info);
+    bool ok = DecodeWithLibjpeg(&errors, &info, &job);
+    jpeg_destroy_decompress(&info);
+    if (!ok) {
+        KXBase_WriteInfo(KX_LOG_INFO, "jpeg decode: %s", errors.message);
+        return KX_ERR_DATA;
+    }
+    return KX_OK;
+}
+
+uint32_t ScaledSide(uint32_t side, int scale) {
+    return static_cast<uint32_t>((uint64_t{side} * scale + 7) / 8);
+}
+
+}  // namespace
+
+std::shared_ptr<JpegSource> ParseJpeg(std::vector<uint8_t> bytes) {
+    if (!IsCompleteJpeg(bytes.data(), bytes.size()))
+        return nullptr;
+    Header header{};
+    if (!ReadHeader(bytes, &header))
+        return nullptr;
+    if (!SizeJustified(header.width, header.height, bytes.size(), kJpegPixelsPerByte))
+        return nullptr;
+    auto source = std::make_shared<JpegSource>();
+    source->width = header.width;
+    source->height = header.height;
+    source->components = header.components;
+    source->dpi = header.dpi;
+    source->embeddable = header.embeddable;
+    source->bytes = std::move(bytes);
+    return source;
+}
+
+uint32_t NativeJpegType(const JpegSource& source) {
+    return source.components == 1 ? KX_PIXEL_GRAY : KX_PIXEL_RGB;
+}
+
+int DecodeJpegPixels(const JpegSource& source, KXImageObject* image) {
+    auto made = NewImage(image->width, image->height, image->type);
+    if (!made)
+        return KX_ERR_SYSTEM;
+    int status = Decode(source, 8, false, made.get());
+    if (status != KX_OK)
+        return status;
+    image->pixels = std::move(made->pixels);
+    image->widthStep = made->widthStep;
+    return KX_OK;
+}
+
+std::unique_ptr<KXImageObject> DecodeJpegScaled(const JpegSource& source, uint32_t minLongSide,
+                                                uint32_t type) {
+    uint32_t longSide = source.width > source.height ? source.width : source.height;
+    int scale = 1;
+    while (scale < 8 && ScaledSide(longSide, scale) < minLongSide)
+        ++scale;
+    auto image = NewImage(ScaledSide(source.width, scale), ScaledSide(source.height, scale), type);
+    if (!image || Decode(source, scale, scale < 8, image.get()) != KX_OK)
+        return nullptr;
+    image->dpi = source.dpi * scale / 8;
+    return image;
+}
+
+}  // namespace kximage

@@ -1,0 +1,129 @@
+#include "image_test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "platform/image/image_internal.h"
+
+namespace image_test {
+
+KXImageInfo InfoOf(KXImage image) {
+    KXImageInfo info{};
+    EXPECT_EQ(KXBase_GetImageInfo(image, &info), 0);
+    return info;
+}
+
+ImagePtr Create(uint32_t width, uint32_t height, uint32_t type) {
+    KXImage image = nullptr;
+    EXPECT_EQ(KXBase_CreateImage(width, height, type, 1, &image), 0);
+    return ImagePtr(image);
+}
+
+uint32_t PixelRgb(KXImage image, uint32_t x, uint32_t y) {
+    KXImageInfo info = InfoOf(image);
+    const uint8_t* data = nullptr;
+    EXPECT_EQ(KXImage_GetConstData(image, &data), 0);
+    const uint8_t* row = data + static_cast<size_t>(y) * info.widthStep;
+    if (info.type == KX_PIXEL_BW) {
+        bool black = (row[x >> 3] >> (7 - (x & 7))) & 1;
+        return black ? 0 : 0xFFFFFF;
+    }
+    if (info.type == KX_PIXEL_GRAY)
+        return Rgb(row[x], row[x], row[x]);
+    const uint8_t* p = row + x * 3;
+    return Rgb(p[0], p[1], p[2]);
+}
+
+void SetPixelRgb(KXImage image, uint32_t x, uint32_t y, uint32_t rgb) {
+    KXImageInfo info = InfoOf(image);
+    uint8_t* data = nullptr;
+    ASSERT_EQ(KXBase_GetImageData(image, &data), 0);
+    uint8_t* row = data + static_cast<size_t>(y) * info.widthStep;
+    uint8_t r = static_cast<uint8_t>(rgb >> 16), g = static_cast<uint8_t>(rgb >> 8),
+            b = static_cast<uint8_t>(rgb);
+    if (info.type == KX_PIXEL_BW) {
+        uint8_t mask = static_cast<uint8_t>(0x80 >> (x & 7));
+        if (r < 128)
+            row[x >> 3] |= mask;
+        else
+            row[x >> 3] &= static_cast<uint8_t>(~mask);
+    } else if (info.type == KX_PIXEL_GRAY) {
+        row[x] = r;
+    } else {
+        row[x * 3] = r;
+        row[x * 3 + 1] = g;
+        row[x * 3 + 2] = b;
+    }
+}
+
+uint32_t PatternPixel(uint32_t x, uint32_t y, uint32_t type) {
+    if (type == KX_PIXEL_BW)
+        return ((x * 7 + y * 3) % 5 < 2) ? 0 : 0xFFFFFF;
+    uint32_t r = (x * 37 + y * 11) & 0xFF;
+    if (type == KX_PIXEL_GRAY)
+        return Rgb(r, r, r);
+    return Rgb(r, (x * 5 + y * 29) & 0xFF, (x * y + 77) & 0xFF);
+}
+
+ImagePtr Pattern(uint32_t width, uint32_t height, uint32_t type) {
+    ImagePtr image = Create(width, height, type);
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x)
+            SetPixelRgb(image.get(), x, y, PatternPixel(x, y, type));
+    return image;
+}
+
+ImagePtr Photo(uint32_t width, uint32_t height) {
+    ImagePtr image = Create(width, height, KX_PIXEL_RGB);
+    KXImageInfo info = InfoOf(image.get());
+    uint8_t* data = nullptr;
+    EXPECT_EQ(KXBase_GetImageData(image.get(), &data), 0);
+    for (uint32_t y = 0; y < height; ++y) {
+        uint8_t* row = data + static_cast<size_t>(y) * info.widthStep;
+        for (uint32_t x = 0; x < width; ++x) {
+            double fx = static_cast<double>(x) / width, fy = static_cast<double>(y) / height;
+            double wave = 0.5 + 0.5 * std::sin(fx * 12.0 + fy * 7.0);
+            bool disc = std::hypot(fx - 0.6, fy - 0.4) < 0.2;
+            bool bar = (y / 40) % 6 == 0 && x > width / 10 && x < width * 9 / 10;
+            uint8_t r = static_cast<uint8_t>(disc ? 200 : 60 + 150 * fx);
+            uint8_t g = static_cast<uint8_t>(disc ? 40 : 80 + 120 * wave);
+            uint8_t b = static_cast<uint8_t>(bar ? 20 : 220 - 150 * fy);
+            row[x * 3] = r;
+            row[x * 3 + 1] = g;
+            row[x * 3 + 2] = b;
+        }
+    }
+    return image;
+}
+
+int MaxDifference(KXImage a, KXImage b) {
+    KXImageInfo ia = InfoOf(a), ib = InfoOf(b);
+    EXPECT_EQ(ia.width, ib.width);
+    EXPECT_EQ(ia.height, ib.height);
+    int worst = 0;
+    for (uint32_t y = 0; y < std::min(ia.height, ib.height); ++y) {
+        for (uint32_t x = 0; x < std::min(ia.width, ib.width); ++x) {
+            uint32_t pa = PixelRgb(a, x, y), pb = PixelRgb(b, x, y);
+            for (int shift = 0; shift < 24; shift += 8) {
+                int d = std::abs(static_cast<int>((pa >> shift) & 0xFF) -
+                                 static_cast<int>((pb >> shift) & 0xFF));
+                worst = std::max(worst, d);
+            }
+        }
+    }
+    return worst;
+}
+
+uint64_t DifferentPixels(KXImage a, KXImage b) {
+    KXImageInfo ia = InfoOf(a), ib = InfoOf(b);
+    uint64_t count = 0;
+    for (uint32_t y = 0; y < std::min(ia.height, ib.height); ++y)
+        for (uint32_t x = 0; x < std::min(ia.width, ib.width); ++x)
+            count += PixelRgb(a, x, y) != PixelRgb(b, x, y);
+    return count;
+}
+
+}  // namespace image_test
