@@ -4,10 +4,12 @@
 // it keeps no object with a destructor alive in its own frame.
 #pragma once
 
-#include <jpeglib.h>
-
 #include <csetjmp>
+#include <cstddef>
 #include <cstdio>
+
+// jpeglib.h needs size_t and FILE declared before it.
+#include <jpeglib.h>
 
 namespace kximage {
 
