@@ -1,0 +1,190 @@
+// KXImgProc_ImageBlankCheck: a page is blank when, outside a narrow band
+// along its edges, nothing darker than the paper by a clear margin covers
+// more than a few square millimetres once scanner specks, punch holes and
+// edge shadows are set aside.
+//
+// The check runs on a reduced copy of about 75 dpi that reads a quarter of
+// the pixels of a 300-dpi page. The paper level is the median grey, the
+// noise the spread of the bright (ink-free) half of the histogram, so slight
+// grey paper and noisy sensors move the ink threshold with them.
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "platform/image/proc/components.h"
+#include "platform/image/proc/gray_reduce.h"
+#include "platform/image/proc/kx_imgproc.h"
+
+namespace kx_imgproc {
+namespace {
+
+constexpr KXBlankCheckParams kDefaultParams{6, 40, 25};
+constexpr double kAnalysisDpi = 75.0;
+constexpr double kA4ShortSideInches = 210.0 / 25.4;
+constexpr double kSpeckMm2 = 0.4;          // smaller marks are dust or sensor noise
+constexpr double kHoleMinMm = 3.5;         // punch-hole diameters ...
+constexpr double kHoleMaxMm = 9.0;         // ... of common office punches
+constexpr double kHoleEdgeMm = 25.0;       // hole centres lie this close to an edge
+constexpr double kEdgeLineMaxMm = 4.0;     // edge shadows are thinner than this ...
+constexpr double kEdgeLineMinShare = 0.3;  // ... and run along this share of the side
+
+struct Analysis {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint8_t> gray;
+    double mmPerPixel = 0;
+};
+
+double PageDpi(KXImage image, const ImageView& view) {
+    uint32_t dpi = ImageResolution(image);
+    if (dpi != 0) {
+        return dpi;
+    }
+    int32_t shortSide = std::min(view.RoiWidth(), view.RoiHeight());
+    return std::clamp(shortSide / kA4ShortSideInches, 50.0, 1200.0);
+}
+
+bool Reduce(KXImage image, const ImageView& view, Analysis* analysis) {
+    double dpi = PageDpi(image, view);
+    auto factor = std::max<int32_t>(1, std::lround(dpi / kAnalysisDpi));
+    PixPtr pix = ReduceToGray(view, factor, factor >= 4 ? 2 : 1);
+    if (!pix) {
+        factor = 1;
+        pix = ReduceToGray(view, 1, 1);
+    }
+    if (!pix) {
+        return false;
+    }
+    analysis->width = pixGetWidth(pix.get());
+    analysis->height = pixGetHeight(pix.get());
+    analysis->mmPerPixel = 25.4 * factor / dpi;
+    analysis->gray.resize(static_cast<size_t>(analysis->width) * analysis->height);
+    const l_uint32* data = pixGetData(pix.get());
+    int32_t wpl = pixGetWpl(pix.get());
+    for (int32_t y = 0; y < analysis->height; ++y) {
+        const l_uint32* line = data + static_cast<size_t>(y) * wpl;
+        for (int32_t x = 0; x < analysis->width; ++x) {
+            analysis->gray[static_cast<size_t>(y) * analysis->width + x] =
+                static_cast<uint8_t>(GET_DATA_BYTE(line, x));
+        }
+    }
+    return true;
+}
+
+int32_t Percentile(const std::array<int64_t, 256>& histogram, int64_t total, double share) {
+    auto wanted = static_cast<int64_t>(share * total);
+    int64_t seen = 0;
+    for (int32_t level = 0; level < 256; ++level) {
+        seen += histogram[level];
+        if (seen > wanted) {
+            return level;
+        }
+    }
+    return 255;
+}
+
+struct Inner {
+    int32_t left, top, right, bottom;
+};
+
+class InkJudge {
+  public:
+    InkJudge(const Analysis& analysis, const Inner& inner) : a_(analysis), inner_(inner) {}
+
+    // The ink area in mm² that counts as content.
+    double CountedInk(const Component& c) const {
+        double mm2 = c.area * a_.mmPerPixel * a_.mmPerPixel;
+        if (mm2 < kSpeckMm2 || IsPunchHole(c) || IsEdgeShadow(c)) {
+            return 0;
+        }
+        return mm2;
+    }
+
+  private:
+    bool IsPunchHole(const Component& c) const {
+        double w = c.Width() * a_.mmPerPixel;
+        double h = c.Height() * a_.mmPerPixel;
+        if (w < kHoleMinMm || h < kHoleMinMm || w > kHoleMaxMm || h > kHoleMaxMm) {
+            return false;
+        }
+        double fill = static_cast<double>(c.area) / (int64_t{c.Width()} * c.Height());
+        if (std::abs(w - h) > 0.35 * std::max(w, h) || fill < 0.6) {
+            return false;
+        }
+        double cx = (c.left + c.right) / 2.0 * a_.mmPerPixel;
+        double cy = (c.top + c.bottom) / 2.0 * a_.mmPerPixel;
+        double pageW = a_.width * a_.mmPerPixel;
+        double pageH = a_.height * a_.mmPerPixel;
+        double edgeDistance = std::min({cx, cy, pageW - cx, pageH - cy});
+        return edgeDistance <= kHoleEdgeMm;
+    }
+
+    bool IsEdgeShadow(const Component& c) const {
+        double thinLimit = kEdgeLineMaxMm / a_.mmPerPixel;
+        bool alongSide = (c.left == inner_.left || c.right == inner_.right) &&
+                         c.Width() <= thinLimit &&
+                         c.Height() >= kEdgeLineMinShare * (inner_.bottom - inner_.top);
+        bool alongTop = (c.top == inner_.top || c.bottom == inner_.bottom) &&
+                        c.Height() <= thinLimit &&
+                        c.Width() >= kEdgeLineMinShare * (inner_.right - inner_.left);
+        return alongSide || alongTop;
+    }
+
+    const Analysis& a_;
+    Inner inner_;
+};
+
+bool IsBlank(const Analysis& a, const KXBlankCheckParams& params) {
+    auto border = static_cast<int32_t>(std::ceil(params.borderMm / a.mmPerPixel));
+    border = std::clamp(border, 0, std::min(a.width, a.height) / 4);
+    Inner inner{border, border, a.width - border, a.height - border};
+
+    std::array<int64_t, 256> histogram{};
+    for (int32_t y = inner.top; y < inner.bottom; ++y) {
+        for (int32_t x = inner.left; x < inner.right; ++x) {
+            ++histogram[a.gray[static_cast<size_t>(y) * a.width + x]];
+        }
+    }
+    int64_t total = int64_t{inner.right - inner.left} * (inner.bottom - inner.top);
+    int32_t paper = Percentile(histogram, total, 0.5);
+    int32_t noise = Percentile(histogram, total, 0.84) - paper;
+    int32_t contrast = std::clamp(5 * noise, params.minContrast, std::max(params.minContrast, 100));
+    int32_t inkBelow = paper - contrast;
+
+    std::vector<uint8_t> mask(a.gray.size(), 0);
+    for (int32_t y = inner.top; y < inner.bottom; ++y) {
+        for (int32_t x = inner.left; x < inner.right; ++x) {
+            size_t at = static_cast<size_t>(y) * a.width + x;
+            mask[at] = a.gray[at] < inkBelow;
+        }
+    }
+    InkJudge judge(a, inner);
+    double ink = 0;
+    for (const Component& c : FindComponents(mask, a.width, a.height)) {
+        ink += judge.CountedInk(c);
+    }
+    return ink * 10 < params.inkAreaMm2x10;
+}
+
+}  // namespace
+}  // namespace kx_imgproc
+
+int KXImgProc_ImageBlankCheck(KXImage image, const KXBlankCheckParams* params, int32_t* blank) {
+    using namespace kx_imgproc;
+    ImageView view;
+    if (blank == nullptr || GetImageView(image, &view) != 0) {
+        return KX_ERR_ARGUMENT;
+    }
+    *blank = 0;
+    const KXBlankCheckParams& settings = params != nullptr ? *params : kDefaultParams;
+    if (settings.borderMm < 0 || settings.minContrast < 1 || settings.minContrast > 255 ||
+        settings.inkAreaMm2x10 < 0) {
+        return KX_ERR_ARGUMENT;
+    }
+    Analysis analysis;
+    if (!Reduce(image, view, &analysis)) {
+        return KX_ERR_ARGUMENT;
+    }
+    *blank = IsBlank(analysis, settings) ? 1 : 0;
+    return KX_OK;
+}

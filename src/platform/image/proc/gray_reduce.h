@@ -1,0 +1,22 @@
+// Reduced grey copies of a region of interest, for analyses that do not
+// need every pixel (blank check, text direction, document detection).
+// Stateless; the view must stay valid during the call.
+#pragma once
+
+#include "platform/image/proc/image_access.h"
+
+namespace kx_imgproc {
+
+// A grey PIX of the region reduced by an integer factor: each output pixel
+// is the mean of the pixels on a grid of spacing step inside its
+// factor × factor block (step 1 averages the whole block; step 2 reads a
+// quarter of the pixels, which is enough for strokes two or more pixels
+// wide). Edge pixels that do not fill a whole block are dropped. Null when
+// the region is smaller than one block.
+PixPtr ReduceToGray(const ImageView& view, int32_t factor, int32_t step);
+
+// The integer factor that brings the longer side of the region down to at
+// most maxSide pixels.
+int32_t FactorForMaxSide(const ImageView& view, int32_t maxSide);
+
+}  // namespace kx_imgproc

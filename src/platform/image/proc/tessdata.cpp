@@ -1,0 +1,55 @@
+#include "platform/image/proc/tessdata.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+namespace kx_imgproc {
+namespace {
+
+constexpr const char* kSystemFolders[] = {
+    "/usr/share/tesseract-ocr/5/tessdata/",
+    "/usr/share/tesseract-ocr/4.00/tessdata/",
+    "/usr/share/tessdata/",
+    "/usr/local/share/tessdata/",
+};
+
+bool IsFile(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::string WithSlash(std::string folder) {
+    if (!folder.empty() && folder.back() != '/') {
+        folder += '/';
+    }
+    return folder;
+}
+
+bool HasAll(const std::string& folder, const std::vector<std::string>& languages) {
+    for (const std::string& language : languages) {
+        if (!IsFile(folder + language + ".traineddata")) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string FindTessdata(const std::vector<std::string>& languages) {
+    std::vector<std::string> candidates;
+    if (const char* prefix = std::getenv("TESSDATA_PREFIX"); prefix != nullptr && *prefix) {
+        candidates.push_back(WithSlash(prefix));
+        candidates.push_back(WithSlash(prefix) + "tessdata/");
+    }
+    candidates.insert(candidates.end(), std::begin(kSystemFolders), std::end(kSystemFolders));
+    for (const std::string& folder : candidates) {
+        if (HasAll(folder, languages)) {
+            return folder;
+        }
+    }
+    return {};
+}
+
+}  // namespace kx_imgproc
