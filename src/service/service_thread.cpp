@@ -28,20 +28,27 @@ int ReadConfigInt(const char* file, const char* section, const char* key, int fa
     return value;
 }
 
+// Opens the REST server, then the Socket.IO server; on a failure nothing
+// stays open.
+bool OpenGeneration1Servers(ver_1::HttpServer& http, ver_1::SockIoServer& sockIo) {
+    if (!http.Open(kRestPort))
+        return false;
+    if (sockIo.Open(kSocketIoPort))
+        return true;
+    http.Close();
+    return false;
+}
+
 void RunGeneration1(KXPump pump) {
     ver_1::ManagerV1 manager(pump);
     manager.InitDriver();
     ver_1::HttpServer http(pump, &manager);
     ver_1::SockIoServer sockIo(pump, &manager);
-    if (!http.Open(kRestPort))
-        return;
-    if (!sockIo.Open(kSocketIoPort)) {
+    if (OpenGeneration1Servers(http, sockIo)) {
+        KXBase_RunMsgPump(pump, PumpHandlerV1, nullptr);
+        sockIo.Close();
         http.Close();
-        return;
     }
-    KXBase_RunMsgPump(pump, PumpHandlerV1, nullptr);
-    sockIo.Close();
-    http.Close();
     // Stop the driver while the servers and the back end still exist, then
     // handle what it and the connections posted meanwhile.
     manager.Shutdown();

@@ -2,6 +2,8 @@
 
 #include <iterator>
 
+#include "ver_2/commands.h"
+
 namespace ver_2 {
 
 namespace {
@@ -50,14 +52,14 @@ const CommandEntry kCommands[] = {
     {"upload_image_base64", nullptr},
     // Device and scan.
     {"init_device", nullptr},
-    {"deinit_device", nullptr},
+    {"deinit_device", HandleDeinitDevice},
     {"get_device_name_list", nullptr},
     {"open_device", nullptr},
     {"close_device", nullptr},
     {"set_device_param", nullptr},
     {"get_device_param", nullptr},
     {"reset_device_param", nullptr},
-    {"get_curr_device_name", nullptr},
+    {"get_curr_device_name", HandleGetCurrDeviceName},
     {"start_scan", nullptr},
     {"stop_scan", nullptr},
     // Batches.

@@ -55,6 +55,7 @@ class ManagerV2 : public Manager {
     // Scanner driver and the open scanner.
     int DeinitDevice(std::string& errorText);
     int CloseDevice(std::string& errorText);
+    int GetCurrDeviceName(std::string& name, std::string& errorText);
 
     // Scanning.
     int StopScan(std::string& errorText);

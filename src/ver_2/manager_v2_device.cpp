@@ -37,6 +37,17 @@ int ManagerV2::CloseDevice(std::string& errorText) {
     return 0;
 }
 
+int ManagerV2::GetCurrDeviceName(std::string& name, std::string& errorText) {
+    SB_ASSERT_SERVICE_THREAD();
+    errorText = kErrorText;
+    name.clear();
+    if (!deviceOpened_)
+        return -1;
+    name = deviceName_;
+    errorText.clear();
+    return 0;
+}
+
 void ManagerV2::OnDeviceLeft(const std::string& name) {
     SB_ASSERT_SERVICE_THREAD();
     if (!deviceOpened_ || name != deviceName_)

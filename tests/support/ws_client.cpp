@@ -25,6 +25,11 @@ WsClient::~WsClient() {
 
 bool WsClient::Connect(int port, const std::string& target) {
     impl_->stream = std::make_unique<websocket::stream<beast::tcp_stream>>(impl_->io);
+    // Send the header as browsers spell it ("Upgrade"); Beast writes it in lower case.
+    impl_->stream->set_option(
+        websocket::stream_base::decorator([](websocket::request_type& request) {
+            request.set(beast::http::field::connection, "Upgrade");
+        }));
     beast::error_code error;
     tcp::endpoint endpoint(boost::asio::ip::make_address("127.0.0.1"),
                            static_cast<unsigned short>(port));

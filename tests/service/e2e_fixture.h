@@ -1,0 +1,36 @@
+// A running service in a private folder tree, serving generation 2 on a free
+// port, for end-to-end tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/service_process.h"
+
+namespace testing_support {
+
+class ServiceTest : public ::testing::Test {
+  protected:
+    // Starts generation 2 on a free port and waits until it listens.
+    void StartGeneration2() {
+        port_ = FreePort();
+        service_.SetConfig("config2.ini", "connect", "port", std::to_string(port_));
+        service_.Start();
+        ASSERT_TRUE(service_.WaitForLog("open webserver success, port=" + std::to_string(port_)))
+            << service_.Log();
+    }
+
+    // Every test ends with a graceful stop that must succeed: exit status 0
+    // also means the sanitizers found no leak or error during the run.
+    void TearDown() override {
+        if (service_.pid() > 0 && service_.Running()) {
+            EXPECT_EQ(service_.Stop(SIGTERM), 0) << service_.Log();
+        }
+    }
+
+    ServiceProcess service_;
+    int port_ = 0;
+};
+
+}  // namespace testing_support
