@@ -28,13 +28,11 @@ class ByteBuffer {
 
     // Makes room for at least extra more bytes, growing geometrically.
     void Reserve(size_t extra) {
-        if (capacity_ - size_ >= extra)
-            return;
+        if (capacity_ - size_ >= extra) return;
         size_t wanted = size_ + extra;
         size_t grown = capacity_ * 2 > wanted ? capacity_ * 2 : wanted;
         std::unique_ptr<uint8_t[]> bigger(new uint8_t[grown]);
-        if (size_ != 0)
-            std::memcpy(bigger.get(), data_.get(), size_);
+        if (size_ != 0) std::memcpy(bigger.get(), data_.get(), size_);
         data_ = std::move(bigger);
         capacity_ = grown;
     }

@@ -20,10 +20,8 @@ std::vector<std::string_view> Split(std::string_view text, std::string_view sepa
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find_first_of(separators, start);
-        if (end == std::string_view::npos)
-            end = text.size();
-        if (end > start)
-            pieces.push_back(text.substr(start, end - start));
+        if (end == std::string_view::npos) end = text.size();
+        if (end > start) pieces.push_back(text.substr(start, end - start));
         start = end + 1;
     }
     return pieces;
@@ -33,19 +31,15 @@ std::vector<std::string_view> Split(std::string_view text, std::string_view sepa
 // is no second one); empty when there is no first one.
 std::pair<std::string_view, std::string_view> NameAndValue(std::string_view text, char separator) {
     size_t first = text.find(separator);
-    if (first == std::string_view::npos)
-        return {text, {}};
+    if (first == std::string_view::npos) return {text, {}};
     std::string_view rest = text.substr(first + 1);
     return {text.substr(0, first), rest.substr(0, rest.find(separator))};
 }
 
 int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
 
@@ -54,8 +48,7 @@ int HexValue(char c) {
 size_t PartEnd(std::string_view url, size_t begin, std::initializer_list<size_t> marks) {
     size_t end = url.size();
     for (size_t mark : marks) {
-        if (mark != std::string_view::npos && mark > begin)
-            end = std::min(end, mark);
+        if (mark != std::string_view::npos && mark > begin) end = std::min(end, mark);
     }
     return end;
 }
@@ -74,8 +67,7 @@ void ParseUrl(std::string_view url, HttpRequest* request) {
             request->params.emplace_back(UrlDecode(name), UrlDecode(value));
         }
     }
-    if (hash != std::string_view::npos)
-        request->fragment = UrlDecode(url.substr(hash + 1));
+    if (hash != std::string_view::npos) request->fragment = UrlDecode(url.substr(hash + 1));
 }
 
 bool EqualIgnoreCase(std::string_view a, std::string_view b) {
@@ -88,8 +80,7 @@ bool EqualIgnoreCase(std::string_view a, std::string_view b) {
 template <typename Match>
 std::string FirstValue(const std::vector<std::pair<std::string, std::string>>& pairs, Match match) {
     for (const auto& [name, value] : pairs) {
-        if (match(name))
-            return value;
+        if (match(name)) return value;
     }
     return {};
 }
@@ -112,16 +103,12 @@ HttpRequest ParseHttpRequest(std::string_view text) {
     text = text.substr(0, text.find('\0'));
     HttpRequest request;
     std::vector<std::string_view> lines = Split(text, "\r\n");
-    if (lines.empty())
-        return request;
+    if (lines.empty()) return request;
 
     std::vector<std::string_view> tokens = Split(lines[0], " ");
-    if (!tokens.empty())
-        request.method = std::string(tokens[0]);
-    if (tokens.size() > 1)
-        ParseUrl(tokens[1], &request);
-    if (tokens.size() > 2)
-        request.version = std::string(tokens[2]);
+    if (!tokens.empty()) request.method = std::string(tokens[0]);
+    if (tokens.size() > 1) ParseUrl(tokens[1], &request);
+    if (tokens.size() > 2) request.version = std::string(tokens[2]);
 
     for (size_t i = 1; i < lines.size(); ++i) {
         auto [name, value] = NameAndValue(lines[i], ':');
@@ -138,20 +125,17 @@ std::string UrlDecode(std::string_view text) {
             result.push_back(text[i]);
             continue;
         }
-        if (i + 2 >= text.size())
-            return {};
+        if (i + 2 >= text.size()) return {};
         char high = text[i + 1];
         char low = text[i + 2];
-        if (high < '0' || low < '0')
-            return {};
+        if (high < '0' || low < '0') return {};
         int h = HexValue(high);
         int l = HexValue(low);
         if (h < 0 || l < 0) {
             result.push_back('%');
             continue;
         }
-        if (h == 0 && l == 0)
-            return {};
+        if (h == 0 && l == 0) return {};
         result.push_back(static_cast<char>(h * 16 + l));
         i += 2;
     }

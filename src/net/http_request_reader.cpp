@@ -16,12 +16,10 @@ long long ParseLeadingInteger(const std::string& text) {
     while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
         ++i;
     bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     long long value = 0;
     for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
-        if (value > (LLONG_MAX - 9) / 10)
-            return negative ? LLONG_MIN : LLONG_MAX;
+        if (value > (LLONG_MAX - 9) / 10) return negative ? LLONG_MIN : LLONG_MAX;
         value = value * 10 + (text[i] - '0');
     }
     return negative ? -value : value;
@@ -33,8 +31,7 @@ HttpRequestReader::Step HttpRequestReader::Feed(const uint8_t* data, size_t size
         Event event = Event::kNone;
         used += readingBody_ ? FeedBody(data + used, size - used, &event)
                              : FeedHead(data + used, size - used, &event);
-        if (event != Event::kNone)
-            return {event, used};
+        if (event != Event::kNone) return {event, used};
     }
     return {Event::kNone, used};
 }
@@ -62,8 +59,7 @@ size_t HttpRequestReader::FeedHead(const uint8_t* data, size_t size, Event* even
             *event = Event::kEnd;
             return i + 1;
         }
-        if (terminatorMatched_ < 4)
-            continue;
+        if (terminatorMatched_ < 4) continue;
 
         terminatorMatched_ = 0;
         request_ = ParseHttpRequest(head_);

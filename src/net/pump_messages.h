@@ -49,8 +49,7 @@ struct TextMessage {
 template <typename Payload>
 bool PostPayload(KXPump pump, uint32_t id, std::unique_ptr<Payload> payload) {
     PumpMessage message{id, payload.get()};
-    if (KXBase_PostPumpMessage(pump, &message) != KX_OK)
-        return false;
+    if (KXBase_PostPumpMessage(pump, &message) != KX_OK) return false;
     payload.release();
     return true;
 }

@@ -32,10 +32,8 @@ void SHA1::Input(uint8_t byte) {
     }
     block_[blockIndex_++] = byte;
     lengthLow_ += 8;
-    if (lengthLow_ == 0 && ++lengthHigh_ == 0)
-        corrupted_ = true;
-    if (blockIndex_ == 64)
-        ProcessBlock();
+    if (lengthLow_ == 0 && ++lengthHigh_ == 0) corrupted_ = true;
+    if (blockIndex_ == 64) ProcessBlock();
 }
 
 void SHA1::Input(const char* text) {
@@ -50,8 +48,7 @@ void SHA1::Input(const void* data, size_t size) {
 }
 
 bool SHA1::Result(uint32_t words[5]) {
-    if (corrupted_)
-        return false;
+    if (corrupted_) return false;
     if (!computed_) {
         Pad();
         computed_ = true;
@@ -118,10 +115,8 @@ std::string Base64Digest(const uint8_t digest[20]) {
     text.reserve(28);
     for (int i = 0; i < 20; i += 3) {
         uint32_t group = uint32_t{digest[i]} << 16;
-        if (i + 1 < 20)
-            group |= uint32_t{digest[i + 1]} << 8;
-        if (i + 2 < 20)
-            group |= digest[i + 2];
+        if (i + 1 < 20) group |= uint32_t{digest[i + 1]} << 8;
+        if (i + 2 < 20) group |= digest[i + 2];
         text.push_back(kBase64Alphabet[(group >> 18) & 63]);
         text.push_back(kBase64Alphabet[(group >> 12) & 63]);
         text.push_back(i + 1 < 20 ? kBase64Alphabet[(group >> 6) & 63] : '=');

@@ -9,8 +9,7 @@ WebServer::~WebServer() = default;
 
 bool WebServer::Open(uint16_t port) {
     SB_ASSERT_SERVICE_THREAD();
-    if (IsOpen())
-        return false;
+    if (IsOpen()) return false;
     KXListenFailure failure = KXListenFailure::kNone;
     KXSocket socket = KX_INVALID_SOCKET;
     if (KXSocket_Listen(port, 5, &socket, &failure) != KX_OK) {
@@ -32,8 +31,7 @@ bool WebServer::Open(uint16_t port) {
 
 bool WebServer::Close() {
     SB_ASSERT_SERVICE_THREAD();
-    if (!IsOpen())
-        return false;
+    if (!IsOpen()) return false;
     while (!users_.empty()) {
         std::unique_ptr<WebUser> user = std::move(users_.front());
         users_.pop_front();
@@ -62,8 +60,7 @@ void WebServer::RemoveUser(uint32_t id) {
 WebUser* WebServer::FindUser(uint32_t id) const {
     SB_ASSERT_SERVICE_THREAD();
     for (const auto& user : users_) {
-        if (user->id() == id)
-            return user.get();
+        if (user->id() == id) return user.get();
     }
     return nullptr;
 }

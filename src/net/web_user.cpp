@@ -29,8 +29,7 @@ bool WebUser::Start() {
 }
 
 void WebUser::StopThread() {
-    if (socket_ == KX_INVALID_SOCKET)
-        return;
+    if (socket_ == KX_INVALID_SOCKET) return;
     // Shut down before closing: a blocked recv on Linux is only woken by a
     // shutdown, and the descriptor must stay ours until the thread is gone.
     KXSocket_Shutdown(socket_);
@@ -51,10 +50,8 @@ void WebUser::PostClose() {
 
 void WebUser::SendLocked(const void* head, size_t headSize, const void* body, size_t bodySize) {
     KXLockGuard guard(sendLock_);
-    if (headSize != 0)
-        KXSocket_SendAll(socket_, head, headSize, bodySize != 0);
-    if (bodySize != 0)
-        KXSocket_SendAll(socket_, body, bodySize);
+    if (headSize != 0) KXSocket_SendAll(socket_, head, headSize, bodySize != 0);
+    if (bodySize != 0) KXSocket_SendAll(socket_, body, bodySize);
 }
 
 void WebUser::UserThreadEntry(KXThread, void* user) {

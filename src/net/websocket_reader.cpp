@@ -45,8 +45,7 @@ WebSocketReader::Step WebSocketReader::Feed(const uint8_t* data, size_t size) {
         } else {
             event = FeedHeaderByte(data[used++]);
         }
-        if (event != Event::kNone)
-            return {event, used};
+        if (event != Event::kNone) return {event, used};
     }
     return {Event::kNone, used};
 }
@@ -109,20 +108,15 @@ WebSocketReader::Event WebSocketReader::FeedHeaderByte(uint8_t byte) {
     }
     uint8_t lengthCode = header_[1] & 0x7F;
     if (headerCount_ == 2) {
-        if ((header_[1] & 0x80) == 0)
-            return Event::kEnd;  // clients must mask
-        if (opcode_ != Opcode::kData)
-            return header_[1] == 0x80 ? Event::kNone : Event::kEnd;
-        if (lengthCode == 126 || lengthCode == 127)
-            return Event::kNone;
-        if (lengthCode == 0)
-            return Event::kEnd;
+        if ((header_[1] & 0x80) == 0) return Event::kEnd;  // clients must mask
+        if (opcode_ != Opcode::kData) return header_[1] == 0x80 ? Event::kNone : Event::kEnd;
+        if (lengthCode == 126 || lengthCode == 127) return Event::kNone;
+        if (lengthCode == 0) return Event::kEnd;
         return CompleteHeader(lengthCode);
     }
     if (opcode_ != Opcode::kData) {
         // Control frames: the four bytes after the length are the mask key.
-        if (headerCount_ < 6)
-            return Event::kNone;
+        if (headerCount_ < 6) return Event::kNone;
         headerCount_ = 0;
         return opcode_ == Opcode::kPing ? Event::kPing : Event::kNone;
     }
@@ -137,16 +131,14 @@ WebSocketReader::Event WebSocketReader::FeedHeaderByte(uint8_t byte) {
             high = (high << 8) | header_[i];
         for (int i = 6; i < 10; ++i)
             low = (low << 8) | header_[i];
-        if (high != 0 || low == 0)
-            return Event::kEnd;
+        if (high != 0 || low == 0) return Event::kEnd;
         return CompleteHeader(low);
     }
     return Event::kNone;
 }
 
 WebSocketReader::Event WebSocketReader::CompleteHeader(uint64_t length) {
-    if (length > kMaxMessage || message_.size() + length > kMaxMessage)
-        return Event::kEnd;
+    if (length > kMaxMessage || message_.size() + length > kMaxMessage) return Event::kEnd;
     headerCount_ = 0;
     maskCount_ = 0;
     remaining_ = length;
@@ -160,8 +152,7 @@ size_t WebSocketReader::FeedPayload(const uint8_t* data, size_t size, Event* eve
     size_t used = 0;
     while (maskCount_ < 4 && used < size)
         mask_[maskCount_++] = data[used++];
-    if (maskCount_ < 4)
-        return used;
+    if (maskCount_ < 4) return used;
 
     size_t count = static_cast<size_t>(std::min<uint64_t>(remaining_, size - used));
     UnmaskPayload(data + used, message_.Append(count), count, mask_, payloadDone_);

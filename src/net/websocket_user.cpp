@@ -22,8 +22,7 @@ void WebSocketUser::ThreadFunc() {
     WebSocketReader reader;
     for (;;) {
         long received = KXSocket_Recv(socket(), buffer.data(), buffer.size());
-        if (received <= 0)
-            break;
+        if (received <= 0) break;
         size_t offset = 0;
         while (offset < static_cast<size_t>(received)) {
             WebSocketReader::Step step =
@@ -56,8 +55,7 @@ void WebSocketUser::ThreadFunc() {
 }
 
 bool WebSocketUser::SendTextFrame(const char* text, size_t length) {
-    if (text == nullptr || length == 0)
-        return false;
+    if (text == nullptr || length == 0) return false;
     uint8_t header[10];
     size_t headerSize = BuildTextFrameHeader(length, header);
     SendLocked(header, headerSize, text, length);
@@ -81,8 +79,7 @@ void WebSocketUser::OnMessage(ByteBuffer message) {
 
 bool WebSocketUser::AcceptHandshake(const HttpRequest& request) {
     std::string key = request.Header("Sec-WebSocket-Key");
-    if (key.empty())
-        return false;
+    if (key.empty()) return false;
     std::string reply =
         "HTTP/1.1 101 Switching Protocols\r\n"
         "Upgrade: websocket\r\n"

@@ -33,8 +33,7 @@ int main(int argc, char** argv) {
 
     curl_global_init(CURL_GLOBAL_ALL);
     KXPump pump = nullptr;
-    if (KXBase_CreateMsgPump(&pump) != KX_OK)
-        return 0;
+    if (KXBase_CreateMsgPump(&pump) != KX_OK) return 0;
     {
         SignalWatcher signals(pump);
         signals.Start();

@@ -8,8 +8,7 @@
 using namespace ver_2;
 
 void PumpHandlerV2(const PumpMessage* message, void*) {
-    if (HandleSharedMessage(message))
-        return;
+    if (HandleSharedMessage(message)) return;
     switch (message->id) {
         case PUMP_MSG_V2_DEVICE_LEFT: {
             auto device = AdoptPayload<DeviceNameMessage>(message);
@@ -32,8 +31,7 @@ void PumpHandlerV2(const PumpMessage* message, void*) {
         case PUMP_MSG_TEXT_RECEIVED: {
             auto text = AdoptPayload<TextMessage>(message);
             auto* user = dynamic_cast<WSUser*>(FindConnection(text->server, text->id));
-            if (user != nullptr)
-                user->HandleCommand(text->text.get(), text->length);
+            if (user != nullptr) user->HandleCommand(text->text.get(), text->length);
             break;
         }
         default:

@@ -31,10 +31,8 @@ int ReadConfigInt(const char* file, const char* section, const char* key, int fa
 // Opens the REST server, then the Socket.IO server; on a failure nothing
 // stays open.
 bool OpenGeneration1Servers(ver_1::HttpServer& http, ver_1::SockIoServer& sockIo) {
-    if (!http.Open(kRestPort))
-        return false;
-    if (sockIo.Open(kSocketIoPort))
-        return true;
+    if (!http.Open(kRestPort)) return false;
+    if (sockIo.Open(kSocketIoPort)) return true;
     http.Close();
     return false;
 }
@@ -59,8 +57,7 @@ void RunGeneration2(KXPump pump) {
     ver_2::ManagerV2 manager(pump);
     ver_2::WSServer server(pump, &manager);
     int port = ReadConfigInt("config2.ini", "connect", "port", kDefaultWebSocketPort);
-    if (!server.Open(static_cast<uint16_t>(port)))
-        return;
+    if (!server.Open(static_cast<uint16_t>(port))) return;
     KXBase_RunMsgPump(pump, PumpHandlerV2, nullptr);
     // Closing the connection ends a running scan; the pages it saved are
     // still recorded before the back end goes.

@@ -10,10 +10,8 @@ void HandleUserConnected(const PumpMessage* message) {
     auto connection = AdoptPayload<AcceptedConnection>(message);
     // During shutdown the server may already be closed; then nobody takes
     // the socket.
-    if (connection->server->IsOpen())
-        connection->server->CreateUser(*connection);
-    if (connection->socket != KX_INVALID_SOCKET)
-        KXSocket_Close(connection->socket);
+    if (connection->server->IsOpen()) connection->server->CreateUser(*connection);
+    if (connection->socket != KX_INVALID_SOCKET) KXSocket_Close(connection->socket);
 }
 
 void HandleUserClosed(const PumpMessage* message) {
@@ -24,8 +22,7 @@ void HandleUserClosed(const PumpMessage* message) {
 void HandleSendText(const PumpMessage* message) {
     auto text = AdoptPayload<TextMessage>(message);
     auto* user = dynamic_cast<WebSocketUser*>(FindConnection(text->server, text->id));
-    if (user == nullptr || text->text == nullptr || text->length == 0)
-        return;
+    if (user == nullptr || text->text == nullptr || text->length == 0) return;
     user->SendTextFrame(reinterpret_cast<const char*>(text->text.get()), text->length);
 }
 

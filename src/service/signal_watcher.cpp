@@ -15,8 +15,7 @@ bool SignalWatcher::Start() {
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
-    if (pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0)
-        return false;
+    if (pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0) return false;
     signal(SIGPIPE, SIG_IGN);
 
     signalFd_ = signalfd(-1, &signals, SFD_CLOEXEC);
@@ -40,10 +39,8 @@ void SignalWatcher::Stop() {
         KXBase_CloseThread(thread_);
         thread_ = nullptr;
     }
-    if (signalFd_ >= 0)
-        close(signalFd_);
-    if (stopFd_ >= 0)
-        close(stopFd_);
+    if (signalFd_ >= 0) close(signalFd_);
+    if (stopFd_ >= 0) close(stopFd_);
     signalFd_ = -1;
     stopFd_ = -1;
 }
@@ -52,13 +49,10 @@ void SignalWatcher::Run(KXThread, void* param) {
     auto* self = static_cast<SignalWatcher*>(param);
     pollfd fds[2] = {{self->signalFd_, POLLIN, 0}, {self->stopFd_, POLLIN, 0}};
     for (;;) {
-        if (poll(fds, 2, -1) < 0)
-            continue;
-        if (fds[1].revents != 0)
-            return;
+        if (poll(fds, 2, -1) < 0) continue;
+        if (fds[1].revents != 0) return;
         signalfd_siginfo info{};
-        if (read(self->signalFd_, &info, sizeof info) != sizeof info)
-            continue;
+        if (read(self->signalFd_, &info, sizeof info) != sizeof info) continue;
         KXBase_WriteInfo(KX_LOG_INFO, "signal %u received, stopping", info.ssi_signo);
         KXBase_QuitMsgPump(self->pump_);
     }

@@ -33,8 +33,7 @@ void HttpUser::ThreadFunc() {
     HttpRequestReader reader;
     for (;;) {
         long received = KXSocket_Recv(socket(), buffer.data(), buffer.size());
-        if (received <= 0)
-            break;
+        if (received <= 0) break;
         size_t offset = 0;
         while (offset < static_cast<size_t>(received)) {
             auto step = reader.Feed(buffer.data() + offset, static_cast<size_t>(received) - offset);
@@ -60,8 +59,7 @@ void HttpUser::HandleRequest(const HttpRequest&, const ByteBuffer&) {}
 
 bool HttpUser::SendResponse(const char* version, const char* body, size_t length,
                             const char* contentType) {
-    if (version == nullptr)
-        return false;
+    if (version == nullptr) return false;
     char status[256];
     std::snprintf(status, sizeof status, "%s %u %s\r\n", version, 200u, "OK");
     char headers[256];

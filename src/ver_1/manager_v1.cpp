@@ -52,19 +52,16 @@ void ManagerV1::SetImageCallback(ImageCallback callback, void* userData) {
 
 void ManagerV1::OpenArrivedDevice(const std::string& name) {
     SB_ASSERT_SERVICE_THREAD();
-    if (!deviceName_.empty() || device_ != nullptr)
-        return;
+    if (!deviceName_.empty() || device_ != nullptr) return;
     SANE_Handle handle = nullptr;
-    if (sane_qnsane_open(name.c_str(), &handle) != SANE_STATUS_GOOD)
-        return;
+    if (sane_qnsane_open(name.c_str(), &handle) != SANE_STATUS_GOOD) return;
     deviceName_ = name;
     device_ = handle;
 }
 
 void ManagerV1::CloseLeftDevice(const std::string& name) {
     SB_ASSERT_SERVICE_THREAD();
-    if (device_ == nullptr || deviceName_.empty() || deviceName_ != name)
-        return;
+    if (device_ == nullptr || deviceName_.empty() || deviceName_ != name) return;
     StopScan();
     sane_qnsane_close(device_);
     device_ = nullptr;
@@ -73,8 +70,7 @@ void ManagerV1::CloseLeftDevice(const std::string& name) {
 
 bool ManagerV1::StartScan(const std::string& insertBeforeName, bool insertMode) {
     SB_ASSERT_SERVICE_THREAD();
-    if (scanning_ || device_ == nullptr)
-        return false;
+    if (scanning_ || device_ == nullptr) return false;
     insertBeforeName_ = insertBeforeName;
     insertMode_ = insertMode;
     KXBase_CreateEvent(0, 0, &scanDoneEvent_);
@@ -91,8 +87,7 @@ bool ManagerV1::StartScan(const std::string& insertBeforeName, bool insertMode) 
 
 bool ManagerV1::StopScan() {
     SB_ASSERT_SERVICE_THREAD();
-    if (!scanning_)
-        return true;
+    if (!scanning_) return true;
     sane_qnsane_cancel(device_);
     KXBase_WaitEvent(scanDoneEvent_);
     KXBase_DestroyEvent(scanDoneEvent_);
@@ -105,8 +100,7 @@ bool ManagerV1::StopScan() {
 
 void ManagerV1::CallEvent(int code, const char* text, int flag) {
     KXLockGuard guard(lock_);
-    if (eventCallback_ != nullptr)
-        eventCallback_(code, text, flag, eventUserData_);
+    if (eventCallback_ != nullptr) eventCallback_(code, text, flag, eventUserData_);
 }
 
 SANE_Int ManagerV1::DriverEventHandler(void*, SANE_Int code, void* data, SANE_Int* value,

@@ -37,8 +37,7 @@ bool SockIoUser::CheckHandshake(const std::string& text) {
         request.Header("Upgrade") != "websocket") {
         return false;
     }
-    if (!AcceptHandshake(request))
-        return false;
+    if (!AcceptHandshake(request)) return false;
 
     char sid[256];
     KXBase_GetUuid(sid, sizeof sid);
@@ -100,11 +99,9 @@ void SockIoUser::HandleEvent(const uint8_t* text, size_t length) {
     std::string message(reinterpret_cast<const char*>(text), length);
     message = message.substr(0, message.find('\0'));
     size_t bracket = message.find('[');
-    if (bracket == std::string::npos || message.compare(0, bracket, "42") != 0)
-        return;
+    if (bracket == std::string::npos || message.compare(0, bracket, "42") != 0) return;
     cJSON* array = cJSON_Parse(message.c_str() + bracket);
-    if (array == nullptr)
-        return;
+    if (array == nullptr) return;
     std::string name = ElementText(array, 0);
     std::string data = ElementText(array, 1);
     cJSON_Delete(array);
@@ -113,8 +110,7 @@ void SockIoUser::HandleEvent(const uint8_t* text, size_t length) {
         ScanRequest request = ParseScanRequest(data);
         bool started = !manager().scanning() && manager().HasDevice() &&
                        manager().StartScan(request.imageName, request.insert);
-        if (!started)
-            SendTextFrame(kScanError, std::strlen(kScanError));
+        if (!started) SendTextFrame(kScanError, std::strlen(kScanError));
     } else if (name == "stop") {
         manager().StopScan();
         static const char kStopped[] = "42[\"success\", \"stop scan success!\"]";

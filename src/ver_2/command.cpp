@@ -10,14 +10,12 @@ namespace ver_2 {
 
 Reply::Reply(const Command& command) : object_(cJSON_CreateObject()) {
     cJSON_AddStringToObject(object_.get(), "func", command.func.c_str());
-    if (command.hasIden)
-        cJSON_AddStringToObject(object_.get(), "iden", command.iden.c_str());
+    if (command.hasIden) cJSON_AddStringToObject(object_.get(), "iden", command.iden.c_str());
 }
 
 void Reply::SetResult(int ret, const std::string& errorText) {
     cJSON_AddNumberToObject(object_.get(), "ret", ret);
-    if (ret != 0)
-        cJSON_AddStringToObject(object_.get(), "err_info", AnsiToUtf8(errorText).c_str());
+    if (ret != 0) cJSON_AddStringToObject(object_.get(), "err_info", AnsiToUtf8(errorText).c_str());
 }
 
 void Reply::Send(WSUser& user) {
@@ -27,8 +25,7 @@ void Reply::Send(WSUser& user) {
 void SendReply(WSUser& user, cJSON* object) {
     JsonPtr owner(object);
     char* text = cJSON_Print(object);
-    if (text == nullptr)
-        return;
+    if (text == nullptr) return;
     user.SendTextFrame(text, std::strlen(text));
     cJSON_free(text);
 }

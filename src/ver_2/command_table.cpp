@@ -94,8 +94,7 @@ static_assert(std::size(kCommands) == 69);
 
 const CommandEntry* FindCommand(std::string_view name) {
     for (const CommandEntry& entry : kCommands) {
-        if (name == entry.name)
-            return &entry;
+        if (name == entry.name) return &entry;
     }
     return nullptr;
 }

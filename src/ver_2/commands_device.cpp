@@ -21,8 +21,7 @@ void HandleGetCurrDeviceName(WSUser& user, const Command& command) {
     int ret = user.manager().GetCurrDeviceName(name, errorText);
     Reply reply(command);
     reply.SetResult(ret, errorText);
-    if (ret == 0)
-        cJSON_AddStringToObject(reply.object(), "device_name", name.c_str());
+    if (ret == 0) cJSON_AddStringToObject(reply.object(), "device_name", name.c_str());
     reply.Send(user);
 }
 

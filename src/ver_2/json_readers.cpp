@@ -8,24 +8,20 @@ namespace ver_2 {
 namespace {
 
 const cJSON* FirstMember(const cJSON* object, const char* name) {
-    if (object == nullptr || !cJSON_IsObject(object))
-        return nullptr;
+    if (object == nullptr || !cJSON_IsObject(object)) return nullptr;
     return cJSON_GetObjectItemCaseSensitive(object, name);
 }
 
 void SetFound(bool* found, bool value) {
-    if (found != nullptr)
-        *found = value;
+    if (found != nullptr) *found = value;
 }
 
 }  // namespace
 
 int32_t JsonNumberToInt(const cJSON* number) {
     double value = std::trunc(number->valuedouble);
-    if (value >= std::numeric_limits<int32_t>::max())
-        return std::numeric_limits<int32_t>::max();
-    if (value <= std::numeric_limits<int32_t>::min())
-        return std::numeric_limits<int32_t>::min();
+    if (value >= std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (value <= std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
     return static_cast<int32_t>(value);
 }
 
@@ -53,8 +49,7 @@ std::string GetJsonString(const cJSON* object, const char* name, bool* found) {
 std::vector<std::string> GetJsonStringArray(const cJSON* object, const char* name) {
     std::vector<std::string> values;
     const cJSON* member = FirstMember(object, name);
-    if (member == nullptr || !cJSON_IsArray(member))
-        return values;
+    if (member == nullptr || !cJSON_IsArray(member)) return values;
     const cJSON* element = nullptr;
     cJSON_ArrayForEach(element, member) {
         if (cJSON_IsString(element) && element->valuestring != nullptr) {
@@ -67,12 +62,10 @@ std::vector<std::string> GetJsonStringArray(const cJSON* object, const char* nam
 std::vector<int32_t> GetJsonIntArray(const cJSON* object, const char* name) {
     std::vector<int32_t> values;
     const cJSON* member = FirstMember(object, name);
-    if (member == nullptr || !cJSON_IsArray(member))
-        return values;
+    if (member == nullptr || !cJSON_IsArray(member)) return values;
     const cJSON* element = nullptr;
     cJSON_ArrayForEach(element, member) {
-        if (cJSON_IsNumber(element))
-            values.push_back(JsonNumberToInt(element));
+        if (cJSON_IsNumber(element)) values.push_back(JsonNumberToInt(element));
     }
     return values;
 }

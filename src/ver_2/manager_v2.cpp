@@ -36,8 +36,7 @@ void ManagerV2::AddSaveFilename(const std::string& path) {
 void ManagerV2::RemoveSaveFilename(const std::string& path) {
     SB_ASSERT_SERVICE_THREAD();
     auto it = std::find(saveFilenames_.begin(), saveFilenames_.end(), path);
-    if (it != saveFilenames_.end())
-        saveFilenames_.erase(it);
+    if (it != saveFilenames_.end()) saveFilenames_.erase(it);
 }
 
 }  // namespace ver_2

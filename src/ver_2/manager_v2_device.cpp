@@ -8,8 +8,7 @@ namespace ver_2 {
 int ManagerV2::DeinitDevice(std::string& errorText) {
     SB_ASSERT_SERVICE_THREAD();
     errorText = kErrorText;
-    if (!saneInited_)
-        return -1;
+    if (!saneInited_) return -1;
     std::string ignored;
     CloseDevice(ignored);
     sane_qnsane_exit();
@@ -25,8 +24,7 @@ int ManagerV2::DeinitDevice(std::string& errorText) {
 int ManagerV2::CloseDevice(std::string& errorText) {
     SB_ASSERT_SERVICE_THREAD();
     errorText = kErrorText;
-    if (!deviceOpened_)
-        return -1;
+    if (!deviceOpened_) return -1;
     std::string ignored;
     StopScan(ignored);
     sane_qnsane_close(device_);
@@ -41,8 +39,7 @@ int ManagerV2::GetCurrDeviceName(std::string& name, std::string& errorText) {
     SB_ASSERT_SERVICE_THREAD();
     errorText = kErrorText;
     name.clear();
-    if (!deviceOpened_)
-        return -1;
+    if (!deviceOpened_) return -1;
     name = deviceName_;
     errorText.clear();
     return 0;
@@ -50,8 +47,7 @@ int ManagerV2::GetCurrDeviceName(std::string& name, std::string& errorText) {
 
 void ManagerV2::OnDeviceLeft(const std::string& name) {
     SB_ASSERT_SERVICE_THREAD();
-    if (!deviceOpened_ || name != deviceName_)
-        return;
+    if (!deviceOpened_ || name != deviceName_) return;
     std::string ignored;
     CloseDevice(ignored);
 }

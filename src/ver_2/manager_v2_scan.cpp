@@ -8,8 +8,7 @@ namespace ver_2 {
 int ManagerV2::StopScan(std::string& errorText) {
     SB_ASSERT_SERVICE_THREAD();
     errorText = kErrorText;
-    if (!scanning_)
-        return -1;
+    if (!scanning_) return -1;
     FinishScan();
     errorText.clear();
     return 0;
@@ -17,8 +16,7 @@ int ManagerV2::StopScan(std::string& errorText) {
 
 void ManagerV2::OnScanFinished() {
     SB_ASSERT_SERVICE_THREAD();
-    if (scanning_)
-        FinishScan();
+    if (scanning_) FinishScan();
 }
 
 void ManagerV2::FinishScan() {

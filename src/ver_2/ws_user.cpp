@@ -41,18 +41,15 @@ void WSUser::HandleCommand(const uint8_t* text, size_t length) {
     }
     // Parse one value; whatever follows it is ignored.
     JsonPtr root(cJSON_ParseWithLengthOpts(message.data(), message.size(), nullptr, false));
-    if (root == nullptr || !cJSON_IsObject(root.get()))
-        return;
+    if (root == nullptr || !cJSON_IsObject(root.get())) return;
 
     Command command;
     command.root = root.get();
     bool hasFunc = false;
     command.func = GetJsonString(root.get(), "func", &hasFunc);
-    if (!hasFunc)
-        return;
+    if (!hasFunc) return;
     const CommandEntry* entry = FindCommand(command.func);
-    if (entry == nullptr || entry->handler == nullptr)
-        return;
+    if (entry == nullptr || entry->handler == nullptr) return;
     command.iden = GetJsonString(root.get(), "iden", &command.hasIden);
     entry->handler(*this, command);
 }
@@ -100,8 +97,7 @@ void WSUser::OnDeviceEvent(int code, const char* text, int flag, void* user) {
 void WSUser::PostEvent(cJSON* event) {
     JsonPtr owner(event);
     char* text = cJSON_Print(event);
-    if (text == nullptr)
-        return;
+    if (text == nullptr) return;
     PostSendText(text, std::strlen(text));
     cJSON_free(text);
 }

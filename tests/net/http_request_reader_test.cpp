@@ -31,8 +31,7 @@ std::vector<Received> FeedAll(HttpRequestReader& reader, const std::string& text
                     {reader.TakeRequest().path,
                      std::string(reinterpret_cast<const char*>(body.data()), body.size())});
             } else if (step.event == HttpRequestReader::Event::kEnd) {
-                if (ended != nullptr)
-                    *ended = true;
+                if (ended != nullptr) *ended = true;
                 return out;
             }
         }

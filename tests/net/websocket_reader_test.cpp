@@ -12,8 +12,7 @@ namespace {
 std::string Frame(uint8_t first, const std::string& payload, int form = 0, bool masked = true) {
     static const uint8_t kMask[4] = {0x12, 0x34, 0x56, 0x78};
     size_t length = payload.size();
-    if (form == 0)
-        form = length <= 125 ? 2 : length <= 65535 ? 4 : 10;
+    if (form == 0) form = length <= 125 ? 2 : length <= 65535 ? 4 : 10;
     std::string frame(1, static_cast<char>(first));
     uint8_t maskBit = masked ? 0x80 : 0x00;
     if (form == 2) {
@@ -27,8 +26,7 @@ std::string Frame(uint8_t first, const std::string& payload, int form = 0, bool 
         for (int i = 7; i >= 0; --i)
             frame.push_back(static_cast<char>(uint64_t{length} >> (8 * i)));
     }
-    if (masked)
-        frame.append(reinterpret_cast<const char*>(kMask), 4);
+    if (masked) frame.append(reinterpret_cast<const char*>(kMask), 4);
     for (size_t i = 0; i < length; ++i) {
         frame.push_back(static_cast<char>(payload[i] ^ (masked ? kMask[i % 4] : 0)));
     }

@@ -40,8 +40,7 @@ class PortBlocker {
 
 bool Replies(int port) {
     WsClient client;
-    if (!client.Connect(port))
-        return false;
+    if (!client.Connect(port)) return false;
     client.Send(R"({"func":"get_curr_device_name","iden":"x"})");
     return client.Receive().has_value();
 }
@@ -79,8 +78,7 @@ TEST_F(ServiceProcessTest, EveryVersionOtherThanOneServesGeneration2) {
         ServiceProcess service;
         int port = FreePort();
         service.SetConfig("config2.ini", "connect", "port", std::to_string(port));
-        if (*version != '\0')
-            service.SetConfig("config.ini", "version", "verNum", version);
+        if (*version != '\0') service.SetConfig("config.ini", "version", "verNum", version);
         service.Start();
         ASSERT_TRUE(service.WaitForLog("open webserver success, port=" + std::to_string(port)))
             << version << "\n"

@@ -29,8 +29,7 @@ void Upgrade(RawClient& client, int port) {
 // Reads one unmasked text frame sent by the service.
 std::string ReadFrame(RawClient& client) {
     std::string header = client.ReadExactly(2);
-    if (header.size() != 2 || static_cast<unsigned char>(header[0]) != 0x81)
-        return "<bad>";
+    if (header.size() != 2 || static_cast<unsigned char>(header[0]) != 0x81) return "<bad>";
     size_t length = static_cast<unsigned char>(header[1]);
     if (length == 126) {
         std::string extended = client.ReadExactly(2);

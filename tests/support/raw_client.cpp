@@ -28,8 +28,7 @@ bool RawClient::Send(const std::string& bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
         ssize_t sent = send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-        if (sent <= 0)
-            return false;
+        if (sent <= 0) return false;
         done += static_cast<size_t>(sent);
     }
     return true;
@@ -37,8 +36,7 @@ bool RawClient::Send(const std::string& bytes) {
 
 long RawClient::ReadSome(char* buffer, size_t size, std::chrono::milliseconds timeout) {
     pollfd fd{fd_, POLLIN, 0};
-    if (poll(&fd, 1, static_cast<int>(timeout.count())) <= 0)
-        return -1;
+    if (poll(&fd, 1, static_cast<int>(timeout.count())) <= 0) return -1;
     ssize_t got = recv(fd_, buffer, size, 0);
     return got < 0 ? -1 : static_cast<long>(got);
 }
@@ -49,12 +47,10 @@ std::string RawClient::ReadExactly(size_t count, std::chrono::milliseconds timeo
     while (out.size() < count) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
-            break;
+        if (left.count() <= 0) break;
         char buffer[4096];
         long got = ReadSome(buffer, std::min(sizeof buffer, count - out.size()), left);
-        if (got <= 0)
-            break;
+        if (got <= 0) break;
         out.append(buffer, static_cast<size_t>(got));
     }
     return out;
@@ -66,11 +62,9 @@ std::string RawClient::ReadUntil(const std::string& text, std::chrono::milliseco
     while (out.find(text) == std::string::npos) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
-            break;
+        if (left.count() <= 0) break;
         char c;
-        if (ReadSome(&c, 1, left) != 1)
-            break;
+        if (ReadSome(&c, 1, left) != 1) break;
         out.push_back(c);
     }
     return out;
@@ -81,26 +75,21 @@ bool RawClient::WaitClosed(std::chrono::milliseconds timeout) {
     for (;;) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
-            return false;
+        if (left.count() <= 0) return false;
         char buffer[4096];
         long got = ReadSome(buffer, sizeof buffer, left);
-        if (got == 0)
-            return true;
+        if (got == 0) return true;
         if (got < 0) {
             // A reset also counts as closed; a time-out does not.
             pollfd fd{fd_, POLLIN, 0};
-            if (poll(&fd, 1, 0) > 0 && (fd.revents & (POLLERR | POLLHUP)) != 0)
-                return true;
-            if (std::chrono::steady_clock::now() >= deadline)
-                return false;
+            if (poll(&fd, 1, 0) > 0 && (fd.revents & (POLLERR | POLLHUP)) != 0) return true;
+            if (std::chrono::steady_clock::now() >= deadline) return false;
         }
     }
 }
 
 void RawClient::Close() {
-    if (fd_ >= 0)
-        close(fd_);
+    if (fd_ >= 0) close(fd_);
     fd_ = -1;
 }
 
@@ -109,8 +98,7 @@ std::string RawClient::Handshake(const std::string& target, const std::string& k
     std::string request = "GET " + target +
                           " HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\n"
                           "Connection: Upgrade\r\nSec-WebSocket-Version: 13\r\n";
-    if (!key.empty())
-        request += "Sec-WebSocket-Key: " + key + "\r\n";
+    if (!key.empty()) request += "Sec-WebSocket-Key: " + key + "\r\n";
     return request + extraHeaders + "\r\n";
 }
 

@@ -55,8 +55,7 @@ void ServiceProcess::Start(const std::map<std::string, std::string>& environment
 }
 
 bool ServiceProcess::Running() {
-    if (exited_ || pid_ <= 0)
-        return false;
+    if (exited_ || pid_ <= 0) return false;
     int status = 0;
     pid_t done = waitpid(pid_, &status, WNOHANG);
     if (done == pid_) {
@@ -70,10 +69,8 @@ bool ServiceProcess::Running() {
 bool ServiceProcess::WaitForLog(const std::string& text, std::chrono::milliseconds timeout) {
     auto deadline = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < deadline) {
-        if (Log().find(text) != std::string::npos)
-            return true;
-        if (!Running())
-            return Log().find(text) != std::string::npos;
+        if (Log().find(text) != std::string::npos) return true;
+        if (!Running()) return Log().find(text) != std::string::npos;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return false;
@@ -90,16 +87,13 @@ int ServiceProcess::WaitForExit(std::chrono::milliseconds timeout) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    if (WIFEXITED(status_))
-        return WEXITSTATUS(status_);
-    if (WIFSIGNALED(status_))
-        return 1000 + WTERMSIG(status_);
+    if (WIFEXITED(status_)) return WEXITSTATUS(status_);
+    if (WIFSIGNALED(status_)) return 1000 + WTERMSIG(status_);
     return -2;
 }
 
 int ServiceProcess::Stop(int signal, std::chrono::milliseconds timeout) {
-    if (Running())
-        kill(pid_, signal);
+    if (Running()) kill(pid_, signal);
     return WaitForExit(timeout);
 }
 

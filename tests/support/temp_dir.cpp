@@ -13,8 +13,7 @@ namespace testing_support {
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "sbtest-XXXXXX").string();
     char* made = mkdtemp(pattern.data());
-    if (made == nullptr)
-        ADD_FAILURE() << "mkdtemp failed";
+    if (made == nullptr) ADD_FAILURE() << "mkdtemp failed";
     path_ = pattern + "/";
 }
 
@@ -49,8 +48,7 @@ bool Exists(const std::string& path) {
 ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
     const char* old = std::getenv(name);
     hadOld_ = old != nullptr;
-    if (hadOld_)
-        old_ = old;
+    if (hadOld_) old_ = old;
     setenv(name, value.c_str(), 1);
 }
 

@@ -35,8 +35,7 @@ bool WsClient::Connect(int port, const std::string& target) {
                            static_cast<unsigned short>(port));
     beast::get_lowest_layer(*impl_->stream).expires_after(std::chrono::seconds(10));
     beast::get_lowest_layer(*impl_->stream).connect(endpoint, error);
-    if (!error)
-        impl_->stream->handshake("127.0.0.1:" + std::to_string(port), target, error);
+    if (!error) impl_->stream->handshake("127.0.0.1:" + std::to_string(port), target, error);
     if (error) {
         error_ = error.message();
         return false;
@@ -47,18 +46,15 @@ bool WsClient::Connect(int port, const std::string& target) {
 }
 
 bool WsClient::Send(const std::string& text) {
-    if (!impl_->stream)
-        return false;
+    if (!impl_->stream) return false;
     beast::error_code error;
     impl_->stream->write(boost::asio::buffer(text), error);
-    if (error)
-        error_ = error.message();
+    if (error) error_ = error.message();
     return !error;
 }
 
 std::optional<std::string> WsClient::Receive(std::chrono::milliseconds timeout) {
-    if (!impl_->stream)
-        return std::nullopt;
+    if (!impl_->stream) return std::nullopt;
     impl_->buffer.clear();
     beast::error_code result = boost::asio::error::would_block;
     impl_->stream->async_read(impl_->buffer,
@@ -88,8 +84,7 @@ bool WsClient::WaitClosed(std::chrono::milliseconds timeout) {
 }
 
 void WsClient::Close() {
-    if (!impl_->stream)
-        return;
+    if (!impl_->stream) return;
     beast::error_code ignored;
     beast::get_lowest_layer(*impl_->stream).socket().close(ignored);
     impl_->stream.reset();

@@ -30,11 +30,9 @@ IniDocument IniDocument::Parse(std::string_view text) {
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
-        if (end == std::string_view::npos)
-            end = text.size();
+        if (end == std::string_view::npos) end = text.size();
         std::string_view raw = text.substr(start, end - start);
-        if (!raw.empty() && raw.back() == '\r')
-            raw.remove_suffix(1);
+        if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
         start = end + 1;
 
         Line line;
@@ -77,8 +75,7 @@ void IniDocument::Set(std::string_view section, std::string_view key, std::strin
     std::optional<size_t> lastOfSection;
     for (size_t i = 0; i < lines_.size(); ++i) {
         Line& line = lines_[i];
-        if (!SameName(line.section, section))
-            continue;
+        if (!SameName(line.section, section)) continue;
         if (!line.isHeader && SameName(line.key, key)) {
             entry.key = line.key;  // keep the spelling already in the file
             entry.text = entry.key + "=" + entry.value;
@@ -86,8 +83,7 @@ void IniDocument::Set(std::string_view section, std::string_view key, std::strin
             return;
         }
         // Insert after the last non-blank line of the section.
-        if (line.isHeader || !Trim(line.text).empty())
-            lastOfSection = i;
+        if (line.isHeader || !Trim(line.text).empty()) lastOfSection = i;
     }
     if (lastOfSection) {
         lines_.insert(lines_.begin() + static_cast<long>(*lastOfSection) + 1, std::move(entry));

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/base/base64_simd.h"
 #include "platform/base/kx_system.h"
 
 namespace {
@@ -68,18 +69,21 @@ long long DecodeCompact(const uint8_t* text, size_t size, uint8_t* out) {
     // Up to two "=" may end a padded text; any other "=" fails the table test.
     if (size >= 4 && size % 4 == 0 && text[size - 1] == '=') {
         --size;
-        if (text[size - 1] == '=')
-            --size;
+        if (text[size - 1] == '=') --size;
     }
-    if (size % 4 == 1)
-        return -1;
-    size_t full = size / 4;
+    if (size % 4 == 1) return -1;
     uint8_t* start = out;
+    if (Base64SimdAvailable()) {
+        size_t consumed = Base64DecodeBlocks(text, size, out);
+        text += consumed;
+        size -= consumed;
+        out += consumed / 4 * 3;
+    }
+    size_t full = size / 4;
     for (size_t i = 0; i < full; ++i, text += 4) {
         uint32_t group = kDecode.shifted[0][text[0]] | kDecode.shifted[1][text[1]] |
                          kDecode.shifted[2][text[2]] | kDecode.shifted[3][text[3]];
-        if (group & kInvalid)
-            return -1;
+        if (group & kInvalid) return -1;
         out[0] = static_cast<uint8_t>(group >> 16);
         out[1] = static_cast<uint8_t>(group >> 8);
         out[2] = static_cast<uint8_t>(group);
@@ -90,11 +94,9 @@ long long DecodeCompact(const uint8_t* text, size_t size, uint8_t* out) {
         uint32_t group = 0;
         for (size_t k = 0; k < rest; ++k)
             group |= kDecode.shifted[k][text[k]];
-        if (group & kInvalid)
-            return -1;
+        if (group & kInvalid) return -1;
         *out++ = static_cast<uint8_t>(group >> 16);
-        if (rest == 3)
-            *out++ = static_cast<uint8_t>(group >> 8);
+        if (rest == 3) *out++ = static_cast<uint8_t>(group >> 8);
     }
     return out - start;
 }
@@ -102,16 +104,20 @@ long long DecodeCompact(const uint8_t* text, size_t size, uint8_t* out) {
 }  // namespace
 
 int KXBase_Base64Encode(const void* data, size_t size, char* out, size_t* outSize) {
-    if (outSize == nullptr || (data == nullptr && size != 0))
-        return KX_ERR_ARGUMENT;
+    if (outSize == nullptr || (data == nullptr && size != 0)) return KX_ERR_ARGUMENT;
     size_t needed = EncodedSize(size);
     if (out == nullptr) {
         *outSize = needed;
         return KX_OK;
     }
-    if (*outSize < needed)
-        return KX_ERR_BUFFER;
+    if (*outSize < needed) return KX_ERR_BUFFER;
     const auto* in = static_cast<const uint8_t*>(data);
+    if (Base64SimdAvailable()) {
+        size_t consumed = Base64EncodeBlocks(in, size, out);
+        in += consumed;
+        out += consumed / 3 * 4;
+        size -= consumed;
+    }
     size_t full = size / 3;
     for (size_t i = 0; i < full; ++i)
         EncodeBlock(in + 3 * i, out + 4 * i);
@@ -121,30 +127,26 @@ int KXBase_Base64Encode(const void* data, size_t size, char* out, size_t* outSiz
         char* last = out + 4 * full;
         EncodeBlock(tail, last);
         last[3] = '=';
-        if (rest == 1)
-            last[2] = '=';
+        if (rest == 1) last[2] = '=';
     }
     *outSize = needed;
     return KX_OK;
 }
 
 int KXBase_Base64Decode(const char* text, size_t size, void* out, size_t* outSize) {
-    if (outSize == nullptr || (text == nullptr && size != 0))
-        return KX_ERR_ARGUMENT;
+    if (outSize == nullptr || (text == nullptr && size != 0)) return KX_ERR_ARGUMENT;
     size_t needed = MaxDecodedSize(size);
     if (out == nullptr) {
         *outSize = needed;
         return KX_OK;
     }
-    if (*outSize < needed)
-        return KX_ERR_BUFFER;
+    if (*outSize < needed) return KX_ERR_BUFFER;
     const auto* in = reinterpret_cast<const uint8_t*>(text);
     auto* bytes = static_cast<uint8_t*>(out);
 
     if (std::memchr(text, '\n', size) == nullptr && std::memchr(text, '\r', size) == nullptr) {
         long long written = DecodeCompact(in, size, bytes);
-        if (written < 0)
-            return KX_ERR_DATA;
+        if (written < 0) return KX_ERR_DATA;
         *outSize = static_cast<size_t>(written);
         return KX_OK;
     }
@@ -152,13 +154,11 @@ int KXBase_Base64Decode(const char* text, size_t size, void* out, size_t* outSiz
     std::string compact;
     compact.reserve(size);
     for (size_t i = 0; i < size; ++i) {
-        if (!IsLineBreak(text[i]))
-            compact.push_back(text[i]);
+        if (!IsLineBreak(text[i])) compact.push_back(text[i]);
     }
     long long written =
         DecodeCompact(reinterpret_cast<const uint8_t*>(compact.data()), compact.size(), bytes);
-    if (written < 0)
-        return KX_ERR_DATA;
+    if (written < 0) return KX_ERR_DATA;
     *outSize = static_cast<size_t>(written);
     return KX_OK;
 }

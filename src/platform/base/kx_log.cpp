@@ -23,8 +23,7 @@ std::string FormatText(const char* format, va_list args) {
     va_copy(copy, args);
     int length = std::vsnprintf(nullptr, 0, format, copy);
     va_end(copy);
-    if (length < 0)
-        return {};
+    if (length < 0) return {};
     std::string text(static_cast<size_t>(length), '\0');
     std::vsnprintf(text.data(), text.size() + 1, format, args);
     return text;
@@ -33,8 +32,7 @@ std::string FormatText(const char* format, va_list args) {
 }  // namespace
 
 int KXBase_WriteInfo(int level, const char* format, ...) {
-    if (format == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (format == nullptr) return KX_ERR_ARGUMENT;
     va_list args;
     va_start(args, format);
     std::string text = FormatText(format, args);

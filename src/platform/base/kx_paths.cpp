@@ -15,8 +15,7 @@
 namespace {
 
 int CopyOut(const std::string& text, char* buffer, size_t size) {
-    if (buffer == nullptr || size == 0)
-        return KX_ERR_ARGUMENT;
+    if (buffer == nullptr || size == 0) return KX_ERR_ARGUMENT;
     if (text.size() + 1 > size) {
         buffer[0] = '\0';
         return KX_ERR_BUFFER;
@@ -26,8 +25,7 @@ int CopyOut(const std::string& text, char* buffer, size_t size) {
 }
 
 std::string WithSlash(std::string folder) {
-    if (folder.empty() || folder.back() != '/')
-        folder.push_back('/');
+    if (folder.empty() || folder.back() != '/') folder.push_back('/');
     return folder;
 }
 
@@ -45,11 +43,9 @@ std::string HomeFolder() {
 std::string Folder(const char* overrideName, const char* baseName, const std::string& tail,
                    const std::string& fallback) {
     std::string value = FromEnvironment(overrideName);
-    if (!value.empty())
-        return WithSlash(value);
+    if (!value.empty()) return WithSlash(value);
     std::string base = baseName != nullptr ? FromEnvironment(baseName) : "";
-    if (!base.empty())
-        return WithSlash(WithSlash(base) + tail);
+    if (!base.empty()) return WithSlash(WithSlash(base) + tail);
     return WithSlash(fallback);
 }
 
@@ -73,8 +69,7 @@ std::string Standardise(const std::string& path) {
     size_t start = 0;
     while (start <= path.size()) {
         size_t end = path.find('/', start);
-        if (end == std::string::npos)
-            end = path.size();
+        if (end == std::string::npos) end = path.size();
         std::string part = path.substr(start, end - start);
         if (part == "..") {
             if (!parts.empty() && parts.back() != "..") {
@@ -89,14 +84,11 @@ std::string Standardise(const std::string& path) {
     }
     std::string result = absolute ? "/" : "";
     for (size_t i = 0; i < parts.size(); ++i) {
-        if (i > 0)
-            result.push_back('/');
+        if (i > 0) result.push_back('/');
         result += parts[i];
     }
-    if (trailing && !parts.empty())
-        result.push_back('/');
-    if (result.empty())
-        result = absolute ? "/" : ".";
+    if (trailing && !parts.empty()) result.push_back('/');
+    if (result.empty()) result = absolute ? "/" : ".";
     return result;
 }
 
@@ -120,51 +112,41 @@ int KXBase_GetProcessName(char* buffer, size_t size) {
 
 int KXBase_GetTmpFileName(const char* suffix, char* buffer, size_t size) {
     std::string folder = TmpFolder();
-    if (KXBase_CreateDir(folder.c_str()) != KX_OK)
-        return KX_ERR_SYSTEM;
+    if (KXBase_CreateDir(folder.c_str()) != KX_OK) return KX_ERR_SYSTEM;
     for (int attempt = 0; attempt < 100; ++attempt) {
         char uuid[40];
-        if (KXBase_GetUuid(uuid, sizeof uuid) != KX_OK)
-            return KX_ERR_SYSTEM;
+        if (KXBase_GetUuid(uuid, sizeof uuid) != KX_OK) return KX_ERR_SYSTEM;
         std::string path = folder + "sb" + uuid + (suffix != nullptr ? suffix : "");
-        if (!KXBase_PathExists(path.c_str()))
-            return CopyOut(path, buffer, size);
+        if (!KXBase_PathExists(path.c_str())) return CopyOut(path, buffer, size);
     }
     return KX_ERR_SYSTEM;
 }
 
 int KXBase_CreateDir(const char* path) {
-    if (path == nullptr || *path == '\0')
-        return KX_ERR_ARGUMENT;
+    if (path == nullptr || *path == '\0') return KX_ERR_ARGUMENT;
     std::string text = path;
     for (size_t i = 1; i <= text.size(); ++i) {
-        if (i != text.size() && text[i] != '/')
-            continue;
+        if (i != text.size() && text[i] != '/') continue;
         std::string prefix = text.substr(0, i);
-        if (mkdir(prefix.c_str(), 0755) != 0 && errno != EEXIST)
-            return KX_ERR_SYSTEM;
+        if (mkdir(prefix.c_str(), 0755) != 0 && errno != EEXIST) return KX_ERR_SYSTEM;
     }
     return KXBase_IsDirectory(path) ? KX_OK : KX_ERR_SYSTEM;
 }
 
 int KXBase_DeleteFile(const char* path) {
-    if (path == nullptr || *path == '\0')
-        return KX_ERR_ARGUMENT;
-    if (KXBase_IsDirectory(path))
-        return KX_ERR_ARGUMENT;
+    if (path == nullptr || *path == '\0') return KX_ERR_ARGUMENT;
+    if (KXBase_IsDirectory(path)) return KX_ERR_ARGUMENT;
     return unlink(path) == 0 ? KX_OK : KX_ERR_SYSTEM;
 }
 
 int KXBase_GetFileName(const char* path, char* buffer, size_t size) {
-    if (path == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (path == nullptr) return KX_ERR_ARGUMENT;
     const char* slash = std::strrchr(path, '/');
     return CopyOut(slash != nullptr ? slash + 1 : path, buffer, size);
 }
 
 int KXBase_GetFileSuffix(const char* path, char* buffer, size_t size) {
-    if (path == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (path == nullptr) return KX_ERR_ARGUMENT;
     const char* slash = std::strrchr(path, '/');
     const char* name = slash != nullptr ? slash + 1 : path;
     const char* dot = std::strrchr(name, '.');
@@ -172,8 +154,7 @@ int KXBase_GetFileSuffix(const char* path, char* buffer, size_t size) {
 }
 
 int KXBase_StandardiseFileName(const char* path, char* buffer, size_t size) {
-    if (path == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (path == nullptr) return KX_ERR_ARGUMENT;
     return CopyOut(Standardise(path), buffer, size);
 }
 
@@ -193,33 +174,25 @@ bool KXBase_IsDirectory(const char* path) {
 }
 
 int KXBase_MoveFile(const char* from, const char* to) {
-    if (from == nullptr || to == nullptr)
-        return KX_ERR_ARGUMENT;
-    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
-        return KX_OK;
-    if (errno != EINVAL && errno != ENOSYS)
-        return KX_ERR_SYSTEM;
+    if (from == nullptr || to == nullptr) return KX_ERR_ARGUMENT;
+    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return KX_OK;
+    if (errno != EINVAL && errno != ENOSYS) return KX_ERR_SYSTEM;
     // File systems without RENAME_NOREPLACE: link fails when the target exists.
-    if (link(from, to) != 0)
-        return KX_ERR_SYSTEM;
+    if (link(from, to) != 0) return KX_ERR_SYSTEM;
     unlink(from);
     return KX_OK;
 }
 
 int KXBase_ListFiles(const char* folder, std::vector<std::string>* names) {
-    if (folder == nullptr || names == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (folder == nullptr || names == nullptr) return KX_ERR_ARGUMENT;
     names->clear();
     DIR* dir = opendir(folder);
-    if (dir == nullptr)
-        return KX_ERR_SYSTEM;
+    if (dir == nullptr) return KX_ERR_SYSTEM;
     std::string base = WithSlash(folder);
     while (dirent* entry = readdir(dir)) {
         std::string name = entry->d_name;
-        if (name == "." || name == "..")
-            continue;
-        if (KXBase_IsRegularFile((base + name).c_str()))
-            names->push_back(name);
+        if (name == "." || name == "..") continue;
+        if (KXBase_IsRegularFile((base + name).c_str())) names->push_back(name);
     }
     closedir(dir);
     return KX_OK;

@@ -25,8 +25,7 @@ std::mutex& ProfileMutex() {
 
 IniDocument ReadDocument(const char* file) {
     std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return IniDocument::Parse("");
+    if (!in) return IniDocument::Parse("");
     std::ostringstream text;
     text << in.rdbuf();
     return IniDocument::Parse(text.str());
@@ -36,8 +35,7 @@ bool WriteAll(int fd, const std::string& text) {
     size_t done = 0;
     while (done < text.size()) {
         ssize_t wrote = write(fd, text.data() + done, text.size() - done);
-        if (wrote <= 0)
-            return false;
+        if (wrote <= 0) return false;
         done += static_cast<size_t>(wrote);
     }
     return true;
@@ -48,22 +46,19 @@ bool WriteAll(int fd, const std::string& text) {
 int ReplaceFile(const char* file, const std::string& text) {
     std::string temporary = std::string(file) + ".XXXXXX";
     int fd = mkstemp(temporary.data());
-    if (fd < 0)
-        return KX_ERR_SYSTEM;
+    if (fd < 0) return KX_ERR_SYSTEM;
     bool ok = WriteAll(fd, text) && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
     if (ok) {
         chmod(temporary.c_str(), 0644);
         ok = rename(temporary.c_str(), file) == 0;
     }
-    if (!ok)
-        unlink(temporary.c_str());
+    if (!ok) unlink(temporary.c_str());
     return ok ? KX_OK : KX_ERR_SYSTEM;
 }
 
 int SetValue(const char* file, const char* section, const char* key, const std::string& value) {
-    if (file == nullptr || section == nullptr || key == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (file == nullptr || section == nullptr || key == nullptr) return KX_ERR_ARGUMENT;
     std::lock_guard guard(ProfileMutex());
     IniDocument document = ReadDocument(file);
     document.Set(section, key, value);

@@ -15,22 +15,19 @@ struct KXPumpObject {
 };
 
 int KXBase_CreateMsgPump(KXPump* pump) {
-    if (pump == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (pump == nullptr) return KX_ERR_ARGUMENT;
     *pump = new (std::nothrow) KXPumpObject;
     return *pump != nullptr ? KX_OK : KX_ERR_SYSTEM;
 }
 
 int KXBase_RunMsgPump(KXPump pump, KXPumpHandler handler, void* param) {
-    if (pump == nullptr || handler == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (pump == nullptr || handler == nullptr) return KX_ERR_ARGUMENT;
     std::deque<PumpMessage> batch;
     for (;;) {
         {
             std::unique_lock guard(pump->mutex);
             pump->posted.wait(guard, [pump] { return pump->quit || !pump->queue.empty(); });
-            if (pump->quit)
-                return KX_OK;
+            if (pump->quit) return KX_OK;
             batch.swap(pump->queue);
         }
         // Handle the batch outside the lock; a quit request stops after the
@@ -49,14 +46,12 @@ int KXBase_RunMsgPump(KXPump pump, KXPumpHandler handler, void* param) {
 }
 
 int KXBase_DispatchPendingMessages(KXPump pump, KXPumpHandler handler, void* param) {
-    if (pump == nullptr || handler == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (pump == nullptr || handler == nullptr) return KX_ERR_ARGUMENT;
     for (;;) {
         PumpMessage message;
         {
             std::lock_guard guard(pump->mutex);
-            if (pump->queue.empty())
-                return KX_OK;
+            if (pump->queue.empty()) return KX_OK;
             message = pump->queue.front();
             pump->queue.pop_front();
         }
@@ -65,8 +60,7 @@ int KXBase_DispatchPendingMessages(KXPump pump, KXPumpHandler handler, void* par
 }
 
 int KXBase_PostPumpMessage(KXPump pump, const PumpMessage* message) {
-    if (pump == nullptr || message == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (pump == nullptr || message == nullptr) return KX_ERR_ARGUMENT;
     try {
         std::lock_guard guard(pump->mutex);
         pump->queue.push_back(*message);
@@ -78,8 +72,7 @@ int KXBase_PostPumpMessage(KXPump pump, const PumpMessage* message) {
 }
 
 int KXBase_QuitMsgPump(KXPump pump) {
-    if (pump == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (pump == nullptr) return KX_ERR_ARGUMENT;
     {
         std::lock_guard guard(pump->mutex);
         pump->quit = true;
@@ -89,8 +82,7 @@ int KXBase_QuitMsgPump(KXPump pump) {
 }
 
 int KXBase_DestroyMsgPump(KXPump pump) {
-    if (pump == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (pump == nullptr) return KX_ERR_ARGUMENT;
     if (!pump->queue.empty()) {
         KXBase_WriteInfo(8, "message pump destroyed with %zu messages queued", pump->queue.size());
     }

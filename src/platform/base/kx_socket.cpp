@@ -24,8 +24,7 @@ void ConfigureConnection(int fd) {
 }  // namespace
 
 int KXSocket_Listen(uint16_t port, int backlog, KXSocket* socket, KXListenFailure* failure) {
-    if (socket == nullptr || failure == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (socket == nullptr || failure == nullptr) return KX_ERR_ARGUMENT;
     *socket = KX_INVALID_SOCKET;
     *failure = KXListenFailure::kNone;
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -55,16 +54,14 @@ int KXSocket_Listen(uint16_t port, int backlog, KXSocket* socket, KXListenFailur
 
 int KXSocket_Accept(KXSocket listener, KXSocket* accepted, std::string* peerIp,
                     uint16_t* peerPort) {
-    if (accepted == nullptr || peerIp == nullptr || peerPort == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (accepted == nullptr || peerIp == nullptr || peerPort == nullptr) return KX_ERR_ARGUMENT;
     for (;;) {
         sockaddr_in address{};
         socklen_t length = sizeof address;
         int fd = accept4(listener, reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC);
         if (fd < 0) {
             // A connection reset before it was accepted is not the server's failure.
-            if (errno == EINTR || errno == ECONNABORTED)
-                continue;
+            if (errno == EINTR || errno == ECONNABORTED) continue;
             return KX_ERR_SYSTEM;
         }
         ConfigureConnection(fd);
@@ -80,8 +77,7 @@ int KXSocket_Accept(KXSocket listener, KXSocket* accepted, std::string* peerIp,
 long KXSocket_Recv(KXSocket socket, void* buffer, size_t size) {
     for (;;) {
         ssize_t got = recv(socket, buffer, size, 0);
-        if (got < 0 && errno == EINTR)
-            continue;
+        if (got < 0 && errno == EINTR) continue;
         return static_cast<long>(got);
     }
 }
@@ -91,10 +87,8 @@ int KXSocket_SendAll(KXSocket socket, const void* data, size_t size, bool more) 
     int flags = MSG_NOSIGNAL | (more ? MSG_MORE : 0);
     while (size > 0) {
         ssize_t sent = send(socket, bytes, size, flags);
-        if (sent < 0 && errno == EINTR)
-            continue;
-        if (sent <= 0)
-            return KX_ERR_SYSTEM;
+        if (sent < 0 && errno == EINTR) continue;
+        if (sent <= 0) return KX_ERR_SYSTEM;
         bytes += sent;
         size -= static_cast<size_t>(sent);
     }

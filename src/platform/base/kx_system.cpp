@@ -8,8 +8,7 @@
 #include <ctime>
 
 int KXBase_GetLocalTime(KXLocalTime* time) {
-    if (time == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (time == nullptr) return KX_ERR_ARGUMENT;
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     tm local{};
@@ -26,14 +25,12 @@ int KXBase_GetLocalTime(KXLocalTime* time) {
 }
 
 int KXBase_GetUuid(char* buffer, size_t size) {
-    if (buffer == nullptr || size < 37)
-        return KX_ERR_ARGUMENT;
+    if (buffer == nullptr || size < 37) return KX_ERR_ARGUMENT;
     std::array<unsigned char, 16> bytes{};
     size_t filled = 0;
     while (filled < bytes.size()) {
         ssize_t got = getrandom(bytes.data() + filled, bytes.size() - filled, 0);
-        if (got <= 0)
-            return KX_ERR_SYSTEM;
+        if (got <= 0) return KX_ERR_SYSTEM;
         filled += static_cast<size_t>(got);
     }
     bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);  // version 4

@@ -21,12 +21,10 @@ struct KXEventObject {
 };
 
 int KXBase_OpenThread(KXThreadFunc func, void* param, KXThread* thread) {
-    if (func == nullptr || thread == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (func == nullptr || thread == nullptr) return KX_ERR_ARGUMENT;
     *thread = nullptr;
     auto* object = new (std::nothrow) KXThreadObject;
-    if (object == nullptr)
-        return KX_ERR_SYSTEM;
+    if (object == nullptr) return KX_ERR_SYSTEM;
     try {
         object->thread = std::thread([func, param, object] { func(object, param); });
     } catch (const std::system_error&) {
@@ -38,56 +36,47 @@ int KXBase_OpenThread(KXThreadFunc func, void* param, KXThread* thread) {
 }
 
 int KXBase_CloseThread(KXThread thread) {
-    if (thread == nullptr)
-        return KX_ERR_ARGUMENT;
-    if (thread->thread.joinable())
-        thread->thread.join();
+    if (thread == nullptr) return KX_ERR_ARGUMENT;
+    if (thread->thread.joinable()) thread->thread.join();
     delete thread;
     return KX_OK;
 }
 
 int KXBase_CreateLock(KXLock* lock) {
-    if (lock == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (lock == nullptr) return KX_ERR_ARGUMENT;
     *lock = new (std::nothrow) KXLockObject;
     return *lock != nullptr ? KX_OK : KX_ERR_SYSTEM;
 }
 
 int KXBase_EnterLock(KXLock lock) {
-    if (lock == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (lock == nullptr) return KX_ERR_ARGUMENT;
     lock->mutex.lock();
     return KX_OK;
 }
 
 int KXBase_LeaveLock(KXLock lock) {
-    if (lock == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (lock == nullptr) return KX_ERR_ARGUMENT;
     lock->mutex.unlock();
     return KX_OK;
 }
 
 int KXBase_DestroyLock(KXLock lock) {
-    if (lock == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (lock == nullptr) return KX_ERR_ARGUMENT;
     delete lock;
     return KX_OK;
 }
 
 int KXBase_CreateEvent(int manualReset, int initialState, KXEvent* event) {
-    if (event == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (event == nullptr) return KX_ERR_ARGUMENT;
     *event = new (std::nothrow) KXEventObject;
-    if (*event == nullptr)
-        return KX_ERR_SYSTEM;
+    if (*event == nullptr) return KX_ERR_SYSTEM;
     (*event)->manualReset = manualReset != 0;
     (*event)->set = initialState != 0;
     return KX_OK;
 }
 
 int KXBase_SetEvent(KXEvent event) {
-    if (event == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (event == nullptr) return KX_ERR_ARGUMENT;
     {
         std::lock_guard guard(event->mutex);
         event->set = true;
@@ -97,26 +86,22 @@ int KXBase_SetEvent(KXEvent event) {
 }
 
 int KXBase_ResetEvent(KXEvent event) {
-    if (event == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (event == nullptr) return KX_ERR_ARGUMENT;
     std::lock_guard guard(event->mutex);
     event->set = false;
     return KX_OK;
 }
 
 int KXBase_WaitEvent(KXEvent event) {
-    if (event == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (event == nullptr) return KX_ERR_ARGUMENT;
     std::unique_lock guard(event->mutex);
     event->changed.wait(guard, [event] { return event->set; });
-    if (!event->manualReset)
-        event->set = false;
+    if (!event->manualReset) event->set = false;
     return KX_OK;
 }
 
 int KXBase_DestroyEvent(KXEvent event) {
-    if (event == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (event == nullptr) return KX_ERR_ARGUMENT;
     delete event;
     return KX_OK;
 }

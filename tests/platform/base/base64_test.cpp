@@ -20,8 +20,7 @@ std::string Decode(const std::string& text) {
     size_t size = 0;
     EXPECT_EQ(KXBase_Base64Decode(text.data(), text.size(), nullptr, &size), 0);
     std::string bytes(size, '\0');
-    if (KXBase_Base64Decode(text.data(), text.size(), bytes.data(), &size) != 0)
-        return "<fail>";
+    if (KXBase_Base64Decode(text.data(), text.size(), bytes.data(), &size) != 0) return "<fail>";
     bytes.resize(size);
     return bytes;
 }
@@ -60,6 +59,24 @@ TEST(Base64, AcceptsLineBreaksAndMissingPadding) {
 TEST(Base64, RejectsMalformedText) {
     for (const char* bad : {"Zm9v!", "Zm=v", "Z", "Zm9vY", "Zg===", "=Zm9", "Zm 9v", "Zg==Zg=="}) {
         EXPECT_EQ(Decode(bad), "<fail>") << bad;
+    }
+}
+
+// Long texts go through the vectorised blocks: a bad character anywhere in
+// them, and the exact bytes around block edges, must still come out right.
+TEST(Base64, LongTextsAreValidatedAndExactAtEveryLength) {
+    std::string bytes;
+    for (int i = 0; i < 300; ++i)
+        bytes.push_back(static_cast<char>((i * 151 + 7) % 256));
+    for (size_t length = 20; length < 300; length += 7) {
+        std::string part = bytes.substr(0, length);
+        std::string text = Encode(part);
+        ASSERT_EQ(Decode(text), part) << length;
+        for (size_t bad : {size_t{0}, text.size() / 2, text.size() - 5}) {
+            std::string broken = text;
+            broken[bad] = '*';
+            EXPECT_EQ(Decode(broken), "<fail>") << length << " at " << bad;
+        }
     }
 }
 

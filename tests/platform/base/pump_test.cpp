@@ -16,8 +16,7 @@ struct Recorder {
 void Record(const PumpMessage* message, void* param) {
     auto* recorder = static_cast<Recorder*>(param);
     recorder->ids.push_back(message->id);
-    if (message->id == recorder->quitAt)
-        KXBase_QuitMsgPump(recorder->pump);
+    if (message->id == recorder->quitAt) KXBase_QuitMsgPump(recorder->pump);
 }
 
 TEST(Pump, DeliversMessagesFromManyThreadsInPostOrderPerThread) {
@@ -43,8 +42,7 @@ TEST(Pump, DeliversMessagesFromManyThreadsInPostOrderPerThread) {
     ASSERT_EQ(recorder.ids.size(), 4 * kPerThread + 1);
     std::vector<uint32_t> next(4, 1);
     for (uint32_t id : recorder.ids) {
-        if (id == 99999)
-            continue;
+        if (id == 99999) continue;
         uint32_t thread = id / 10000;
         EXPECT_EQ(id % 10000, next[thread]++);
     }
