@@ -36,8 +36,9 @@ std::vector<OcrWord> RecognizedWords(tesseract::TessBaseAPI* engine);
 // path through a temporary file beside it; no file is left on failure.
 bool WriteSearchablePdf(tesseract::TessBaseAPI* engine, const std::string& path);
 
-// Writes an OFD of the page image with an invisible text layer of words.
-bool WriteSearchableOfd(PIX* page, uint32_t dpi, const std::vector<OcrWord>& words,
+// Writes an OFD of the view's region of interest with an invisible text
+// layer of the words (boxes relative to the region).
+bool WriteSearchableOfd(KXImage image, const ImageView& view, const std::vector<OcrWord>& words,
                         const std::string& path);
 
 }  // namespace kx_imgproc

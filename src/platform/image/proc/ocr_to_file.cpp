@@ -56,7 +56,7 @@ int OcrToFile(KXOcrMgr manager, KXImage image, int32_t flags, const char* path) 
     }
     bool written = kind == DocumentKind::kPdf
                        ? WriteSearchablePdf(engine, path)
-                       : WriteSearchableOfd(page.get(), dpi, RecognizedWords(engine), path);
+                       : WriteSearchableOfd(image, view, RecognizedWords(engine), path);
     engine->Clear();
     return written ? KX_OK : KX_ERR_SYSTEM;
 }

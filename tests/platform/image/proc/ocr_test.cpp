@@ -1,0 +1,190 @@
+// OCR tests: a few, since each recognition takes seconds. One manager serves
+// the whole suite, as the service would use it.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "platform/image/proc/kx_imgproc.h"
+#include "platform/image/proc/tessdata.h"
+#include "support/temp_dir.h"
+#include "tests/platform/image/proc/page_maker.h"
+
+namespace {
+
+using imgproc_test::Image;
+using imgproc_test::MakeImage;
+using testing_support::Exists;
+using testing_support::TempDir;
+
+std::string RunCommand(const std::string& command) {
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return output;
+    }
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0) {
+        output.append(buffer, n);
+    }
+    pclose(pipe);
+    return output;
+}
+
+std::string WithoutSpaces(std::string text) {
+    std::erase_if(text, [](char c) { return c == ' ' || c == '\n'; });
+    return text;
+}
+
+// A 6 × 4.5 inch page at 200 dpi: English lines and a Chinese line.
+Image MakeOcrPage() {
+    Image page = imgproc_test::MakeTextPage(1200, 900, KX_PIXEL_RGB, 30, 200);
+    imgproc_test::DrawText(page.get(), "本公司扫描仪测试文件已经完成，请查收。", 120, 760, 30,
+                           {0, 0, 0}, "SimHei");
+    return page;
+}
+
+class Ocr : public testing::Test {
+  protected:
+    static void SetUpTestSuite() { ASSERT_EQ(KXImgProc_CreateOCRMgr(&manager_), 0); }
+    static void TearDownTestSuite() {
+        KXImgProc_DestroyOCRMgr(manager_);
+        manager_ = nullptr;
+    }
+    static KXOcrMgr manager_;
+    TempDir dir_;
+};
+
+KXOcrMgr Ocr::manager_ = nullptr;
+
+TEST_F(Ocr, SearchablePdfShowsThePageAndHoldsItsWords) {
+    Image page = MakeOcrPage();
+    std::string path = dir_.File("page.pdf");
+    ASSERT_EQ(KXImgProc_ImageOCRToFile(manager_, page.get(), 0, path.c_str()), 0);
+
+    std::string text = RunCommand("pdftotext -enc UTF-8 '" + path + "' - 2>/dev/null");
+    for (const char* word : {"Quarterly", "warehouse", "invoice", "contract", "Inventory"}) {
+        EXPECT_NE(text.find(word), std::string::npos) << word << " not in:\n" << text;
+    }
+    EXPECT_NE(WithoutSpaces(text).find("扫描仪测试文件"), std::string::npos) << text;
+
+    // Rendered at 20 dpi the 6 × 4.5 inch page is 120 × 90 pixels, white
+    // with dark text in the upper left.
+    std::string pgm = RunCommand("pdftoppm -gray -r 20 '" + path + "' 2>/dev/null");
+    ASSERT_EQ(pgm.rfind("P5\n120 90\n255\n", 0), 0u) << pgm.substr(0, 20);
+    const auto* pixels = reinterpret_cast<const unsigned char*>(pgm.data()) + 14;
+    ASSERT_EQ(pgm.size(), 14u + 120 * 90);
+    EXPECT_GT(pixels[5 * 120 + 110], 240);  // right margin: white paper
+    int darkest = 255;
+    for (int x = 12; x < 100; ++x) {
+        darkest = std::min<int>(darkest, pixels[16 * 120 + x]);  // the title line
+    }
+    EXPECT_LT(darkest, 200);
+    EXPECT_FALSE(Exists(path + ".part.pdf"));
+}
+
+TEST_F(Ocr, SearchableOfdHoldsThePageAndItsWords) {
+    Image page = MakeOcrPage();
+    std::string path = dir_.File("page.ofd");
+    ASSERT_EQ(KXImgProc_ImageOCRToFile(manager_, page.get(), 0, path.c_str()), 0);
+    std::string content =
+        RunCommand("unzip -p '" + path + "' Doc_0/Pages/Page_0/Content.xml 2>/dev/null");
+    EXPECT_NE(content.find("ImageObject"), std::string::npos) << content;
+    EXPECT_NE(content.find("TextObject"), std::string::npos) << content;
+    for (const char* word : {"Quarterly", "invoice", "contract"}) {
+        EXPECT_NE(content.find(word), std::string::npos) << word;
+    }
+    EXPECT_NE(WithoutSpaces(content).find("扫"), std::string::npos);
+}
+
+struct Turn {
+    int32_t clockwise;  // how the page was turned
+    int32_t code;       // the code that turns it back
+};
+
+class OcrDirection : public Ocr, public testing::WithParamInterface<Turn> {};
+
+// The reported code, applied as the service applies it, makes the page
+// upright again, pixel for pixel.
+TEST_P(OcrDirection, CorrectionMakesTheTurnedPageUpright) {
+    Turn turn = GetParam();
+    Image upright = imgproc_test::MakeTextPage(1240, 1754, KX_PIXEL_RGB, 28, 150);
+    Image turned = imgproc_test::TurnClockwise(upright.get(), turn.clockwise);
+    int32_t code = 0;
+    ASSERT_EQ(KXImgProc_ImageTextDirectOCR(manager_, turned.get(), &code), 0);
+    ASSERT_EQ(code, turn.code);
+
+    int32_t correction = code == KX_DIRECTION_ROTATE_LEFT    ? 270
+                         : code == KX_DIRECTION_ROTATE_RIGHT ? 90
+                         : code == KX_DIRECTION_ROTATE_180   ? 180
+                                                             : 0;
+    Image corrected = imgproc_test::TurnClockwise(turned.get(), correction);
+    for (int32_t y = 0; y < 1754; y += 97) {
+        for (int32_t x = 0; x < 1240; x += 13) {
+            ASSERT_EQ(imgproc_test::PixelAt(corrected.get(), x, y).r,
+                      imgproc_test::PixelAt(upright.get(), x, y).r);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(FourTurns, OcrDirection,
+                         testing::Values(Turn{0, KX_DIRECTION_UPRIGHT},
+                                         Turn{90, KX_DIRECTION_ROTATE_LEFT},
+                                         Turn{180, KX_DIRECTION_ROTATE_180},
+                                         Turn{270, KX_DIRECTION_ROTATE_RIGHT}));
+
+TEST_F(Ocr, PagesWithoutTextAreReportedUpright) {
+    Image blank = MakeImage(1240, 1754, KX_PIXEL_GRAY);
+    imgproc_test::AddNoise(blank.get(), 6, 3);
+    int32_t code = 0;
+    EXPECT_EQ(KXImgProc_ImageTextDirectOCR(manager_, blank.get(), &code), 0);
+    EXPECT_EQ(code, KX_DIRECTION_UPRIGHT);
+}
+
+TEST_F(Ocr, BadInputFailsCleanly) {
+    Image page = MakeImage(100, 100, KX_PIXEL_RGB);
+    std::string pdf = dir_.File("bad.pdf");
+    EXPECT_NE(KXImgProc_ImageOCRToFile(nullptr, page.get(), 0, pdf.c_str()), 0);
+    EXPECT_NE(KXImgProc_ImageOCRToFile(manager_, nullptr, 0, pdf.c_str()), 0);
+    EXPECT_NE(KXImgProc_ImageOCRToFile(manager_, page.get(), 1, pdf.c_str()), 0);
+    EXPECT_NE(KXImgProc_ImageOCRToFile(manager_, page.get(), 0, nullptr), 0);
+    std::string text = dir_.File("bad.txt");
+    EXPECT_NE(KXImgProc_ImageOCRToFile(manager_, page.get(), 0, text.c_str()), 0);
+    std::string missing = dir_.path() + "no/such/folder/page.pdf";
+    EXPECT_NE(KXImgProc_ImageOCRToFile(manager_, page.get(), 0, missing.c_str()), 0);
+    std::string missingOfd = dir_.path() + "no/such/folder/page.ofd";
+    EXPECT_NE(KXImgProc_ImageOCRToFile(manager_, page.get(), 0, missingOfd.c_str()), 0);
+    EXPECT_FALSE(Exists(pdf));
+    EXPECT_FALSE(Exists(text));
+
+    int32_t code = 7;
+    EXPECT_NE(KXImgProc_ImageTextDirectOCR(manager_, nullptr, &code), 0);
+    EXPECT_EQ(code, KX_DIRECTION_UPRIGHT);
+    EXPECT_NE(KXImgProc_ImageTextDirectOCR(nullptr, page.get(), &code), 0);
+    EXPECT_NE(KXImgProc_ImageTextDirectOCR(manager_, page.get(), nullptr), 0);
+    EXPECT_NE(KXImgProc_CreateOCRMgr(nullptr), 0);
+    EXPECT_NE(KXImgProc_DestroyOCRMgr(nullptr), 0);
+}
+
+TEST(Tessdata, PrefixFolderOrItsTessdataSubfolderComesFirst) {
+    TempDir dir;
+    testing_support::WriteFile(dir.File("tessdata/eng.traineddata"), "x");
+    testing_support::WriteFile(dir.File("tessdata/chi_sim.traineddata"), "x");
+    {
+        testing_support::ScopedEnv prefix("TESSDATA_PREFIX", dir.path());
+        EXPECT_EQ(kx_imgproc::FindTessdata({"chi_sim", "eng"}), dir.path() + "tessdata/");
+    }
+    {
+        testing_support::ScopedEnv prefix("TESSDATA_PREFIX", dir.path() + "tessdata");
+        EXPECT_EQ(kx_imgproc::FindTessdata({"chi_sim", "eng"}), dir.path() + "tessdata/");
+        // A language the prefix lacks is found in the system folder.
+        std::string system = kx_imgproc::FindTessdata({"osd"});
+        EXPECT_FALSE(system.empty());
+        EXPECT_NE(system, dir.path() + "tessdata/");
+    }
+    EXPECT_EQ(kx_imgproc::FindTessdata({"no_such_language"}), "");
+}
+
+}  // namespace
