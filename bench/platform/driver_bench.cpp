@@ -43,8 +43,7 @@ SANE_Int OnEvent(void*, SANE_Int code, void* data, SANE_Int*, void* user) {
 SANE_Int FindOption(SANE_Handle handle, const std::string& title) {
     for (SANE_Int i = 1; i < 17; ++i) {
         const SANE_Option_Descriptor* d = sane_qnsane_get_option_descriptor(handle, i);
-        if (d != nullptr && title == d->title)
-            return i;
+        if (d != nullptr && title == d->title) return i;
     }
     return -1;
 }

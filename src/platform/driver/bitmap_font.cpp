@@ -55,8 +55,7 @@ constexpr Glyph kGlyphs[] = {
 
 const uint8_t* GlyphRows(char c) {
     for (const Glyph& glyph : kGlyphs) {
-        if (glyph.character == c)
-            return glyph.rows;
+        if (glyph.character == c) return glyph.rows;
     }
     return nullptr;
 }

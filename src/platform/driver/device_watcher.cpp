@@ -40,8 +40,7 @@ void DeviceWatcher::Stop() {
         stopping_ = true;
     }
     wake_.notify_all();
-    if (thread_.joinable())
-        thread_.join();
+    if (thread_.joinable()) thread_.join();
 }
 
 bool DeviceWatcher::Sleep() {
@@ -50,6 +49,7 @@ bool DeviceWatcher::Sleep() {
 }
 
 void DeviceWatcher::Run(std::vector<std::string> reported) {
+    threadId_ = std::this_thread::get_id();
     listener_(reported);
     std::vector<std::string> candidate;
     bool haveCandidate = false;

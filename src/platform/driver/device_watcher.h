@@ -12,6 +12,7 @@
 // waits for the listener to return and for the thread to end.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -34,7 +35,7 @@ class DeviceWatcher {
     SANE_Status Start(std::vector<std::string> initial, Listener listener,
                       std::chrono::milliseconds period);
     void Stop();
-    bool OnWatcherThread() const { return std::this_thread::get_id() == thread_.get_id(); }
+    bool OnWatcherThread() const { return std::this_thread::get_id() == threadId_; }
 
   private:
     void Run(std::vector<std::string> reported);
@@ -47,4 +48,5 @@ class DeviceWatcher {
     std::condition_variable wake_;
     bool stopping_ = false;
     std::thread thread_;
+    std::atomic<std::thread::id> threadId_{};
 };

@@ -15,8 +15,7 @@ constexpr size_t kLongValue = 8192;
 
 std::string Trim(const std::string& text) {
     size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return {};
+    if (first == std::string::npos) return {};
     size_t last = text.find_last_not_of(" \t\r\n");
     return text.substr(first, last - first + 1);
 }
@@ -52,8 +51,7 @@ int PageNumber(const std::string& entry) {
 
 std::string DriverConfigFile() {
     char folder[4096] = {};
-    if (KXBase_GetConfigPath(folder, sizeof folder) != 0)
-        return "config.ini";
+    if (KXBase_GetConfigPath(folder, sizeof folder) != 0) return "config.ini";
     return std::string(folder) + "config.ini";
 }
 
@@ -83,8 +81,7 @@ std::vector<std::string> ParseDeviceList(const std::string& text) {
     size_t start = 0;
     while (start <= text.size()) {
         size_t end = text.find('|', start);
-        if (end == std::string::npos)
-            end = text.size();
+        if (end == std::string::npos) end = text.size();
         std::string name = Trim(text.substr(start, end - start));
         if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end())
             names.push_back(name);
@@ -98,8 +95,7 @@ std::set<int> ParsePageList(const std::string& text) {
     size_t start = 0;
     while (start <= text.size()) {
         size_t end = text.find(',', start);
-        if (end == std::string::npos)
-            end = text.size();
+        if (end == std::string::npos) end = text.size();
         std::string entry = Trim(text.substr(start, end - start));
         int page = PageNumber(entry);
         if (page > 0)

@@ -15,8 +15,7 @@ RenderedPage* PageCache::Get(const RenderSettings& settings, PageKind kind) {
         entries_.pop_back();
     }
     std::unique_ptr<RenderedPage> page = RenderPage(settings, kind);
-    if (page == nullptr)
-        return nullptr;
+    if (page == nullptr) return nullptr;
     ++renders_;
     bytes_ += needed;
     entries_.push_front(Entry{settings, kind, std::move(page)});

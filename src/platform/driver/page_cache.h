@@ -16,7 +16,7 @@
 
 class PageCache {
   public:
-    static constexpr size_t kDefaultBudget = size_t{256} << 20;
+    static constexpr size_t kDefaultBudget = size_t{128} << 20;
 
     explicit PageCache(size_t budgetBytes = kDefaultBudget) : budget_(budgetBytes) {}
 

@@ -74,11 +74,9 @@ void SetBits(SANE_Byte* row, int left, int right, bool black) {
 
 std::unique_ptr<PageCanvas> PageCanvas::Create(const RenderSettings& settings) {
     size_t bytes = settings.format.Bytes();
-    if (bytes == 0)
-        return nullptr;
+    if (bytes == 0) return nullptr;
     std::unique_ptr<SANE_Byte[]> pixels(new (std::nothrow) SANE_Byte[bytes]);
-    if (pixels == nullptr)
-        return nullptr;
+    if (pixels == nullptr) return nullptr;
     return std::unique_ptr<PageCanvas>(new PageCanvas(settings, std::move(pixels)));
 }
 
@@ -117,8 +115,7 @@ uint8_t PageCanvas::Luminance(Rgb c) const {
 
 void PageCanvas::Fill(const PixelRect& upright, Rgb colour) {
     PixelRect area = Turn(upright);
-    if (area.left >= area.right || area.top >= area.bottom)
-        return;
+    if (area.left >= area.right || area.top >= area.bottom) return;
     FillRows(area, colour);
 }
 
@@ -144,8 +141,7 @@ void PageCanvas::FillRows(const PixelRect& area, Rgb colour) {
 
 void PageCanvas::PaintPaper(const PixelRect& upright) {
     PixelRect area = Turn(upright);
-    if (area.left >= area.right || area.top >= area.bottom)
-        return;
+    if (area.left >= area.right || area.top >= area.bottom) return;
     if (settings_.format.depth == 1)
         PaintBlackWhitePaper(area);
     else
@@ -154,13 +150,11 @@ void PageCanvas::PaintPaper(const PixelRect& upright) {
 
 void PageCanvas::PaintBlackWhitePaper(const PixelRect& area) {
     FillRows(area, Rgb{255, 255, 255});
-    if (settings_.removeSpecks)
-        return;
+    if (settings_.removeSpecks) return;
     for (int y = area.top; y < area.bottom; ++y) {
         SANE_Byte* row = pixels_.get() + static_cast<size_t>(y) * settings_.format.bytesPerLine;
         for (int x = area.left; x < area.right; ++x) {
-            if (IsSpeck(x, y))
-                SetBit(row, x, true);
+            if (IsSpeck(x, y)) SetBit(row, x, true);
         }
     }
 }

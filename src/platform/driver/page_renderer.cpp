@@ -92,8 +92,7 @@ class Layout {
 
     void Glyph(int x, int y, int cell, char c, Rgb colour) {
         const uint8_t* rows = GlyphRows(c);
-        if (rows == nullptr)
-            return;
+        if (rows == nullptr) return;
         for (int row = 0; row < kGlyphRows; ++row) {
             // Runs of set dots become one rectangle each.
             int column = 0;
@@ -120,8 +119,7 @@ class Layout {
         int pitch = Mm(6);
         int charWidth = kGlyphAdvance * cell;
         int columns = (right - left) / charWidth;
-        if (columns < 8)
-            return top;
+        if (columns < 8) return top;
         int y = top;
         int linesLeft = 4 + random.Below(5);
         while (y + kGlyphRows * cell <= bottom) {
@@ -163,19 +161,16 @@ std::unique_ptr<RenderedPage> RenderPage(const RenderSettings& settings, PageKin
     auto page = std::make_unique<RenderedPage>();
     page->kind = kind;
     page->canvas = PageCanvas::Create(settings);
-    if (page->canvas == nullptr)
-        return nullptr;
+    if (page->canvas == nullptr) return nullptr;
     Layout layout(*page->canvas, kind);
     page->numberBox = layout.NumberBox();
     page->canvas->PaintPaper({0, 0, settings.uprightWidth, settings.uprightHeight});
-    if (kind != PageKind::kBlank)
-        layout.DrawDocument();
+    if (kind != PageKind::kBlank) layout.DrawDocument();
     return page;
 }
 
 void StampPageNumber(RenderedPage& page, int number) {
-    if (page.kind == PageKind::kBlank)
-        return;
+    if (page.kind == PageKind::kBlank) return;
     PageCanvas& canvas = *page.canvas;
     const PixelRect& box = page.numberBox;
     canvas.PaintPaper(box);

@@ -36,8 +36,7 @@ std::shared_ptr<ScannerDriver> Current() {
 }  // namespace
 
 SANE_Status sane_qnsane_init_ex(SANE_Int* version_code, SANE_Event_Callback callback, void* user) {
-    if (version_code != nullptr)
-        *version_code = SANE_VERSION_CODE(1, 0, 0);
+    if (version_code != nullptr) *version_code = SANE_VERSION_CODE(1, 0, 0);
     DriverSlot& slot = Slot();
     std::lock_guard guard(slot.mutex);
     if (slot.driver != nullptr || slot.exiting) {
@@ -46,11 +45,9 @@ SANE_Status sane_qnsane_init_ex(SANE_Int* version_code, SANE_Event_Callback call
     }
     std::unique_ptr<ScannerDriver> driver;
     SANE_Status status = CreateScannerDriver(ReadDriverName(), &driver);
-    if (status != SANE_STATUS_GOOD)
-        return status;
+    if (status != SANE_STATUS_GOOD) return status;
     status = driver->Init(EventSink{callback, user});
-    if (status != SANE_STATUS_GOOD)
-        return status;
+    if (status != SANE_STATUS_GOOD) return status;
     slot.driver = std::move(driver);
     return SANE_STATUS_GOOD;
 }
@@ -58,16 +55,14 @@ SANE_Status sane_qnsane_init_ex(SANE_Int* version_code, SANE_Event_Callback call
 void sane_qnsane_exit() {
     DriverSlot& slot = Slot();
     std::shared_ptr<ScannerDriver> driver = Current();
-    if (driver == nullptr)
-        return;
+    if (driver == nullptr) return;
     if (driver->OnDriverThread()) {
         KXBase_WriteInfo(KX_LOG_INFO, "sane_qnsane_exit: refused inside a driver callback");
         return;
     }
     {
         std::lock_guard guard(slot.mutex);
-        if (slot.driver != driver)
-            return;
+        if (slot.driver != driver) return;
         slot.driver.reset();
         slot.exiting = true;
     }
@@ -80,8 +75,7 @@ void sane_qnsane_exit() {
 SANE_Status sane_qnsane_get_devices(const SANE_Device*** device_list, SANE_Bool) {
     std::shared_ptr<ScannerDriver> driver = Current();
     if (driver == nullptr) {
-        if (device_list != nullptr)
-            *device_list = nullptr;
+        if (device_list != nullptr) *device_list = nullptr;
         return SANE_STATUS_INVAL;
     }
     return driver->GetDevices(device_list);
@@ -90,16 +84,14 @@ SANE_Status sane_qnsane_get_devices(const SANE_Device*** device_list, SANE_Bool)
 SANE_Status sane_qnsane_open(SANE_String_Const name, SANE_Handle* handle) {
     std::shared_ptr<ScannerDriver> driver = Current();
     if (driver == nullptr) {
-        if (handle != nullptr)
-            *handle = nullptr;
+        if (handle != nullptr) *handle = nullptr;
         return SANE_STATUS_INVAL;
     }
     return driver->Open(name, handle);
 }
 
 void sane_qnsane_close(SANE_Handle handle) {
-    if (std::shared_ptr<ScannerDriver> driver = Current())
-        driver->Close(handle);
+    if (std::shared_ptr<ScannerDriver> driver = Current()) driver->Close(handle);
 }
 
 const SANE_Option_Descriptor* sane_qnsane_get_option_descriptor(SANE_Handle handle,
@@ -111,8 +103,7 @@ const SANE_Option_Descriptor* sane_qnsane_get_option_descriptor(SANE_Handle hand
 SANE_Status sane_qnsane_control_option(SANE_Handle handle, SANE_Int option, SANE_Action action,
                                        void* value, SANE_Int* info) {
     std::shared_ptr<ScannerDriver> driver = Current();
-    if (driver == nullptr)
-        return SANE_STATUS_INVAL;
+    if (driver == nullptr) return SANE_STATUS_INVAL;
     return driver->ControlOption(handle, option, action, value, info);
 }
 
@@ -122,6 +113,5 @@ SANE_Status sane_qnsane_start(SANE_Handle handle) {
 }
 
 void sane_qnsane_cancel(SANE_Handle handle) {
-    if (std::shared_ptr<ScannerDriver> driver = Current())
-        driver->Cancel(handle);
+    if (std::shared_ptr<ScannerDriver> driver = Current()) driver->Cancel(handle);
 }

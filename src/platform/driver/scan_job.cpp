@@ -28,8 +28,7 @@ ScanJob::ScanJob(EventSink sink, SANE_Handle handle, std::string device, ScanPla
 
 ScanJob::~ScanJob() {
     Stop(StopReason::kShutdown);
-    if (thread_.joinable())
-        thread_.join();
+    if (thread_.joinable()) thread_.join();
 }
 
 SANE_Status ScanJob::Start() {
@@ -46,8 +45,7 @@ SANE_Status ScanJob::Start() {
 void ScanJob::Stop(StopReason reason) {
     {
         std::lock_guard guard(mutex_);
-        if (stop_ == StopReason::kNone)
-            stop_ = reason;
+        if (stop_ == StopReason::kNone) stop_ = reason;
     }
     wake_.notify_all();
 }
@@ -65,14 +63,10 @@ ScanJob::Outcome ScanJob::ScanPages() {
     PageSequence::Page page;
     int delivered = 0;
     while (sequence.Next(&page)) {
-        if (!WaitPageTime())
-            return Outcome::kStopped;
-        if (page.skipped)
-            continue;
-        if (plan_.jamAfter > 0 && delivered == plan_.jamAfter)
-            return Outcome::kJammed;
-        if (!Deliver(page.kind, delivered + 1))
-            return Outcome::kNoMemory;
+        if (!WaitPageTime()) return Outcome::kStopped;
+        if (page.skipped) continue;
+        if (plan_.jamAfter > 0 && delivered == plan_.jamAfter) return Outcome::kJammed;
+        if (!Deliver(page.kind, delivered + 1)) return Outcome::kNoMemory;
         ++delivered;
     }
     return Outcome::kCompleted;
@@ -91,8 +85,7 @@ bool ScanJob::Deliver(PageKind kind, int number) {
     } catch (const std::bad_alloc&) {
         page = nullptr;
     }
-    if (page == nullptr)
-        return false;
+    if (page == nullptr) return false;
     StampPageNumber(*page, number);
     SANE_Event_Image image{};
     image.parameters = plan_.render.format.Parameters();

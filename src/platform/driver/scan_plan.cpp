@@ -102,8 +102,7 @@ PageSequence::PageSequence(const ScanPlan& plan)
     : plan_(plan), total_(static_cast<long long>(plan.sheets) * plan.sidesPerSheet) {}
 
 bool PageSequence::Next(Page* page) {
-    if (position_ >= total_)
-        return false;
+    if (position_ >= total_) return false;
     ++position_;
     page->position = static_cast<int>(position_);
     bool blank = plan_.blankPages.count(page->position) != 0;

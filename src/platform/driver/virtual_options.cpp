@@ -130,8 +130,7 @@ const std::array<SANE_Option_Descriptor, kVirtualOptionCount>& Table() {
 
 bool InWordList(const SANE_Word* list, SANE_Word value) {
     for (SANE_Word i = 1; i <= list[0]; ++i) {
-        if (list[i] == value)
-            return true;
+        if (list[i] == value) return true;
     }
     return false;
 }
@@ -140,11 +139,9 @@ bool InWordList(const SANE_Word* list, SANE_Word value) {
 // limit bytes, so an unterminated buffer of the descriptor's size is safe.
 SANE_Word EntryIndex(const SANE_String_Const* list, const char* text, size_t limit) {
     size_t length = strnlen(text, limit);
-    if (length == limit)
-        return -1;
+    if (length == limit) return -1;
     for (SANE_Word i = 0; list[i] != nullptr; ++i) {
-        if (std::strcmp(list[i], text) == 0)
-            return i;
+        if (std::strcmp(list[i], text) == 0) return i;
     }
     return -1;
 }
@@ -158,8 +155,7 @@ bool ChangesParameters(SANE_Int option) {
 }  // namespace
 
 const SANE_Option_Descriptor* VirtualOptionDescriptor(SANE_Int option) {
-    if (option < 0 || option >= kVirtualOptionCount)
-        return nullptr;
+    if (option < 0 || option >= kVirtualOptionCount) return nullptr;
     return &Table()[option];
 }
 
@@ -171,8 +167,7 @@ void VirtualOptionValues::RestoreDefaults() {
 
 SANE_Status VirtualOptionValues::Get(SANE_Int option, void* value) const {
     const SANE_Option_Descriptor* descriptor = VirtualOptionDescriptor(option);
-    if (descriptor == nullptr || value == nullptr)
-        return SANE_STATUS_INVAL;
+    if (descriptor == nullptr || value == nullptr) return SANE_STATUS_INVAL;
     switch (descriptor->type) {
         case SANE_TYPE_BOOL:
         case SANE_TYPE_INT:
@@ -190,26 +185,21 @@ SANE_Status VirtualOptionValues::Get(SANE_Int option, void* value) const {
 }
 
 SANE_Status VirtualOptionValues::Set(SANE_Int option, const void* value, SANE_Int* info) {
-    if (info != nullptr)
-        *info = 0;
+    if (info != nullptr) *info = 0;
     const SANE_Option_Descriptor* descriptor = VirtualOptionDescriptor(option);
-    if (descriptor == nullptr || option == kOptionCount)
-        return SANE_STATUS_INVAL;
+    if (descriptor == nullptr || option == kOptionCount) return SANE_STATUS_INVAL;
     if (descriptor->type == SANE_TYPE_BUTTON) {
         RestoreDefaults();
-        if (info != nullptr)
-            *info = SANE_INFO_RELOAD_OPTIONS | SANE_INFO_RELOAD_PARAMS;
+        if (info != nullptr) *info = SANE_INFO_RELOAD_OPTIONS | SANE_INFO_RELOAD_PARAMS;
         return SANE_STATUS_GOOD;
     }
-    if (value == nullptr || descriptor->type == SANE_TYPE_GROUP)
-        return SANE_STATUS_INVAL;
+    if (value == nullptr || descriptor->type == SANE_TYPE_GROUP) return SANE_STATUS_INVAL;
 
     SANE_Word word = 0;
     if (descriptor->type == SANE_TYPE_STRING) {
         word = EntryIndex(descriptor->constraint.string_list, static_cast<const char*>(value),
                           static_cast<size_t>(descriptor->size));
-        if (word < 0)
-            return SANE_STATUS_INVAL;
+        if (word < 0) return SANE_STATUS_INVAL;
     } else {
         std::memcpy(&word, value, sizeof word);
         bool valid = true;
@@ -220,11 +210,9 @@ SANE_Status VirtualOptionValues::Set(SANE_Int option, const void* value, SANE_In
                     word <= descriptor->constraint.range->max;
         else if (descriptor->constraint_type == SANE_CONSTRAINT_WORD_LIST)
             valid = InWordList(descriptor->constraint.word_list, word);
-        if (!valid)
-            return SANE_STATUS_INVAL;
+        if (!valid) return SANE_STATUS_INVAL;
     }
     words_[option] = word;
-    if (info != nullptr && ChangesParameters(option))
-        *info = SANE_INFO_RELOAD_PARAMS;
+    if (info != nullptr && ChangesParameters(option)) *info = SANE_INFO_RELOAD_PARAMS;
     return SANE_STATUS_GOOD;
 }

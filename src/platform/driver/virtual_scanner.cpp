@@ -29,8 +29,7 @@ SANE_Status VirtualScanner::Init(const EventSink& sink) {
     std::vector<std::string> initial = ReadVirtualDevices();
     {
         std::lock_guard guard(mutex_);
-        if (running_)
-            return SANE_STATUS_INVAL;
+        if (running_) return SANE_STATUS_INVAL;
         sink_ = sink;
         devices_ = initial;
         announced_.clear();
@@ -58,15 +57,13 @@ void VirtualScanner::Exit() {
     Jobs retired;
     {
         std::lock_guard guard(mutex_);
-        if (!running_)
-            return;
+        if (!running_) return;
         running_ = false;
         handles.swap(handles_);
         retired.swap(retired_);
     }
     for (auto& [id, scanner] : handles) {
-        if (scanner.job != nullptr)
-            scanner.job->Stop(StopReason::kShutdown);
+        if (scanner.job != nullptr) scanner.job->Stop(StopReason::kShutdown);
     }
     watcher_.Stop();
     handles.clear();  // joins the scans, which deliver their finish events first
@@ -82,20 +79,17 @@ void VirtualScanner::Exit() {
 }
 
 bool VirtualScanner::OnDriverThread() {
-    if (watcher_.OnWatcherThread())
-        return true;
+    if (watcher_.OnWatcherThread()) return true;
     std::lock_guard guard(mutex_);
     for (auto& [id, scanner] : handles_) {
-        if (scanner.job != nullptr && scanner.job->OnJobThread())
-            return true;
+        if (scanner.job != nullptr && scanner.job->OnJobThread()) return true;
     }
     return std::any_of(retired_.begin(), retired_.end(),
                        [](const std::unique_ptr<ScanJob>& job) { return job->OnJobThread(); });
 }
 
 SANE_Status VirtualScanner::GetDevices(const SANE_Device*** list) {
-    if (list == nullptr)
-        return SANE_STATUS_INVAL;
+    if (list == nullptr) return SANE_STATUS_INVAL;
     std::lock_guard guard(mutex_);
     if (!running_) {
         *list = nullptr;
@@ -115,17 +109,13 @@ SANE_Status VirtualScanner::GetDevices(const SANE_Device*** list) {
 }
 
 SANE_Status VirtualScanner::Open(SANE_String_Const name, SANE_Handle* handle) {
-    if (handle == nullptr)
-        return SANE_STATUS_INVAL;
+    if (handle == nullptr) return SANE_STATUS_INVAL;
     *handle = nullptr;
-    if (name == nullptr)
-        return SANE_STATUS_INVAL;
+    if (name == nullptr) return SANE_STATUS_INVAL;
     std::lock_guard guard(mutex_);
-    if (!running_ || !Contains(devices_, name))
-        return SANE_STATUS_INVAL;
+    if (!running_ || !Contains(devices_, name)) return SANE_STATUS_INVAL;
     for (auto& [id, scanner] : handles_) {
-        if (scanner.name == name && !scanner.lost)
-            return SANE_STATUS_DEVICE_BUSY;
+        if (scanner.name == name && !scanner.lost) return SANE_STATUS_DEVICE_BUSY;
     }
     options_.try_emplace(name);
     uintptr_t id = nextHandle_++;
@@ -141,10 +131,8 @@ void VirtualScanner::Close(SANE_Handle handle) {
     {
         std::lock_guard guard(mutex_);
         auto it = handles_.find(HandleId(handle));
-        if (it == handles_.end())
-            return;
-        if (it->second.job != nullptr)
-            it->second.job->Stop(StopReason::kCancel);
+        if (it == handles_.end()) return;
+        if (it->second.job != nullptr) it->second.job->Stop(StopReason::kCancel);
         job = Release(std::move(it->second.job));
         KXBase_WriteInfo(KX_LOG_INFO, "virtual scanner \"%s\" closed", it->second.name.c_str());
         handles_.erase(it);
@@ -157,26 +145,22 @@ void VirtualScanner::Close(SANE_Handle handle) {
 const SANE_Option_Descriptor* VirtualScanner::GetOptionDescriptor(SANE_Handle handle,
                                                                   SANE_Int option) {
     std::lock_guard guard(mutex_);
-    if (FindUsable(handle) == nullptr)
-        return nullptr;
+    if (FindUsable(handle) == nullptr) return nullptr;
     return VirtualOptionDescriptor(option);
 }
 
 SANE_Status VirtualScanner::ControlOption(SANE_Handle handle, SANE_Int option, SANE_Action action,
                                           void* value, SANE_Int* info) {
-    if (info != nullptr)
-        *info = 0;
+    if (info != nullptr) *info = 0;
     std::lock_guard guard(mutex_);
     OpenScanner* scanner = FindUsable(handle);
-    if (scanner == nullptr)
-        return SANE_STATUS_INVAL;
+    if (scanner == nullptr) return SANE_STATUS_INVAL;
     VirtualOptionValues& values = options_[scanner->name];
     switch (action) {
         case SANE_ACTION_GET_VALUE:
             return values.Get(option, value);
         case SANE_ACTION_SET_VALUE:
-            if (scanner->job != nullptr && scanner->job->Running())
-                return SANE_STATUS_DEVICE_BUSY;
+            if (scanner->job != nullptr && scanner->job->Running()) return SANE_STATUS_DEVICE_BUSY;
             return values.Set(option, value, info);
         default:
             return SANE_STATUS_INVAL;
@@ -189,10 +173,8 @@ SANE_Status VirtualScanner::Start(SANE_Handle handle) {
     {
         std::lock_guard guard(mutex_);
         OpenScanner* scanner = FindUsable(handle);
-        if (scanner == nullptr)
-            return SANE_STATUS_INVAL;
-        if (scanner->job != nullptr && scanner->job->Running())
-            return SANE_STATUS_DEVICE_BUSY;
+        if (scanner == nullptr) return SANE_STATUS_INVAL;
+        if (scanner->job != nullptr && scanner->job->Running()) return SANE_STATUS_DEVICE_BUSY;
         previous = Release(std::move(scanner->job));
         ended = TakeEndedRetired();
     }
@@ -209,10 +191,8 @@ SANE_Status VirtualScanner::Start(SANE_Handle handle) {
 SANE_Status VirtualScanner::LaunchScan(SANE_Handle handle, const VirtualScanConfig& config) {
     std::lock_guard guard(mutex_);
     OpenScanner* scanner = FindUsable(handle);
-    if (scanner == nullptr)
-        return SANE_STATUS_INVAL;
-    if (scanner->job != nullptr)
-        return SANE_STATUS_DEVICE_BUSY;
+    if (scanner == nullptr) return SANE_STATUS_INVAL;
+    if (scanner->job != nullptr) return SANE_STATUS_DEVICE_BUSY;
     ScanPlan plan = MakeScanPlan(options_[scanner->name], config);
     if (plan.sheets <= 0) {
         KXBase_WriteInfo(KX_LOG_INFO, "virtual scanner \"%s\": no paper in the feeder",
@@ -222,21 +202,18 @@ SANE_Status VirtualScanner::LaunchScan(SANE_Handle handle, const VirtualScanConf
     auto job =
         std::make_unique<ScanJob>(sink_, handle, scanner->name, std::move(plan), scanner->cache);
     SANE_Status status = job->Start();
-    if (status == SANE_STATUS_GOOD)
-        scanner->job = std::move(job);
+    if (status == SANE_STATUS_GOOD) scanner->job = std::move(job);
     return status;
 }
 
 void VirtualScanner::Cancel(SANE_Handle handle) {
     std::lock_guard guard(mutex_);
     OpenScanner* scanner = Find(handle);
-    if (scanner != nullptr && scanner->job != nullptr)
-        scanner->job->Stop(StopReason::kCancel);
+    if (scanner != nullptr && scanner->job != nullptr) scanner->job->Stop(StopReason::kCancel);
 }
 
 VirtualScanner::OpenScanner* VirtualScanner::Find(SANE_Handle handle) {
-    if (!running_)
-        return nullptr;
+    if (!running_) return nullptr;
     auto it = handles_.find(HandleId(handle));
     return it != handles_.end() ? &it->second : nullptr;
 }
@@ -273,24 +250,19 @@ void VirtualScanner::DevicesChanged(const std::vector<std::string>& names) {
     std::vector<std::string> arrived;
     {
         std::lock_guard guard(mutex_);
-        if (!running_)
-            return;
+        if (!running_) return;
         for (const std::string& name : announced_) {
-            if (!Contains(names, name))
-                left.push_back(name);
+            if (!Contains(names, name)) left.push_back(name);
         }
         for (const std::string& name : names) {
-            if (!Contains(announced_, name))
-                arrived.push_back(name);
+            if (!Contains(announced_, name)) arrived.push_back(name);
         }
         announced_ = names;
         devices_ = names;
         for (auto& [id, scanner] : handles_) {
-            if (scanner.lost || !Contains(left, scanner.name))
-                continue;
+            if (scanner.lost || !Contains(left, scanner.name)) continue;
             scanner.lost = true;
-            if (scanner.job != nullptr)
-                scanner.job->Stop(StopReason::kDeviceLost);
+            if (scanner.job != nullptr) scanner.job->Stop(StopReason::kDeviceLost);
         }
     }
     for (const std::string& name : left) {

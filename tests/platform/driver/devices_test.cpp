@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/driver/driver_config.h"
@@ -36,8 +38,29 @@ TEST_F(DevicesTest, ScannersPresentAtInitAreListedAndAnnouncedFromTheDriverThrea
     EXPECT_EQ(ListedDevices(), (std::vector<std::string>{"Left Scanner", "Right Scanner"}));
     EXPECT_EQ(DeviceEvents(recorder_.Events()),
               (std::vector<std::string>{"+Left Scanner", "+Right Scanner"}));
-    for (const RecordedEvent& event : recorder_.Events())
+    for (const RecordedEvent& event : recorder_.Events()) {
         EXPECT_EQ(event.value, 0);
+        EXPECT_EQ(event.opaque, nullptr);
+        EXPECT_NE(event.thread, std::this_thread::get_id());
+    }
+}
+
+TEST_F(DevicesTest, ExitInsideACallbackIsRefusedAndTheDriverKeepsWorking) {
+    std::atomic<int> exitCalls{0};
+    recorder_.SetHook([&](const RecordedEvent& event) {
+        if (event.code == SANE_EVENT_DEVICE_ARRIVED || event.code == SANE_EVENT_IMAGE_OK) {
+            sane_qnsane_exit();
+            ++exitCalls;
+        }
+    });
+    ASSERT_TRUE(InitDriver());
+    SANE_Handle handle = OpenScanner();
+    ASSERT_NE(handle, nullptr);
+    std::vector<RecordedEvent> events = Scan(handle);
+    EXPECT_EQ(Pages(events).size(), 3u);
+    EXPECT_EQ(events.back().text, "扫描完成");
+    EXPECT_EQ(exitCalls, 4);
+    sane_qnsane_exit();  // no hook may outlive this test's locals
 }
 
 TEST_F(DevicesTest, DefaultIsOneVirtualScannerAndAnEmptyListMeansNone) {

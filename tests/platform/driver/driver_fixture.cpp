@@ -12,6 +12,7 @@ SANE_Int EventRecorder::Callback(void* opaque, SANE_Int code, void* data, SANE_I
     event.code = code;
     event.value = value != nullptr ? *value : -1;
     event.opaque = opaque;
+    event.thread = std::this_thread::get_id();
     if (code == SANE_EVENT_DEVICE_ARRIVED || code == SANE_EVENT_DEVICE_LEFT) {
         event.text = static_cast<SANE_Event_Device*>(data)->name;
     } else if (code == SANE_EVENT_IMAGE_OK) {

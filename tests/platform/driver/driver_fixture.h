@@ -12,6 +12,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/driver/sane_qnsane.h"
@@ -26,6 +27,7 @@ struct RecordedEvent {
     SANE_Int resolution = 0;
     SANE_Int pageNumber = 0;
     std::vector<uint8_t> pixels;  // only when the recorder keeps pixels
+    std::thread::id thread;       // the thread the callback ran on
 };
 
 class EventRecorder {

@@ -22,7 +22,8 @@ class ScanEventsTest : public DriverTest {
         ASSERT_NE(handle_, nullptr);
     }
 
-    // WORKING first, FINISHED last and only once, every event carrying the handle.
+    // WORKING first, FINISHED last and only once, every event carrying the
+    // handle and coming from a driver thread.
     void ExpectFrame(const std::vector<RecordedEvent>& events, const char* finish, SANE_Int value) {
         ASSERT_GE(events.size(), 2u);
         EXPECT_EQ(events.front().code, SANE_EVENT_WORKING);
@@ -31,8 +32,10 @@ class ScanEventsTest : public DriverTest {
         EXPECT_EQ(events.back().text, finish);
         EXPECT_EQ(events.back().value, value);
         EXPECT_EQ(CountCode(events, SANE_EVENT_SCAN_FINISHED), 1);
-        for (const RecordedEvent& event : events)
+        for (const RecordedEvent& event : events) {
             EXPECT_EQ(event.opaque, handle_);
+            EXPECT_NE(event.thread, std::this_thread::get_id());
+        }
     }
 
     SANE_Handle handle_ = nullptr;
