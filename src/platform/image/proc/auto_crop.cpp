@@ -14,6 +14,7 @@ namespace kx_imgproc {
 namespace {
 
 constexpr int32_t kAnalysisLongSide = 1000;
+constexpr int32_t kTextAnalysisLongSide = 2000;
 constexpr double kDegree = std::numbers::pi / 180.0;
 // Turns smaller than this are left alone: rotating would only blur.
 constexpr double kMinTurn = 0.05 * kDegree;
@@ -66,6 +67,17 @@ BOX* PageBox(const RotatedRect& outline, double scale, double angle, PIX* source
     return boxCreate(left, top, right - left, bottom - top);
 }
 
+// The text-line skew in degrees, measured on a copy that keeps body text
+// legible; 0 when the page has too little text to tell.
+double TextSkew(const ImageView& view) {
+    PixPtr gray = ReduceToGray(view, FactorForMaxSide(view, kTextAnalysisLongSide), 1);
+    double degrees = 0;
+    if (!gray || !TextDeskewDegrees(gray.get(), &degrees)) {
+        return 0;
+    }
+    return degrees;
+}
+
 int AutoCrop(KXImage image, const CropRequest& request, KXImage* result) {
     ImageView view;
     if (GetImageView(image, &view) != 0) {
@@ -85,8 +97,8 @@ int AutoCrop(KXImage image, const CropRequest& request, KXImage* result) {
     double angle = 0;
     if (found == FindResult::kFound) {
         angle = -outline.angle;
-    } else if (double degrees = 0; TextDeskewDegrees(gray.get(), &degrees)) {
-        angle = degrees * kDegree;
+    } else if (request.deskew) {
+        angle = TextSkew(view) * kDegree;
     }
     if (!request.deskew || std::abs(angle) < kMinTurn) {
         angle = 0;
