@@ -82,13 +82,13 @@ std::string Standardise(const std::string& path) {
         }
         start = end + 1;
     }
-    std::string result = absolute ? "/" : "";
+    std::string result(absolute ? 1 : 0, '/');
     for (size_t i = 0; i < parts.size(); ++i) {
         if (i > 0) result.push_back('/');
         result += parts[i];
     }
     if (trailing && !parts.empty()) result.push_back('/');
-    if (result.empty()) result = absolute ? "/" : ".";
+    if (result.empty()) result.assign(1, absolute ? '/' : '.');
     return result;
 }
 
