@@ -8,6 +8,7 @@
 
 #include "platform/image/proc/document_finder.h"
 #include "platform/image/proc/gray_reduce.h"
+#include "platform/image/proc/guarded.h"
 #include "platform/image/proc/kx_imgproc.h"
 
 namespace kx_imgproc {
@@ -151,9 +152,5 @@ int KXImgProc_ImageAutoCrop(KXImage image, int32_t crop, int32_t deskew, int32_t
     request.margins[2] = marginRight;
     request.margins[3] = marginBottom;
     request.whiteFill = whiteFill != 0;
-    try {
-        return AutoCrop(image, request, result);
-    } catch (...) {
-        return KX_ERR_SYSTEM;
-    }
+    return Guarded([&] { return AutoCrop(image, request, result); });
 }

@@ -13,6 +13,7 @@
 
 #include "platform/image/proc/components.h"
 #include "platform/image/proc/gray_reduce.h"
+#include "platform/image/proc/guarded.h"
 #include "platform/image/proc/kx_imgproc.h"
 
 namespace kx_imgproc {
@@ -166,11 +167,7 @@ bool IsBlank(const Analysis& a, const KXBlankCheckParams& params) {
     return ink * 10 < params.inkAreaMm2x10;
 }
 
-}  // namespace
-}  // namespace kx_imgproc
-
-int KXImgProc_ImageBlankCheck(KXImage image, const KXBlankCheckParams* params, int32_t* blank) {
-    using namespace kx_imgproc;
+int BlankCheck(KXImage image, const KXBlankCheckParams* params, int32_t* blank) {
     ImageView view;
     if (blank == nullptr || GetImageView(image, &view) != 0) {
         return KX_ERR_ARGUMENT;
@@ -187,4 +184,11 @@ int KXImgProc_ImageBlankCheck(KXImage image, const KXBlankCheckParams* params, i
     }
     *blank = IsBlank(analysis, settings) ? 1 : 0;
     return KX_OK;
+}
+
+}  // namespace
+}  // namespace kx_imgproc
+
+int KXImgProc_ImageBlankCheck(KXImage image, const KXBlankCheckParams* params, int32_t* blank) {
+    return kx_imgproc::Guarded([&] { return kx_imgproc::BlankCheck(image, params, blank); });
 }

@@ -2,8 +2,7 @@
 
 #include <tesseract/baseapi.h>
 
-#include <new>
-
+#include "platform/image/proc/guarded.h"
 #include "platform/image/proc/kx_imgproc.h"
 #include "platform/image/proc/tessdata.h"
 
@@ -68,16 +67,14 @@ int KXImgProc_CreateOCRMgr(KXOcrMgr* manager) {
         return KX_ERR_ARGUMENT;
     }
     *manager = nullptr;
-    try {
+    return kx_imgproc::Guarded([&] {
         std::unique_ptr<KXOcrManagerObject> created = KXOcrManagerObject::Create();
         if (!created) {
             return KX_ERR_NOT_FOUND;
         }
         *manager = created.release();
         return KX_OK;
-    } catch (const std::bad_alloc&) {
-        return KX_ERR_SYSTEM;
-    }
+    });
 }
 
 int KXImgProc_DestroyOCRMgr(KXOcrMgr manager) {

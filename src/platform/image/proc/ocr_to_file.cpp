@@ -8,6 +8,7 @@
 #include <memory>
 #include <string_view>
 
+#include "platform/image/proc/guarded.h"
 #include "platform/image/proc/kx_imgproc.h"
 #include "platform/image/proc/ocr_manager.h"
 #include "platform/image/proc/ocr_page.h"
@@ -110,9 +111,5 @@ bool WriteSearchablePdf(tesseract::TessBaseAPI* engine, const std::string& path)
 }  // namespace kx_imgproc
 
 int KXImgProc_ImageOCRToFile(KXOcrMgr manager, KXImage image, int32_t flags, const char* path) {
-    try {
-        return kx_imgproc::OcrToFile(manager, image, flags, path);
-    } catch (...) {
-        return KX_ERR_SYSTEM;
-    }
+    return kx_imgproc::Guarded([&] { return kx_imgproc::OcrToFile(manager, image, flags, path); });
 }

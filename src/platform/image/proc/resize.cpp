@@ -6,6 +6,7 @@
 #include <cmath>
 #include <vector>
 
+#include "platform/image/proc/guarded.h"
 #include "platform/image/proc/image_access.h"
 #include "platform/image/proc/kx_imgproc.h"
 
@@ -145,11 +146,7 @@ void WriteSamples(const std::vector<float>& samples, int32_t channels, const Ima
     }
 }
 
-}  // namespace
-}  // namespace kx_imgproc
-
-int KXImgProc_ResizeImage(KXImage source, KXImage destination, int32_t method) {
-    using namespace kx_imgproc;
+int Resize(KXImage source, KXImage destination, int32_t method) {
     ImageView src, dst;
     if (GetImageView(source, &src) != 0 || GetImageView(destination, &dst) != 0) {
         return KX_ERR_ARGUMENT;
@@ -165,4 +162,11 @@ int KXImgProc_ResizeImage(KXImage source, KXImage destination, int32_t method) {
                                                 MakeTaps(src.RoiHeight(), dst.RoiHeight(), method));
     WriteSamples(result, channels, dst);
     return KX_OK;
+}
+
+}  // namespace
+}  // namespace kx_imgproc
+
+int KXImgProc_ResizeImage(KXImage source, KXImage destination, int32_t method) {
+    return kx_imgproc::Guarded([&] { return kx_imgproc::Resize(source, destination, method); });
 }

@@ -20,6 +20,7 @@
 #include <array>
 
 #include "platform/image/proc/gray_reduce.h"
+#include "platform/image/proc/guarded.h"
 #include "platform/image/proc/kx_imgproc.h"
 #include "platform/image/proc/ocr_manager.h"
 
@@ -144,9 +145,6 @@ int KXImgProc_ImageTextDirectOCR(KXOcrMgr manager, KXImage image, int32_t* direc
         return KX_ERR_ARGUMENT;
     }
     *direction = KX_DIRECTION_UPRIGHT;
-    try {
-        return kx_imgproc::DetectDirection(manager, image, direction);
-    } catch (...) {
-        return KX_ERR_SYSTEM;
-    }
+    return kx_imgproc::Guarded(
+        [&] { return kx_imgproc::DetectDirection(manager, image, direction); });
 }

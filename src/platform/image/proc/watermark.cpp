@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/image/proc/guarded.h"
 #include "platform/image/proc/image_access.h"
 #include "platform/image/proc/kx_imgproc.h"
 #include "platform/image/proc/text_renderer.h"
@@ -102,12 +103,8 @@ bool IsValidFont(const WatermarkFont* font) {
            std::memchr(font->name, '\0', sizeof(font->name)) != nullptr;
 }
 
-}  // namespace
-}  // namespace kx_imgproc
-
-int KXImgProc_AddImageWatermark(KXImage image, const char* text, uint32_t color, int32_t position,
-                                int32_t x, int32_t y, const WatermarkFont* font) {
-    using namespace kx_imgproc;
+int AddWatermark(KXImage image, const char* text, uint32_t color, int32_t position, int32_t x,
+                 int32_t y, const WatermarkFont* font) {
     ImageView view;
     if (GetImageView(image, &view) != 0 || text == nullptr || !IsValidFont(font)) {
         return KX_ERR_ARGUMENT;
@@ -153,4 +150,13 @@ int KXImgProc_AddImageWatermark(KXImage image, const char* text, uint32_t color,
     renderer.Render(lines, static_cast<int32_t>(boxLeft), static_cast<int32_t>(boxTop), &mask);
     Composite(mask, color, view);
     return KX_OK;
+}
+
+}  // namespace
+}  // namespace kx_imgproc
+
+int KXImgProc_AddImageWatermark(KXImage image, const char* text, uint32_t color, int32_t position,
+                                int32_t x, int32_t y, const WatermarkFont* font) {
+    return kx_imgproc::Guarded(
+        [&] { return kx_imgproc::AddWatermark(image, text, color, position, x, y, font); });
 }
