@@ -97,17 +97,13 @@ int Rotate(Turn turn, KXImage source, KXImage destination) {
     bool quarter = turn != Turn::kHalf;
     uint32_t wantWidth = quarter ? from.height : from.width;
     uint32_t wantHeight = quarter ? from.width : from.height;
-    if (to.width != wantWidth || to.height != wantHeight)
-        return KX_ERR_ARGUMENT;
+    if (to.width != wantWidth || to.height != wantHeight) return KX_ERR_ARGUMENT;
     int status = EnsurePixels(source);
-    if (status == KX_OK)
-        status = EnsurePixels(destination);
-    if (status != KX_OK)
-        return status;
+    if (status == KX_OK) status = EnsurePixels(destination);
+    if (status != KX_OK) return status;
     destination->jpeg.reset();
     RotatePixels(turn, source, from, destination, to);
-    if (destination->dpi == 0)
-        destination->dpi = source->dpi;
+    if (destination->dpi == 0) destination->dpi = source->dpi;
     return KX_OK;
 }
 

@@ -20,11 +20,9 @@ uint32_t ReadBigEndian16(const uint8_t* p) {
 size_t SkipEntropyData(const uint8_t* bytes, size_t size, size_t i) {
     while (i < size) {
         const void* found = std::memchr(bytes + i, 0xFF, size - i);
-        if (found == nullptr)
-            return size;
+        if (found == nullptr) return size;
         i = static_cast<size_t>(static_cast<const uint8_t*>(found) - bytes);
-        if (i + 1 >= size)
-            return size;
+        if (i + 1 >= size) return size;
         uint8_t next = bytes[i + 1];
         if (next == 0x00 || (next >= 0xD0 && next <= 0xD7) || next == 0xFF)
             i += next == 0xFF ? 1 : 2;
@@ -37,8 +35,7 @@ size_t SkipEntropyData(const uint8_t* bytes, size_t size, size_t i) {
 // Walks the marker segments from SOI to EOI, so that a truncated stream is
 // refused before anything is decoded.
 bool IsCompleteJpeg(const uint8_t* bytes, size_t size) {
-    if (size < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8)
-        return false;
+    if (size < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8) return false;
     size_t i = 2;
     while (i < size) {
         if (bytes[i] != 0xFF) {
@@ -47,23 +44,16 @@ bool IsCompleteJpeg(const uint8_t* bytes, size_t size) {
         }
         while (i < size && bytes[i] == 0xFF)
             ++i;
-        if (i >= size)
-            return false;
+        if (i >= size) return false;
         uint8_t marker = bytes[i++];
-        if (marker == 0xD9)
-            return true;
-        if (marker == 0xD8 || marker == 0x00)
-            return false;
-        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7))
-            continue;
-        if (i + 2 > size)
-            return false;
+        if (marker == 0xD9) return true;
+        if (marker == 0xD8 || marker == 0x00) return false;
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;
+        if (i + 2 > size) return false;
         size_t length = ReadBigEndian16(bytes + i);
-        if (length < 2 || i + length > size)
-            return false;
+        if (length < 2 || i + length > size) return false;
         i += length;
-        if (marker == 0xDA)
-            i = SkipEntropyData(bytes, size, i);
+        if (marker == 0xDA) i = SkipEntropyData(bytes, size, i);
     }
     return false;
 }
@@ -77,20 +67,15 @@ struct Header {
 };
 
 uint32_t DpiOf(const jpeg_decompress_struct* info) {
-    if (info->density_unit == 1)
-        return info->X_density;
-    if (info->density_unit == 2)
-        return static_cast<uint32_t>(info->X_density * 2.54 + 0.5);
+    if (info->density_unit == 1) return info->X_density;
+    if (info->density_unit == 2) return static_cast<uint32_t>(info->X_density * 2.54 + 0.5);
     return 0;
 }
 
 bool IsEmbeddable(const jpeg_decompress_struct* info) {
-    if (info->arith_code || info->data_precision != 8)
-        return false;
-    if (info->num_components == 1)
-        return info->jpeg_color_space == JCS_GRAYSCALE;
-    if (info->num_components != 3)
-        return false;
+    if (info->arith_code || info->data_precision != 8) return false;
+    if (info->num_components == 1) return info->jpeg_color_space == JCS_GRAYSCALE;
+    if (info->num_components != 3) return false;
     // PDF readers apply the YCbCr transform to three components unless an
     // Adobe marker says otherwise.
     return info->jpeg_color_space == JCS_YCbCr ||
@@ -100,11 +85,9 @@ bool IsEmbeddable(const jpeg_decompress_struct* info) {
 // Plain function: no object with a destructor lives in this frame.
 bool ReadHeaderWithLibjpeg(JpegErrorManager* errors, jpeg_decompress_struct* info,
                            const uint8_t* bytes, size_t size, Header* header) {
-    if (setjmp(errors->jump))
-        return false;
+    if (setjmp(errors->jump)) return false;
     jpeg_mem_src(info, bytes, static_cast<unsigned long>(size));
-    if (jpeg_read_header(info, TRUE) != JPEG_HEADER_OK)
-        return false;
+    if (jpeg_read_header(info, TRUE) != JPEG_HEADER_OK) return false;
     header->width = info->image_width;
     header->height = info->image_height;
     header->components = static_cast<uint32_t>(info->num_components);
@@ -120,8 +103,7 @@ bool ReadHeader(const std::vector<uint8_t>& bytes, Header* header) {
     jpeg_create_decompress(&info);
     bool ok = ReadHeaderWithLibjpeg(&errors, &info, bytes.data(), bytes.size(), header);
     jpeg_destroy_decompress(&info);
-    if (!ok)
-        KXBase_WriteInfo(KX_LOG_INFO, "jpeg header: %s", errors.message);
+    if (!ok) KXBase_WriteInfo(KX_LOG_INFO, "jpeg header: %s", errors.message);
     return ok;
 }
 
@@ -155,12 +137,10 @@ void CmykToRgb(const uint8_t* cmyk, bool inverted, uint8_t* rgb, uint32_t count)
 // Plain function: no object with a destructor lives in this frame.
 bool DecodeWithLibjpeg(JpegErrorManager* errors, jpeg_decompress_struct* info,
                        const DecodeJob* job) {
-    if (setjmp(errors->jump))
-        return false;
+    if (setjmp(errors->jump)) return false;
     info->mem->max_memory_to_use = kJpegMaxLibraryMemory;
     jpeg_mem_src(info, job->bytes, static_cast<unsigned long>(job->size));
-    if (jpeg_read_header(info, TRUE) != JPEG_HEADER_OK)
-        return false;
+    if (jpeg_read_header(info, TRUE) != JPEG_HEADER_OK) return false;
     bool cmyk = info->jpeg_color_space == JCS_CMYK || info->jpeg_color_space == JCS_YCCK;
     if (cmyk)
         info->out_color_space = JCS_CMYK;
@@ -173,8 +153,7 @@ bool DecodeWithLibjpeg(JpegErrorManager* errors, jpeg_decompress_struct* info,
         info->do_fancy_upsampling = FALSE;
     }
     jpeg_start_decompress(info);
-    if (info->output_width != job->width || info->output_height != job->height)
-        return false;
+    if (info->output_width != job->width || info->output_height != job->height) return false;
     bool direct = !cmyk && job->type != KX_PIXEL_BW;
     bool inverted = info->saw_Adobe_marker;
     while (info->output_scanline < info->output_height) {
@@ -184,13 +163,11 @@ bool DecodeWithLibjpeg(JpegErrorManager* errors, jpeg_decompress_struct* info,
             uint32_t count = info->output_height - y < 16 ? info->output_height - y : 16;
             for (uint32_t k = 0; k < count; ++k)
                 rows[k] = job->pixels + (y + k) * job->step;
-            if (jpeg_read_scanlines(info, rows, count) == 0)
-                return false;
+            if (jpeg_read_scanlines(info, rows, count) == 0) return false;
             continue;
         }
         JSAMPROW scratch = job->scratch;
-        if (jpeg_read_scanlines(info, &scratch, 1) != 1)
-            return false;
+        if (jpeg_read_scanlines(info, &scratch, 1) != 1) return false;
         uint8_t* row = job->pixels + y * job->step;
         if (cmyk) {
             CmykToRgb(job->scratch, inverted, job->scratchRgb, job->width);
@@ -205,8 +182,7 @@ bool DecodeWithLibjpeg(JpegErrorManager* errors, jpeg_decompress_struct* info,
 
 int Decode(const JpegSource& source, int scale, bool fast, KXImageObject* image) {
     std::unique_ptr<uint8_t[]> scratch(new (std::nothrow) uint8_t[size_t{image->width} * 7]);
-    if (!scratch)
-        return KX_ERR_SYSTEM;
+    if (!scratch) return KX_ERR_SYSTEM;
     ClearPadding(image);
     DecodeJob job{source.bytes.data(),
                   source.bytes.size(),
@@ -239,11 +215,9 @@ uint32_t ScaledSide(uint32_t side, int scale) {
 }  // namespace
 
 std::shared_ptr<JpegSource> ParseJpeg(std::vector<uint8_t> bytes) {
-    if (!IsCompleteJpeg(bytes.data(), bytes.size()))
-        return nullptr;
+    if (!IsCompleteJpeg(bytes.data(), bytes.size())) return nullptr;
     Header header{};
-    if (!ReadHeader(bytes, &header))
-        return nullptr;
+    if (!ReadHeader(bytes, &header)) return nullptr;
     if (!SizeJustified(header.width, header.height, bytes.size(), kJpegPixelsPerByte))
         return nullptr;
     auto source = std::make_shared<JpegSource>();
@@ -262,11 +236,9 @@ uint32_t NativeJpegType(const JpegSource& source) {
 
 int DecodeJpegPixels(const JpegSource& source, KXImageObject* image) {
     auto made = NewImage(image->width, image->height, image->type);
-    if (!made)
-        return KX_ERR_SYSTEM;
+    if (!made) return KX_ERR_SYSTEM;
     int status = Decode(source, 8, false, made.get());
-    if (status != KX_OK)
-        return status;
+    if (status != KX_OK) return status;
     image->pixels = std::move(made->pixels);
     image->widthStep = made->widthStep;
     return KX_OK;
@@ -279,8 +251,7 @@ std::unique_ptr<KXImageObject> DecodeJpegScaled(const JpegSource& source, uint32
     while (scale < 8 && ScaledSide(longSide, scale) < minLongSide)
         ++scale;
     auto image = NewImage(ScaledSide(source.width, scale), ScaledSide(source.height, scale), type);
-    if (!image || Decode(source, scale, scale < 8, image.get()) != KX_OK)
-        return nullptr;
+    if (!image || Decode(source, scale, scale < 8, image.get()) != KX_OK) return nullptr;
     image->dpi = source.dpi * scale / 8;
     return image;
 }

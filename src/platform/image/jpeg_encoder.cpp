@@ -36,8 +36,7 @@ void InitDestination(j_compress_ptr info) {
 boolean EmptyOutput(j_compress_ptr info) {
     auto* destination = reinterpret_cast<VectorDestination*>(info->dest);
     size_t used = destination->out->size();
-    if (!Grow(destination->out))
-        ERREXIT(info, JERR_OUT_OF_MEMORY);
+    if (!Grow(destination->out)) ERREXIT(info, JERR_OUT_OF_MEMORY);
     destination->manager.next_output_byte = destination->out->data() + used;
     destination->manager.free_in_buffer = destination->out->size() - used;
     return TRUE;
@@ -57,8 +56,7 @@ struct EncodeJob {
 // Plain function: no object with a destructor lives in this frame.
 bool EncodeWithLibjpeg(JpegErrorManager* errors, jpeg_compress_struct* info,
                        VectorDestination* destination, const EncodeJob* job) {
-    if (setjmp(errors->jump))
-        return false;
+    if (setjmp(errors->jump)) return false;
     const KXImageObject* image = job->image;
     info->dest = &destination->manager;
     info->image_width = image->width;
@@ -96,13 +94,11 @@ bool EncodeWithLibjpeg(JpegErrorManager* errors, jpeg_compress_struct* info,
 }  // namespace
 
 int EncodeJpeg(const KXImageObject* image, uint32_t quality, std::vector<uint8_t>* out) {
-    if (!image->pixels || image->width > 65500 || image->height > 65500)
-        return KX_ERR_ARGUMENT;
+    if (!image->pixels || image->width > 65500 || image->height > 65500) return KX_ERR_ARGUMENT;
     std::unique_ptr<uint8_t[]> greyRow;
     if (image->type == KX_PIXEL_BW) {
         greyRow.reset(new (std::nothrow) uint8_t[image->width]);
-        if (!greyRow)
-            return KX_ERR_SYSTEM;
+        if (!greyRow) return KX_ERR_SYSTEM;
     }
     // A first guess of the encoded size keeps regrowth rare.
     size_t guess = size_t{image->width} * image->height * (image->type == KX_PIXEL_RGB ? 3 : 1) / 8;

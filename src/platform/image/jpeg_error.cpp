@@ -12,8 +12,7 @@ namespace {
 }
 
 void OnMessage(j_common_ptr info, int level) {
-    if (level < 0)
-        ++reinterpret_cast<JpegErrorManager*>(info->err)->warnings;
+    if (level < 0) ++reinterpret_cast<JpegErrorManager*>(info->err)->warnings;
 }
 
 void OnOutput(j_common_ptr) {}

@@ -18,8 +18,7 @@ bool IsPixelType(uint32_t type) {
 }
 
 uint64_t PackedRowBytes(uint32_t width, uint32_t type) {
-    if (type == KX_PIXEL_BW)
-        return (uint64_t{width} + 7) / 8;
+    if (type == KX_PIXEL_BW) return (uint64_t{width} + 7) / 8;
     return uint64_t{width} * BytesPerPixel(type);
 }
 
@@ -32,23 +31,20 @@ std::unique_ptr<KXImageObject> NewImage(uint32_t width, uint32_t height, uint32_
         height > kMaxCreateSide)
         return nullptr;
     uint64_t step = AlignedRowBytes(width, type);
-    if (step * height > kMaxCreateBytes)
-        return nullptr;
+    if (step * height > kMaxCreateBytes) return nullptr;
     auto image = std::make_unique<KXImageObject>();
     image->width = width;
     image->height = height;
     image->type = type;
     image->widthStep = static_cast<uint32_t>(step);
     image->pixels.reset(new (std::nothrow) uint8_t[step * height]);
-    if (!image->pixels)
-        return nullptr;
+    if (!image->pixels) return nullptr;
     return image;
 }
 
 std::unique_ptr<KXImageObject> NewLazyJpegImage(std::shared_ptr<const JpegSource> source,
                                                 uint32_t type) {
-    if (!IsPixelType(type) || source == nullptr)
-        return nullptr;
+    if (!IsPixelType(type) || source == nullptr) return nullptr;
     auto image = std::make_unique<KXImageObject>();
     image->width = source->width;
     image->height = source->height;
@@ -70,23 +66,19 @@ void ClearPadding(KXImageObject* image) {
 }
 
 int EnsurePixels(KXImageObject* image) {
-    if (image->pixels)
-        return KX_OK;
-    if (!image->jpeg)
-        return KX_ERR_STATE;
+    if (image->pixels) return KX_OK;
+    if (!image->jpeg) return KX_ERR_STATE;
     return DecodeJpegPixels(*image->jpeg, image);
 }
 
 KXRect EffectiveRoi(const KXImageObject* image) {
-    if (image->hasRoi)
-        return image->roi;
+    if (image->hasRoi) return image->roi;
     return KXRect{0, 0, static_cast<int32_t>(image->width), static_cast<int32_t>(image->height)};
 }
 
 KXBuffer NewBuffer(std::vector<uint8_t> bytes) {
     auto* buffer = new (std::nothrow) KXBufferObject;
-    if (buffer != nullptr)
-        buffer->bytes = std::move(bytes);
+    if (buffer != nullptr) buffer->bytes = std::move(bytes);
     return buffer;
 }
 
@@ -123,14 +115,11 @@ void CopyRect(const KXImageObject* source, const KXRect& from, KXImageObject* de
 
 int KXBase_CreateImage(uint32_t width, uint32_t height, uint32_t type, uint32_t origin,
                        KXImage* image) {
-    if (image == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (image == nullptr) return KX_ERR_ARGUMENT;
     *image = nullptr;
-    if (!IsOrigin(origin))
-        return KX_ERR_ARGUMENT;
+    if (!IsOrigin(origin)) return KX_ERR_ARGUMENT;
     auto made = NewImage(width, height, type);
-    if (!made)
-        return KX_ERR_ARGUMENT;
+    if (!made) return KX_ERR_ARGUMENT;
     FillWhite(made.get());
     *image = made.release();
     return KX_OK;
@@ -138,18 +127,15 @@ int KXBase_CreateImage(uint32_t width, uint32_t height, uint32_t type, uint32_t 
 
 int KXBase_CreateImageFromData(const void* pixels, const KXImageInfo* info, void* reserved,
                                uint32_t type, uint32_t origin, KXImage* image) {
-    if (image == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (image == nullptr) return KX_ERR_ARGUMENT;
     *image = nullptr;
     if (pixels == nullptr || info == nullptr || reserved != nullptr || !IsOrigin(origin) ||
         !IsOrigin(info->origin) || !IsPixelType(info->type))
         return KX_ERR_ARGUMENT;
-    if (info->widthStep < PackedRowBytes(info->width, info->type))
-        return KX_ERR_ARGUMENT;
+    if (info->widthStep < PackedRowBytes(info->width, info->type)) return KX_ERR_ARGUMENT;
     uint32_t target = type == KX_PIXEL_KEEP ? info->type : type;
     auto made = NewImage(info->width, info->height, target);
-    if (!made)
-        return KX_ERR_ARGUMENT;
+    if (!made) return KX_ERR_ARGUMENT;
     const auto* source = static_cast<const uint8_t*>(pixels);
     for (uint32_t y = 0; y < info->height; ++y) {
         uint8_t* row = Row(made.get(), y);
@@ -162,22 +148,18 @@ int KXBase_CreateImageFromData(const void* pixels, const KXImageInfo* info, void
 }
 
 int KXBase_GetImageInfo(KXImage image, KXImageInfo* info) {
-    if (image == nullptr || info == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (image == nullptr || info == nullptr) return KX_ERR_ARGUMENT;
     *info =
         KXImageInfo{image->width, image->height, image->type, image->widthStep, KX_ORIGIN_TOP_LEFT};
     return KX_OK;
 }
 
 int KXBase_GetImageData(KXImage image, uint8_t** data) {
-    if (data == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (data == nullptr) return KX_ERR_ARGUMENT;
     *data = nullptr;
-    if (image == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (image == nullptr) return KX_ERR_ARGUMENT;
     int status = EnsurePixels(image);
-    if (status != KX_OK)
-        return status;
+    if (status != KX_OK) return status;
     image->jpeg.reset();  // the caller may write through the pointer
     *data = image->pixels.get();
     return KX_OK;
@@ -187,18 +169,15 @@ int KXBase_CopyImage(KXImage source, KXImage destination) {
     if (source == nullptr || destination == nullptr || source == destination)
         return KX_ERR_ARGUMENT;
     int status = EnsurePixels(source);
-    if (status == KX_OK)
-        status = EnsurePixels(destination);
-    if (status != KX_OK)
-        return status;
+    if (status == KX_OK) status = EnsurePixels(destination);
+    if (status != KX_OK) return status;
     destination->jpeg.reset();
     CopyRect(source, EffectiveRoi(source), destination, EffectiveRoi(destination));
     return KX_OK;
 }
 
 int KXBase_CloneImage(KXImage source, uint32_t type, uint32_t origin, KXImage* image) {
-    if (image == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (image == nullptr) return KX_ERR_ARGUMENT;
     *image = nullptr;
     if (source == nullptr || !IsOrigin(origin) || (type != KX_PIXEL_KEEP && !IsPixelType(type)))
         return KX_ERR_ARGUMENT;
@@ -210,31 +189,26 @@ int KXBase_CloneImage(KXImage source, uint32_t type, uint32_t origin, KXImage* i
     if (whole && target == source->type && source->jpeg && !source->pixels) {
         // An unchanged copy of a pristine image stays pristine and undecoded.
         auto clone = NewLazyJpegImage(source->jpeg, target);
-        if (!clone)
-            return KX_ERR_ARGUMENT;
+        if (!clone) return KX_ERR_ARGUMENT;
         clone->dpi = source->dpi;
         *image = clone.release();
         return KX_OK;
     }
     int status = EnsurePixels(source);
-    if (status != KX_OK)
-        return status;
+    if (status != KX_OK) return status;
     auto clone = NewImage(static_cast<uint32_t>(roi.right - roi.left),
                           static_cast<uint32_t>(roi.bottom - roi.top), target);
-    if (!clone)
-        return KX_ERR_ARGUMENT;
+    if (!clone) return KX_ERR_ARGUMENT;
     FillWhite(clone.get());
     CopyRect(source, roi, clone.get(), EffectiveRoi(clone.get()));
     clone->dpi = source->dpi;
-    if (whole && target == source->type)
-        clone->jpeg = source->jpeg;
+    if (whole && target == source->type) clone->jpeg = source->jpeg;
     *image = clone.release();
     return KX_OK;
 }
 
 int KXBase_SetImageROI(KXImage image, const KXRect* rect) {
-    if (image == nullptr || rect == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (image == nullptr || rect == nullptr) return KX_ERR_ARGUMENT;
     if (rect->left < 0 || rect->top < 0 || rect->left >= rect->right || rect->top >= rect->bottom ||
         static_cast<uint32_t>(rect->right) > image->width ||
         static_cast<uint32_t>(rect->bottom) > image->height)
@@ -245,36 +219,31 @@ int KXBase_SetImageROI(KXImage image, const KXRect* rect) {
 }
 
 int KXBase_GetImageROI(KXImage image, KXRect* rect) {
-    if (image == nullptr || rect == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (image == nullptr || rect == nullptr) return KX_ERR_ARGUMENT;
     *rect = EffectiveRoi(image);
     return KX_OK;
 }
 
 int KXBase_ResetImageROI(KXImage image) {
-    if (image == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (image == nullptr) return KX_ERR_ARGUMENT;
     image->hasRoi = false;
     return KX_OK;
 }
 
 int KXBase_DestroyImage(KXImage image) {
-    if (image == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (image == nullptr) return KX_ERR_ARGUMENT;
     delete image;
     return KX_OK;
 }
 
 int KXBase_SetImageResolution(KXImage image, uint32_t dpi) {
-    if (image == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (image == nullptr) return KX_ERR_ARGUMENT;
     image->dpi = dpi;
     return KX_OK;
 }
 
 int KXBase_GetImageResolution(KXImage image, uint32_t* dpi) {
-    if (image == nullptr || dpi == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (image == nullptr || dpi == nullptr) return KX_ERR_ARGUMENT;
     *dpi = image->dpi;
     return KX_OK;
 }
@@ -288,34 +257,28 @@ size_t KXBase_GetBufferSize(KXBuffer buffer) {
 }
 
 int KXBase_DestroyBuffer(KXBuffer buffer) {
-    if (buffer == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (buffer == nullptr) return KX_ERR_ARGUMENT;
     delete buffer;
     return KX_OK;
 }
 
 int KXImage_GetConstData(KXImage image, const uint8_t** data) {
-    if (data == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (data == nullptr) return KX_ERR_ARGUMENT;
     *data = nullptr;
-    if (image == nullptr)
-        return KX_ERR_ARGUMENT;
+    if (image == nullptr) return KX_ERR_ARGUMENT;
     int status = EnsurePixels(image);
-    if (status != KX_OK)
-        return status;
+    if (status != KX_OK) return status;
     *data = image->pixels.get();
     return KX_OK;
 }
 
 bool KXImage_PristineJpeg(KXImage image, const uint8_t** bytes, size_t* size) {
-    if (image == nullptr || !image->jpeg || bytes == nullptr || size == nullptr)
-        return false;
+    if (image == nullptr || !image->jpeg || bytes == nullptr || size == nullptr) return false;
     *bytes = image->jpeg->bytes.data();
     *size = image->jpeg->bytes.size();
     return true;
 }
 
 void KXImage_MarkModified(KXImage image) {
-    if (image != nullptr)
-        image->jpeg.reset();
+    if (image != nullptr) image->jpeg.reset();
 }

@@ -22,11 +22,9 @@ constexpr uint64_t kFaxPixelsPerByte = 65536;         // a blank fax row is a fe
 // packed at most pixelsPerByte pixels per byte can hold that many pixels.
 inline bool SizeJustified(uint64_t width, uint64_t height, uint64_t fileSize,
                           uint64_t pixelsPerByte) {
-    if (width == 0 || height == 0 || width > kMaxLoadSide || height > kMaxLoadSide)
-        return false;
+    if (width == 0 || height == 0 || width > kMaxLoadSide || height > kMaxLoadSide) return false;
     uint64_t pixels = width * height;
-    if (pixels > kMaxLoadPixels)
-        return false;
+    if (pixels > kMaxLoadPixels) return false;
     return pixels <= kFreePixels || pixels / pixelsPerByte <= fileSize;
 }
 

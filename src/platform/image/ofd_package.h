@@ -33,7 +33,8 @@ struct OfdTextItem {
 
 class OfdPackage {
   public:
-    OfdPackage();
+    // jpegPagesOnly: black-and-white images become grey JPEG pages too.
+    explicit OfdPackage(bool jpegPagesOnly = false);
     ~OfdPackage();
     OfdPackage(const OfdPackage&) = delete;
     OfdPackage& operator=(const OfdPackage&) = delete;
@@ -52,6 +53,7 @@ class OfdPackage {
 
   private:
     struct Page;
+    bool jpegPagesOnly_;
     std::vector<std::unique_ptr<Page>> pages_;
 };
 

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/image/kx_image.h"
 
@@ -43,7 +45,26 @@ ImagePtr Photo(uint32_t width, uint32_t height);
 
 // Largest per-channel difference between two images of the same size.
 int MaxDifference(KXImage a, KXImage b);
+// Mean absolute difference over all channels of all pixels.
+double MeanDifference(KXImage a, KXImage b);
 // Number of pixels whose colours differ.
 uint64_t DifferentPixels(KXImage a, KXImage b);
+
+// Runs a shell command; its standard output, and the exit status in *status.
+std::string RunCommand(const std::string& command, int* status = nullptr);
+
+// Loads with KXImgFmt_LoadImage(path, 0, null, type, 1).
+ImagePtr Load(const std::string& path, uint32_t type = 0);
+
+// The bytes of one entry of a ZIP archive; "<missing>" when absent.
+std::string ReadZipEntry(const std::string& zipPath, const std::string& name);
+// Names of all entries.
+std::vector<std::string> ZipEntries(const std::string& zipPath);
+// Writes a ZIP archive of the given (name, bytes) entries.
+void WriteZip(const std::string& zipPath,
+              const std::vector<std::pair<std::string, std::string>>& entries);
+
+// Occurrences of needle in haystack.
+size_t CountOf(const std::string& haystack, const std::string& needle);
 
 }  // namespace image_test

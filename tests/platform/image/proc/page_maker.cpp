@@ -193,6 +193,16 @@ Image MakeTextPage(uint32_t width, uint32_t height, uint32_t type, int32_t size,
     return page;
 }
 
+Image MakeDocumentPage(uint32_t width, uint32_t height, uint32_t type, int32_t size, uint32_t dpi) {
+    Image page = MakeImage(width, height, type, {255, 255, 255}, dpi);
+    int32_t margin = static_cast<int32_t>(width / 10);
+    size_t line = 0;
+    for (int32_t y = margin; y + size * 2 < static_cast<int32_t>(height) - margin; y += size * 2) {
+        DrawText(page.get(), kProse[line++ % std::size(kProse)], margin, y, size);
+    }
+    return page;
+}
+
 Image TurnClockwise(KXImage image, int32_t degrees) {
     KXImageInfo info{};
     KXBase_GetImageInfo(image, &info);

@@ -45,6 +45,10 @@ void DrawText(KXImage image, const std::string& text, int32_t x, int32_t y, int3
 // upper part, size in pixels per em.
 Image MakeTextPage(uint32_t width, uint32_t height, uint32_t type, int32_t size, uint32_t dpi = 0);
 
+// A page filled with lines of prose from margin to margin, like a letter.
+Image MakeDocumentPage(uint32_t width, uint32_t height, uint32_t type, int32_t size,
+                       uint32_t dpi = 0);
+
 // The image turned by a multiple of 90 degrees clockwise.
 Image TurnClockwise(KXImage image, int32_t degrees);
 

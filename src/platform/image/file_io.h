@@ -1,0 +1,38 @@
+// Whole-file reads and writes for the image-file library. A write either
+// leaves the complete file or no file. Any thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kximage {
+
+// Files larger than this are not read as images.
+constexpr uint64_t kMaxInputFileBytes = uint64_t{1} << 30;
+
+// KX_ERR_NOT_FOUND when the file cannot be opened, KX_ERR_DATA when it is
+// empty or larger than kMaxInputFileBytes.
+int ReadWholeFile(const char* path, std::vector<uint8_t>* bytes);
+
+// Creates or replaces path with the bytes; on failure no file remains.
+int WriteWholeFile(const char* path, const uint8_t* data, size_t size);
+
+// Removes a file on destruction unless Keep() was called: the guard of code
+// that writes a file in several steps.
+class RemoveOnFailure {
+  public:
+    explicit RemoveOnFailure(std::string path) : path_(std::move(path)) {}
+    ~RemoveOnFailure();
+    RemoveOnFailure(const RemoveOnFailure&) = delete;
+    RemoveOnFailure& operator=(const RemoveOnFailure&) = delete;
+
+    void Keep() { keep_ = true; }
+
+  private:
+    std::string path_;
+    bool keep_ = false;
+};
+
+}  // namespace kximage
