@@ -19,14 +19,14 @@ constexpr int32_t kBodyTextSize = 50;  // 12 point at 300 dpi
 
 imgproc_test::Image TextPage() {
     imgproc_test::Image page =
-        imgproc_test::MakeTextPage(kWidth, kHeight, KX_PIXEL_RGB, kBodyTextSize, 300);
+        imgproc_test::MakeDocumentPage(kWidth, kHeight, KX_PIXEL_RGB, kBodyTextSize, 300);
     imgproc_test::AddNoise(page.get(), 4, 1);
     return page;
 }
 
 imgproc_test::Image BlankPage() {
-    imgproc_test::Image page = imgproc_test::MakeImage(kWidth, kHeight, KX_PIXEL_RGB,
-                                                       {255, 255, 255}, 300);
+    imgproc_test::Image page =
+        imgproc_test::MakeImage(kWidth, kHeight, KX_PIXEL_RGB, {255, 255, 255}, 300);
     imgproc_test::AddNoise(page.get(), 4, 2);
     return page;
 }

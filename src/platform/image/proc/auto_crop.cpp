@@ -71,7 +71,7 @@ BOX* PageBox(const RotatedRect& outline, double scale, double angle, PIX* source
 // The text-line skew in degrees, measured on a copy that keeps body text
 // legible; 0 when the page has too little text to tell.
 double TextSkew(const ImageView& view) {
-    PixPtr gray = ReduceToGray(view, FactorForMaxSide(view, kTextAnalysisLongSide), 1);
+    PixPtr gray = ReduceToGrayPix(view, FactorForMaxSide(view, kTextAnalysisLongSide), 1);
     double degrees = 0;
     if (!gray || !TextDeskewDegrees(gray.get(), &degrees)) {
         return 0;
@@ -85,13 +85,13 @@ int AutoCrop(KXImage image, const CropRequest& request, KXImage* result) {
         return KX_ERR_ARGUMENT;
     }
     int32_t factor = FactorForMaxSide(view, kAnalysisLongSide);
-    PixPtr gray = ReduceToGray(view, factor, 1);
+    GrayImage gray;
     PixPtr page = RoiToPix(view);
-    if (!gray || !page) {
+    if (!ReduceToGray(view, factor, 1, &gray) || !page) {
         return KX_ERR_SYSTEM;
     }
     RotatedRect outline;
-    FindResult found = FindDocument(gray.get(), request.autoBackground, &outline);
+    FindResult found = FindDocument(gray, request.autoBackground, &outline);
     if (found == FindResult::kNothing) {
         return KX_ERR_NOT_FOUND;
     }

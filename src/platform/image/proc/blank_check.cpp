@@ -30,9 +30,7 @@ constexpr double kEdgeLineMaxMm = 4.0;     // edge shadows are thinner than this
 constexpr double kEdgeLineMinShare = 0.3;  // ... and run along this share of the side
 
 struct Analysis {
-    int32_t width = 0;
-    int32_t height = 0;
-    std::vector<uint8_t> gray;
+    GrayImage gray;
     double mmPerPixel = 0;
 };
 
@@ -48,27 +46,13 @@ double PageDpi(KXImage image, const ImageView& view) {
 bool Reduce(KXImage image, const ImageView& view, Analysis* analysis) {
     double dpi = PageDpi(image, view);
     auto factor = std::max<int32_t>(1, std::lround(dpi / kAnalysisDpi));
-    PixPtr pix = ReduceToGray(view, factor, factor >= 4 ? 2 : 1);
-    if (!pix) {
+    if (!ReduceToGray(view, factor, factor >= 4 ? 2 : 1, &analysis->gray)) {
         factor = 1;
-        pix = ReduceToGray(view, 1, 1);
-    }
-    if (!pix) {
-        return false;
-    }
-    analysis->width = pixGetWidth(pix.get());
-    analysis->height = pixGetHeight(pix.get());
-    analysis->mmPerPixel = 25.4 * factor / dpi;
-    analysis->gray.resize(static_cast<size_t>(analysis->width) * analysis->height);
-    const l_uint32* data = pixGetData(pix.get());
-    int32_t wpl = pixGetWpl(pix.get());
-    for (int32_t y = 0; y < analysis->height; ++y) {
-        const l_uint32* line = data + static_cast<size_t>(y) * wpl;
-        for (int32_t x = 0; x < analysis->width; ++x) {
-            analysis->gray[static_cast<size_t>(y) * analysis->width + x] =
-                static_cast<uint8_t>(GET_DATA_BYTE(line, x));
+        if (!ReduceToGray(view, 1, 1, &analysis->gray)) {
+            return false;
         }
     }
+    analysis->mmPerPixel = 25.4 * factor / dpi;
     return true;
 }
 
@@ -114,8 +98,8 @@ class InkJudge {
         }
         double cx = (c.left + c.right) / 2.0 * a_.mmPerPixel;
         double cy = (c.top + c.bottom) / 2.0 * a_.mmPerPixel;
-        double pageW = a_.width * a_.mmPerPixel;
-        double pageH = a_.height * a_.mmPerPixel;
+        double pageW = a_.gray.width * a_.mmPerPixel;
+        double pageH = a_.gray.height * a_.mmPerPixel;
         double edgeDistance = std::min({cx, cy, pageW - cx, pageH - cy});
         return edgeDistance <= kHoleEdgeMm;
     }
@@ -137,13 +121,13 @@ class InkJudge {
 
 bool IsBlank(const Analysis& a, const KXBlankCheckParams& params) {
     auto border = static_cast<int32_t>(std::ceil(params.borderMm / a.mmPerPixel));
-    border = std::clamp(border, 0, std::min(a.width, a.height) / 4);
-    Inner inner{border, border, a.width - border, a.height - border};
+    border = std::clamp(border, 0, std::min(a.gray.width, a.gray.height) / 4);
+    Inner inner{border, border, a.gray.width - border, a.gray.height - border};
 
     std::array<int64_t, 256> histogram{};
     for (int32_t y = inner.top; y < inner.bottom; ++y) {
         for (int32_t x = inner.left; x < inner.right; ++x) {
-            ++histogram[a.gray[static_cast<size_t>(y) * a.width + x]];
+            ++histogram[a.gray.At(x, y)];
         }
     }
     int64_t total = int64_t{inner.right - inner.left} * (inner.bottom - inner.top);
@@ -152,16 +136,16 @@ bool IsBlank(const Analysis& a, const KXBlankCheckParams& params) {
     int32_t contrast = std::clamp(5 * noise, params.minContrast, std::max(params.minContrast, 100));
     int32_t inkBelow = paper - contrast;
 
-    std::vector<uint8_t> mask(a.gray.size(), 0);
+    std::vector<uint8_t> mask(a.gray.pixels.size(), 0);
     for (int32_t y = inner.top; y < inner.bottom; ++y) {
         for (int32_t x = inner.left; x < inner.right; ++x) {
-            size_t at = static_cast<size_t>(y) * a.width + x;
-            mask[at] = a.gray[at] < inkBelow;
+            size_t at = static_cast<size_t>(y) * a.gray.width + x;
+            mask[at] = a.gray.pixels[at] < inkBelow;
         }
     }
     InkJudge judge(a, inner);
     double ink = 0;
-    for (const Component& c : FindComponents(mask, a.width, a.height)) {
+    for (const Component& c : FindComponents(mask, a.gray.width, a.gray.height)) {
         ink += judge.CountedInk(c);
     }
     return ink * 10 < params.inkAreaMm2x10;

@@ -21,29 +21,8 @@ constexpr double kRingMajority = 0.6;   // share of the ring that must be backgr
 constexpr int32_t kMinContrast = 40;    // grey levels between background and page
 constexpr double kMinPageShare = 0.05;  // smallest page, as a share of the scan
 
-struct Gray {
-    int32_t width = 0;
-    int32_t height = 0;
-    std::vector<uint8_t> pixels;
-    uint8_t At(int32_t x, int32_t y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-};
-
-Gray ReadGray(PIX* pix) {
-    Gray gray{pixGetWidth(pix), pixGetHeight(pix), {}};
-    gray.pixels.resize(static_cast<size_t>(gray.width) * gray.height);
-    const l_uint32* data = pixGetData(pix);
-    int32_t wpl = pixGetWpl(pix);
-    for (int32_t y = 0; y < gray.height; ++y) {
-        for (int32_t x = 0; x < gray.width; ++x) {
-            gray.pixels[static_cast<size_t>(y) * gray.width + x] =
-                static_cast<uint8_t>(GET_DATA_BYTE(data + static_cast<size_t>(y) * wpl, x));
-        }
-    }
-    return gray;
-}
-
 // Otsu's threshold and the distance between the two class means.
-int32_t OtsuThreshold(const Gray& gray, int32_t* separation) {
+int32_t OtsuThreshold(const GrayImage& gray, int32_t* separation) {
     std::array<int64_t, 256> histogram{};
     for (uint8_t v : gray.pixels) {
         ++histogram[v];
@@ -76,7 +55,7 @@ int32_t OtsuThreshold(const Gray& gray, int32_t* separation) {
 }
 
 // Share of the outer ring at or below the threshold.
-double DarkRingShare(const Gray& gray, int32_t threshold) {
+double DarkRingShare(const GrayImage& gray, int32_t threshold) {
     int32_t ring =
         std::max(2, static_cast<int32_t>(kRingShare * std::min(gray.width, gray.height)));
     int64_t dark = 0, count = 0;
@@ -124,8 +103,7 @@ std::vector<PointF> Outline(const std::vector<int32_t>& labels, int32_t width, c
 
 }  // namespace
 
-FindResult FindDocument(PIX* pix, bool autoBackground, RotatedRect* outline) {
-    Gray gray = ReadGray(pix);
+FindResult FindDocument(const GrayImage& gray, bool autoBackground, RotatedRect* outline) {
     int32_t separation = 0;
     int32_t threshold = OtsuThreshold(gray, &separation);
     if (separation < kMinContrast) {

@@ -2,8 +2,7 @@
 // copy of a scan. Stateless.
 #pragma once
 
-#include <leptonica/allheaders.h>
-
+#include "platform/image/proc/gray_reduce.h"
 #include "platform/image/proc/skew.h"
 
 namespace kx_imgproc {
@@ -17,6 +16,6 @@ enum class FindResult {
 // The page's outline in pixels of the grey copy, pixel edges included.
 // autoBackground: the background must be seen dark along the scan's border;
 // otherwise a dark background is assumed without looking.
-FindResult FindDocument(PIX* gray, bool autoBackground, RotatedRect* outline);
+FindResult FindDocument(const GrayImage& gray, bool autoBackground, RotatedRect* outline);
 
 }  // namespace kx_imgproc

@@ -7,9 +7,9 @@ namespace kx_imgproc {
 namespace {
 
 // Adds the grey values of one source row, sampled every step pixels, to the
-// block sums of the output row.
+// block sums of the output row. Colour rows add luma scaled by 256.
 void AccumulateRow(const ImageView& view, const uint8_t* row, int32_t factor, int32_t step,
-                   int32_t outWidth, uint32_t* sums) {
+                   int32_t outWidth, uint64_t* sums) {
     int32_t x = view.roi.left;
     if (view.type == KX_PIXEL_RGB) {
         for (int32_t ox = 0; ox < outWidth; ++ox, x += factor) {
@@ -17,7 +17,7 @@ void AccumulateRow(const ImageView& view, const uint8_t* row, int32_t factor, in
             for (const uint8_t* p = row + 3 * x; p < row + 3 * (x + factor); p += 3 * step) {
                 sum += p[0] * 77u + p[1] * 150u + p[2] * 29u;
             }
-            sums[ox] += (sum + 128) >> 8;
+            sums[ox] += sum;
         }
     } else if (view.type == KX_PIXEL_GRAY) {
         for (int32_t ox = 0; ox < outWidth; ++ox, x += factor) {
@@ -38,32 +38,53 @@ void AccumulateRow(const ImageView& view, const uint8_t* row, int32_t factor, in
 
 }  // namespace
 
-PixPtr ReduceToGray(const ImageView& view, int32_t factor, int32_t step) {
+bool ReduceToGray(const ImageView& view, int32_t factor, int32_t step, GrayImage* gray) {
     factor = std::max(factor, 1);
     step = std::clamp(step, 1, factor);
     int32_t outWidth = view.RoiWidth() / factor;
     int32_t outHeight = view.RoiHeight() / factor;
+    *gray = GrayImage{};
     if (outWidth == 0 || outHeight == 0) {
-        return nullptr;
-    }
-    PixPtr pix(pixCreateNoInit(outWidth, outHeight, 8));
-    if (!pix) {
-        return nullptr;
+        return false;
     }
     int32_t perAxis = (factor + step - 1) / step;
-    uint32_t samples = static_cast<uint32_t>(perAxis * perAxis);
-    std::vector<uint32_t> sums(outWidth);
-    l_uint32* data = pixGetData(pix.get());
-    int32_t wpl = pixGetWpl(pix.get());
+    auto samples = static_cast<uint64_t>(perAxis) * perAxis;
+    if (view.type == KX_PIXEL_RGB) {
+        samples *= 256;
+    }
+    gray->width = outWidth;
+    gray->height = outHeight;
+    gray->pixels.resize(static_cast<size_t>(outWidth) * outHeight);
+    std::vector<uint64_t> sums(outWidth);
     for (int32_t oy = 0; oy < outHeight; ++oy) {
-        std::fill(sums.begin(), sums.end(), 0u);
+        std::fill(sums.begin(), sums.end(), 0);
         int32_t y0 = view.roi.top + oy * factor;
         for (int32_t y = y0; y < y0 + factor; y += step) {
             AccumulateRow(view, view.Row(y), factor, step, outWidth, sums.data());
         }
-        l_uint32* line = data + static_cast<size_t>(oy) * wpl;
+        uint8_t* out = gray->pixels.data() + static_cast<size_t>(oy) * outWidth;
         for (int32_t ox = 0; ox < outWidth; ++ox) {
-            SET_DATA_BYTE(line, ox, (sums[ox] + samples / 2) / samples);
+            out[ox] = static_cast<uint8_t>((sums[ox] + samples / 2) / samples);
+        }
+    }
+    return true;
+}
+
+PixPtr ReduceToGrayPix(const ImageView& view, int32_t factor, int32_t step) {
+    GrayImage gray;
+    if (!ReduceToGray(view, factor, step, &gray)) {
+        return nullptr;
+    }
+    PixPtr pix(pixCreateNoInit(gray.width, gray.height, 8));
+    if (!pix) {
+        return nullptr;
+    }
+    l_uint32* data = pixGetData(pix.get());
+    int32_t wpl = pixGetWpl(pix.get());
+    for (int32_t y = 0; y < gray.height; ++y) {
+        l_uint32* line = data + static_cast<size_t>(y) * wpl;
+        for (int32_t x = 0; x < gray.width; ++x) {
+            SET_DATA_BYTE(line, x, gray.At(x, y));
         }
     }
     return pix;
