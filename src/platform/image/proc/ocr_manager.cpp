@@ -16,6 +16,8 @@ std::unique_ptr<tesseract::TessBaseAPI> LoadEngine(const std::string& folder,
     if (engine->Init(folder.c_str(), languages.c_str(), mode) != 0) {
         return nullptr;
     }
+    // Tesseract's progress and diagnostic chatter would flood the service log.
+    engine->SetVariable("debug_file", "/dev/null");
     return engine;
 }
 

@@ -85,12 +85,19 @@ TEST_F(Ocr, SearchablePdfShowsThePageAndHoldsItsWords) {
     EXPECT_FALSE(Exists(path + ".part.pdf"));
 }
 
-TEST_F(Ocr, SearchableOfdHoldsThePageAndItsWords) {
+// Only the region of interest becomes the page.
+TEST_F(Ocr, SearchableOfdHoldsTheRegionAndItsWords) {
     Image page = MakeOcrPage();
+    KXRect region{0, 0, 1200, 820};
+    ASSERT_EQ(KXBase_SetImageROI(page.get(), &region), 0);
     std::string path = dir_.File("page.ofd");
     ASSERT_EQ(KXImgProc_ImageOCRToFile(manager_, page.get(), 0, path.c_str()), 0);
     std::string content =
         RunCommand("unzip -p '" + path + "' Doc_0/Pages/Page_0/Content.xml 2>/dev/null");
+    // 1200 × 820 pixels at 200 dpi.
+    EXPECT_NE(content.find("<ofd:PhysicalBox>0 0 152.4 104.14</ofd:PhysicalBox>"),
+              std::string::npos)
+        << content.substr(0, 300);
     EXPECT_NE(content.find("ImageObject"), std::string::npos) << content;
     EXPECT_NE(content.find("TextObject"), std::string::npos) << content;
     for (const char* word : {"Quarterly", "invoice", "contract"}) {
@@ -102,7 +109,21 @@ TEST_F(Ocr, SearchableOfdHoldsThePageAndItsWords) {
 struct Turn {
     int32_t clockwise;  // how the page was turned
     int32_t code;       // the code that turns it back
+    bool chinese = false;
 };
+
+// A page of Chinese body text, 150 dpi.
+Image MakeChinesePage() {
+    Image page = MakeImage(1240, 1754, KX_PIXEL_RGB, {255, 255, 255}, 150);
+    const char* lines[] = {
+        "关于二零二四年第一季度仓库盘点工作的通知", "各部门请于本周五之前提交扫描文件。",
+        "所有发票均已按时送达财务部门审核。", "如有疑问请联系办公室，谢谢配合。"};
+    int32_t y = 150;
+    for (int32_t i = 0; i < 12; ++i, y += 90) {
+        imgproc_test::DrawText(page.get(), lines[i % 4], 120, y, 40, {0, 0, 0}, "宋体");
+    }
+    return page;
+}
 
 class OcrDirection : public Ocr, public testing::WithParamInterface<Turn> {};
 
@@ -110,7 +131,8 @@ class OcrDirection : public Ocr, public testing::WithParamInterface<Turn> {};
 // upright again, pixel for pixel.
 TEST_P(OcrDirection, CorrectionMakesTheTurnedPageUpright) {
     Turn turn = GetParam();
-    Image upright = imgproc_test::MakeTextPage(1240, 1754, KX_PIXEL_RGB, 28, 150);
+    Image upright = turn.chinese ? MakeChinesePage()
+                                 : imgproc_test::MakeTextPage(1240, 1754, KX_PIXEL_RGB, 28, 150);
     Image turned = imgproc_test::TurnClockwise(upright.get(), turn.clockwise);
     int32_t code = 0;
     ASSERT_EQ(KXImgProc_ImageTextDirectOCR(manager_, turned.get(), &code), 0);
@@ -133,7 +155,9 @@ INSTANTIATE_TEST_SUITE_P(FourTurns, OcrDirection,
                          testing::Values(Turn{0, KX_DIRECTION_UPRIGHT},
                                          Turn{90, KX_DIRECTION_ROTATE_LEFT},
                                          Turn{180, KX_DIRECTION_ROTATE_180},
-                                         Turn{270, KX_DIRECTION_ROTATE_RIGHT}));
+                                         Turn{270, KX_DIRECTION_ROTATE_RIGHT},
+                                         Turn{90, KX_DIRECTION_ROTATE_LEFT, true},
+                                         Turn{180, KX_DIRECTION_ROTATE_180, true}));
 
 TEST_F(Ocr, PagesWithoutTextAreReportedUpright) {
     Image blank = MakeImage(1240, 1754, KX_PIXEL_GRAY);
