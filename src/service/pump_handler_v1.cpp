@@ -21,9 +21,11 @@ void PumpHandlerV1(const PumpMessage* message, void*) {
             device->manager->CloseLeftDevice(device->name);
             break;
         }
-        case PUMP_MSG_V1_SCAN_FINISHED:
-            AdoptPayload<BackEndMessage>(message)->manager->StopScan();
+        case PUMP_MSG_V1_SCAN_FINISHED: {
+            auto finished = AdoptPayload<BackEndMessage>(message);
+            finished->manager->OnScanFinished(finished->scanSerial);
             break;
+        }
         case PUMP_MSG_V1_HTTP_REQUEST: {
             auto request = AdoptPayload<HttpRequestMessage>(message);
             auto* user = dynamic_cast<HttpUser*>(FindConnection(request->server, request->id));

@@ -55,13 +55,11 @@ void HttpUser::ThreadFunc() {
     PostClose();
 }
 
-void HttpUser::HandleRequest(const HttpRequest&, const ByteBuffer&) {}
-
 bool HttpUser::SendResponse(const char* version, const char* body, size_t length,
                             const char* contentType) {
     if (version == nullptr) return false;
-    char status[256];
-    std::snprintf(status, sizeof status, "%s %u %s\r\n", version, 200u, "OK");
+    // The version comes from the client and may be long: no fixed buffer.
+    std::string status = std::string(version) + " 200 OK\r\n";
     char headers[256];
     if (body != nullptr) {
         std::snprintf(headers, sizeof headers, "%s: %zu\r\n%s: %s\r\n%s: %s\r\n\r\n",
@@ -69,10 +67,12 @@ bool HttpUser::SendResponse(const char* version, const char* body, size_t length
                       contentType != nullptr ? contentType : "", "Access-Control-Allow-Origin",
                       "null");
     } else {
-        std::snprintf(headers, sizeof headers, "%s: %s\r\n\r\n", "Access-Control-Allow-Origin",
-                      "null");
+        // An explicit zero length: on a persistent connection a response
+        // without one would only end when the connection closes.
+        std::snprintf(headers, sizeof headers, "%s: %u\r\n%s: %s\r\n\r\n", "Content-Length", 0u,
+                      "Access-Control-Allow-Origin", "null");
     }
-    std::string head = std::string(status) + headers;
+    std::string head = status + headers;
     SendLocked(head.data(), head.size(), body, body != nullptr ? length : 0);
     return true;
 }

@@ -1,12 +1,7 @@
 #include "ver_1/manager_v1.h"
 
-#include <memory>
-
-#include "net/pump_messages.h"
-#include "platform/base/encoding.h"
-#include "platform/base/kx_log.h"
 #include "platform/base/service_thread.h"
-#include "ver_1/pump_messages_v1.h"
+#include "ver_1/scan_options.h"
 
 namespace ver_1 {
 
@@ -26,12 +21,7 @@ void ManagerV1::InitDriver() {
 }
 
 void ManagerV1::Shutdown() {
-    if (device_ != nullptr) {
-        StopScan();
-        sane_qnsane_close(device_);
-        device_ = nullptr;
-        deviceName_.clear();
-    }
+    if (device_ != nullptr) CloseDevice();
     if (driverInited_) {
         sane_qnsane_exit();
         driverInited_ = false;
@@ -57,23 +47,57 @@ void ManagerV1::OpenArrivedDevice(const std::string& name) {
     if (sane_qnsane_open(name.c_str(), &handle) != SANE_STATUS_GOOD) return;
     deviceName_ = name;
     device_ = handle;
+    ScanParams loaded;
+    LoadParams(loaded, deviceName_);
+    SetParams(loaded);
 }
 
 void ManagerV1::CloseLeftDevice(const std::string& name) {
     SB_ASSERT_SERVICE_THREAD();
     if (device_ == nullptr || deviceName_.empty() || deviceName_ != name) return;
+    CloseDevice();
+}
+
+void ManagerV1::CloseDevice() {
     StopScan();
+    ResetParams(params_);
     sane_qnsane_close(device_);
     device_ = nullptr;
     deviceName_.clear();
 }
 
+bool ManagerV1::GetParams(ScanParams& out) {
+    SB_ASSERT_SERVICE_THREAD();
+    ResetParams(out);
+    if (scanning_) return false;
+    if (!HasDevice()) {
+        out = params_;
+        return false;
+    }
+    params_.device = deviceName_;
+    ReadScannerOptions(device_, params_);
+    SaveParams(params_, deviceName_);
+    out = params_;
+    return true;
+}
+
+bool ManagerV1::SetParams(const ScanParams& in) {
+    SB_ASSERT_SERVICE_THREAD();
+    if (scanning_) return false;
+    params_ = in;
+    SaveParams(params_, deviceName_);
+    if (!HasDevice()) return false;
+    WriteScannerOptions(device_, params_);
+    return true;
+}
+
 bool ManagerV1::StartScan(const std::string& insertBeforeName, bool insertMode) {
     SB_ASSERT_SERVICE_THREAD();
-    if (scanning_ || device_ == nullptr) return false;
+    if (scanning_ || !HasDevice()) return false;
     insertBeforeName_ = insertBeforeName;
     insertMode_ = insertMode;
     KXBase_CreateEvent(0, 0, &scanDoneEvent_);
+    ++scanSerial_;
     if (sane_qnsane_start(device_) == SANE_STATUS_GOOD) {
         scanning_ = true;
         return true;
@@ -98,59 +122,25 @@ bool ManagerV1::StopScan() {
     return true;
 }
 
-void ManagerV1::CallEvent(int code, const char* text, int flag) {
-    KXLockGuard guard(lock_);
-    if (eventCallback_ != nullptr) eventCallback_(code, text, flag, eventUserData_);
+void ManagerV1::OnScanFinished(uint64_t serial) {
+    SB_ASSERT_SERVICE_THREAD();
+    if (scanning_ && serial == scanSerial_) StopScan();
 }
 
-SANE_Int ManagerV1::DriverEventHandler(void*, SANE_Int code, void* data, SANE_Int* value,
-                                       void* user) {
-    auto* self = static_cast<ManagerV1*>(user);
-    auto text = [data] { return data != nullptr ? static_cast<const char*>(data) : ""; };
-    int flag = value != nullptr && *value != 0 ? 1 : 0;
-    switch (code) {
-        case SANE_EVENT_DEVICE_ARRIVED:
-        case SANE_EVENT_DEVICE_LEFT: {
-            const char* name = data != nullptr ? static_cast<SANE_Event_Device*>(data)->name : "";
-            bool arrived = code == SANE_EVENT_DEVICE_ARRIVED;
-            KXBase_WriteInfo(KX_LOG_INFO,
-                             arrived ? "device arrive, name=%s" : "device remove, name=%s",
-                             Utf8ToAnsi(name).c_str());
-            auto message = std::make_unique<DeviceNameMessage>();
-            message->manager = self;
-            message->name = name;
-            PostPayload(self->pump_,
-                        arrived ? PUMP_MSG_V1_DEVICE_ARRIVED : PUMP_MSG_V1_DEVICE_REMOVED,
-                        std::move(message));
-            self->CallEvent(arrived ? 1 : 2, name, 0);
-            break;
-        }
-        case SANE_EVENT_STATUS:
-            KXBase_WriteInfo(KX_LOG_INFO, "SANE_EVENT_STATUS, msg=%s", Utf8ToAnsi(text()).c_str());
-            self->CallEvent(3, text(), 0);
-            break;
-        case SANE_EVENT_ERROR:
-            KXBase_WriteInfo(KX_LOG_INFO, "SANE_EVENT_ERROR, msg=%s", Utf8ToAnsi(text()).c_str());
-            self->CallEvent(6, text(), flag);
-            break;
-        case SANE_EVENT_WORKING:
-            KXBase_WriteInfo(KX_LOG_INFO, "SANE_EVENT_WORKING, msg=%s", Utf8ToAnsi(text()).c_str());
-            self->CallEvent(4, text(), 0);
-            break;
-        case SANE_EVENT_SCAN_FINISHED: {
-            KXBase_WriteInfo(KX_LOG_INFO, "SANE_EVENT_SCAN_FINISHED, msg=%s",
-                             Utf8ToAnsi(text()).c_str());
-            KXBase_SetEvent(self->scanDoneEvent_);
-            auto message = std::make_unique<BackEndMessage>();
-            message->manager = self;
-            PostPayload(self->pump_, PUMP_MSG_V1_SCAN_FINISHED, std::move(message));
-            self->CallEvent(5, text(), flag);
-            break;
-        }
-        default:
-            break;
-    }
-    return 0;
+bool ManagerV1::GetLastBatch(std::string* pid) {
+    SB_ASSERT_SERVICE_THREAD();
+    pid->clear();
+    if (scanning_) return false;
+    *pid = deviceName_;
+    return true;
+}
+
+bool ManagerV1::EchoSerial(const std::string& text, std::string* out) {
+    SB_ASSERT_SERVICE_THREAD();
+    out->clear();
+    if (scanning_) return false;
+    *out = text;
+    return true;
 }
 
 }  // namespace ver_1

@@ -26,8 +26,10 @@ struct DeviceNameMessage {
     std::string name;
 };
 
+// The scan-finished message also carries the number of the scan that ended.
 struct BackEndMessage {
     ManagerV1* manager = nullptr;
+    uint64_t scanSerial = 0;
 };
 
 struct HttpRequestMessage {

@@ -1,0 +1,189 @@
+#include "ver_1/image_store.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "net/http_request_reader.h"
+#include "platform/base/encoding.h"
+#include "platform/base/kx_paths.h"
+#include "platform/base/kx_system.h"
+#include "platform/image/kx_imgfmt.h"
+
+namespace ver_1 {
+
+namespace {
+
+struct FileCloser {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+using FileHolder = std::unique_ptr<FILE, FileCloser>;
+
+struct BufferDeleter {
+    void operator()(KXBufferObject* buffer) const { KXBase_DestroyBuffer(buffer); }
+};
+using BufferHolder = std::unique_ptr<KXBufferObject, BufferDeleter>;
+
+constexpr char kDataUrlPrefix[] = "data:image/jpeg;base64,";
+
+bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    FileHolder file(std::fopen(path.c_str(), "wb"));
+    if (file == nullptr) return false;
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+    written = std::fclose(file.release()) == 0 && written;
+    if (!written) KXBase_DeleteFile(path.c_str());
+    return written;
+}
+
+}  // namespace
+
+void ImageDeleter::operator()(KXImageObject* image) const {
+    KXBase_DestroyImage(image);
+}
+
+bool IsSafeName(const std::string& name) {
+    return !name.empty() && name != "." && name != kImageListName &&
+           name.find('/') == std::string::npos && name.find('\\') == std::string::npos &&
+           name.find("..") == std::string::npos;
+}
+
+bool ImageDirectory(const std::string& pid, std::string* folder) {
+    folder->clear();
+    if (!IsSafeName(pid)) return false;
+    char documents[256] = {};
+    char process[256] = {};
+    KXBase_GetDocumentsPath(documents, sizeof documents);
+    KXBase_GetProcessName(process, sizeof process);
+    std::string joined = std::string(documents) + process + "/" + Utf8ToAnsi(pid) + "/";
+    std::string normalised(joined.size() + 16, '\0');
+    if (KXBase_StandardiseFileName(joined.c_str(), normalised.data(), normalised.size()) != 0) {
+        return false;
+    }
+    *folder = normalised.c_str();
+    return true;
+}
+
+std::vector<std::string> ReadImageList(const std::string& pid) {
+    std::vector<std::string> names;
+    std::string folder;
+    if (!ImageDirectory(pid, &folder)) return names;
+    FileHolder file(std::fopen((folder + kImageListName).c_str(), "r"));
+    if (file == nullptr) return names;
+    char* line = nullptr;
+    size_t capacity = 0;
+    ssize_t length = 0;
+    while ((length = getline(&line, &capacity, file.get())) > 0) {
+        std::string name(line, static_cast<size_t>(length));
+        if (name.back() == '\n') name.pop_back();
+        if (IsSafeName(name)) names.push_back(std::move(name));
+    }
+    std::free(line);
+    return names;
+}
+
+bool WriteImageList(const std::string& pid, const std::vector<std::string>& names) {
+    std::string folder;
+    if (!ImageDirectory(pid, &folder)) return false;
+    FileHolder file(std::fopen((folder + kImageListName).c_str(), "w"));
+    if (file == nullptr) return false;
+    bool written = true;
+    for (const std::string& name : names) {
+        written = std::fprintf(file.get(), "%s\n", name.c_str()) >= 0 && written;
+    }
+    return std::fflush(file.get()) == 0 && written;
+}
+
+long long NameNumber(const std::string& name) {
+    return ParseLeadingInteger(name);
+}
+
+std::string NextImageName(const std::vector<std::string>& names, const std::string& extension) {
+    long long largest = 0;
+    for (const std::string& name : names)
+        largest = std::max(largest, NameNumber(name));
+    return std::to_string(largest + 1) + "." + extension;
+}
+
+ImageHolder LoadRgbImage(const std::string& path) {
+    KXImage image = nullptr;
+    if (KXImgFmt_LoadImage(path.c_str(), KX_FORMAT_UNKNOWN, nullptr, KX_PIXEL_RGB,
+                           KX_ORIGIN_TOP_LEFT, &image) != 0) {
+        return nullptr;
+    }
+    return ImageHolder(image);
+}
+
+ImageHolder CreateRgbImage(uint32_t width, uint32_t height) {
+    KXImage image = nullptr;
+    if (KXBase_CreateImage(width, height, KX_PIXEL_RGB, KX_ORIGIN_TOP_LEFT, &image) != 0) {
+        return nullptr;
+    }
+    return ImageHolder(image);
+}
+
+std::vector<uint8_t> EncodeJpeg(KXImage image) {
+    KXBuffer raw = nullptr;
+    if (image == nullptr || KXImgFmt_SaveJpegImageToBuffer(image, nullptr, &raw) != 0) return {};
+    BufferHolder buffer(raw);
+    const uint8_t* data = KXBase_GetBufferData(buffer.get());
+    if (data == nullptr) return {};
+    return std::vector<uint8_t>(data, data + KXBase_GetBufferSize(buffer.get()));
+}
+
+std::string Base64Text(const uint8_t* data, size_t size) {
+    size_t length = 0;
+    if (size == 0 || KXBase_Base64Encode(data, size, nullptr, &length) != 0) return "";
+    std::string text(length, '\0');
+    if (KXBase_Base64Encode(data, size, text.data(), &length) != 0) return "";
+    text.resize(length);
+    return text;
+}
+
+std::string JpegDataUrl(const std::vector<uint8_t>& jpeg) {
+    std::string base64 = Base64Text(jpeg.data(), jpeg.size());
+    return base64.empty() ? "" : kDataUrlPrefix + base64;
+}
+
+std::string JpegDataUrl(KXImage image) {
+    return JpegDataUrl(EncodeJpeg(image));
+}
+
+std::string StoredImageExtension(const std::string& format) {
+    for (const char* known : {"jpg", "jpeg", "bmp", "png", "tif", "tiff", "pdf", "ofd"}) {
+        if (strcasecmp(format.c_str(), known) == 0) return format;
+    }
+    return "jpg";
+}
+
+bool SaveNewImage(KXImage image, const std::string& folder, const std::string& name,
+                  std::string* dataUrl) {
+    KXBase_CreateDir(folder.c_str());
+    std::string path = folder + name;
+    std::string extension = name.substr(name.rfind('.') + 1);
+    if (strcasecmp(extension.c_str(), "jpg") != 0 && strcasecmp(extension.c_str(), "jpeg") != 0) {
+        *dataUrl = JpegDataUrl(image);
+        return KXImgFmt_SaveImage(image, KX_FORMAT_UNKNOWN, nullptr, path.c_str()) == 0;
+    }
+    std::vector<uint8_t> jpeg = EncodeJpeg(image);
+    *dataUrl = JpegDataUrl(jpeg);
+    return !jpeg.empty() && WriteBytes(path, jpeg);
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
+    bytes->clear();
+    FileHolder file(std::fopen(path.c_str(), "rb"));
+    if (file == nullptr || std::fseek(file.get(), 0, SEEK_END) != 0) return false;
+    long size = std::ftell(file.get());
+    if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) return false;
+    bytes->resize(static_cast<size_t>(size));
+    if (size != 0 && std::fread(bytes->data(), 1, bytes->size(), file.get()) != bytes->size()) {
+        bytes->clear();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace ver_1
