@@ -41,7 +41,7 @@ int LoadJpeg(std::vector<uint8_t> bytes, const LoadRequest& request, LoadResult*
 int FinishLoad(const LoadRequest& request, LoadResult* result) {
     if (!result->image) return KX_OK;
     if (request.maxSide != 0) {
-        Size size = PreviewSize(result->image->width, result->image->height, request.maxSide);
+        Size size = PreviewSize(result->info.width, result->info.height, request.maxSide);
         if (size.width != result->image->width || size.height != result->image->height) {
             if (EnsurePixels(result->image.get()) != KX_OK) return KX_ERR_DATA;
             result->image = ReduceImage(*result->image, size);

@@ -20,9 +20,10 @@ struct Size {
 // images that already fit keep their size.
 Size PreviewSize(uint32_t width, uint32_t height, uint32_t maxSide);
 
-// A new image of the given size (no larger than the source in either side),
-// each pixel the average of the source area it covers. Black-and-white
-// images are averaged as grey and thresholded again. Null when out of memory.
+// A new image of the given size, each pixel the average of the source area
+// it covers (made for reductions; a side that grows is stretched with the
+// same box weights). Black-and-white images are averaged as grey and
+// thresholded again. Null when out of memory.
 std::unique_ptr<KXImageObject> ReduceImage(const KXImageObject& source, Size size);
 
 // The image in the given type (0 = unchanged): the same object when it

@@ -33,7 +33,7 @@ using Handle = QPDFObjectHandle;
 constexpr double kMaxRenderPixels = double(1 << 26);
 
 // What the sole image of a page is and how to read it.
-enum class Coding { kNone, kDct, kFlate, kFax };
+enum class Coding { kNone, kRaw, kDct, kFlate, kFax };
 
 struct SoleImage {
     Coding coding = Coding::kNone;
@@ -70,7 +70,9 @@ Handle SingleItem(Handle value) {
 }
 
 Coding CodingOf(Handle dictionary) {
-    Handle filter = SingleItem(dictionary.getKey("/Filter"));
+    Handle filter = dictionary.getKey("/Filter");
+    if (filter.isNull() || (filter.isArray() && filter.getArrayNItems() == 0)) return Coding::kRaw;
+    filter = SingleItem(filter);
     if (!filter.isName()) return Coding::kNone;
     std::string name = filter.getName();
     if (name == "/DCTDecode") return Coding::kDct;
@@ -122,6 +124,7 @@ bool Describe(Handle stream, SoleImage* image) {
     switch (image->coding) {
         case Coding::kDct:
             return image->bits == 8 && !dictionary.hasKey("/DecodeParms");
+        case Coding::kRaw:
         case Coding::kFlate:
             return image->bits == 8 || (image->bits == 1 && image->components == 1);
         case Coding::kFax:
@@ -158,7 +161,8 @@ class CappedCollector : public Pipeline {
     size_t expected_ = 0;
 };
 
-int ReadFlateImage(const SoleImage& image, uint64_t fileSize, LoadResult* result) {
+// Flate-compressed or uncompressed rows.
+int ReadPixelImage(const SoleImage& image, uint64_t fileSize, LoadResult* result) {
     if (!SizeJustified(image.width, image.height, fileSize, kDeflatePixelsPerByte))
         return KX_ERR_DATA;
     uint32_t type = StoredTypeOf(image);
@@ -220,9 +224,9 @@ int ReadSoleImage(const SoleImage& image, const PageBox& box, uint64_t fileSize,
                    image.coding == Coding::kFax ? kFaxPixelsPerByte : kDeflatePixelsPerByte)
                    ? KX_OK
                    : KX_ERR_DATA;
-    int status = image.coding == Coding::kDct     ? ReadDctImage(image, request, result)
-                 : image.coding == Coding::kFlate ? ReadFlateImage(image, fileSize, result)
-                                                  : ReadFaxImage(image, fileSize, result);
+    int status = image.coding == Coding::kDct   ? ReadDctImage(image, request, result)
+                 : image.coding == Coding::kFax ? ReadFaxImage(image, fileSize, result)
+                                                : ReadPixelImage(image, fileSize, result);
     if (status == KX_OK) result->image->dpi = dpi;
     return status;
 }
@@ -270,15 +274,13 @@ bool OpenWithPoppler(const std::vector<uint8_t>& bytes, PopplerDocument* opened)
     return opened->widthPoints > 0 && opened->heightPoints > 0;
 }
 
-// 200 dpi, less for a preview or for pages beyond the pixel budget.
-double RenderDpi(const PopplerDocument& opened, uint32_t maxSide) {
+// 200 dpi, less for pages beyond the pixel budget.
+double FullDpi(const PopplerDocument& opened) {
     double dpi = kDefaultPageDpi;
     double area = opened.widthPoints * opened.heightPoints / (72.0 * 72.0);
     if (area * dpi * dpi > kMaxRenderPixels) dpi = std::sqrt(kMaxRenderPixels / area);
     double longSide = std::max(opened.widthPoints, opened.heightPoints) / 72.0;
-    if (longSide * dpi > kMaxLoadSide) dpi = kMaxLoadSide / longSide;
-    if (maxSide != 0 && longSide * dpi > maxSide) dpi = maxSide / longSide;
-    return dpi;
+    return std::min(dpi, kMaxLoadSide / longSide);
 }
 
 // The size poppler gives a page rendered at dpi.
@@ -289,13 +291,16 @@ uint32_t RenderedSide(double points, double dpi) {
 int RenderPage(const std::vector<uint8_t>& bytes, const LoadRequest& request, LoadResult* result) {
     PopplerDocument opened;
     if (!OpenWithPoppler(bytes, &opened)) return KX_ERR_DATA;
-    double dpi = RenderDpi(opened, request.maxSide);
+    double dpi = FullDpi(opened);
     uint32_t width = RenderedSide(opened.widthPoints, dpi);
     uint32_t height = RenderedSide(opened.heightPoints, dpi);
     if (width == 0 || height == 0) return KX_ERR_DATA;
-    auto roundedDpi = static_cast<uint32_t>(std::lround(dpi));
-    result->info = ImageFileInfo{width, height, KX_PIXEL_RGB, KX_FORMAT_PDF, roundedDpi};
+    result->info = ImageFileInfo{width, height, KX_PIXEL_RGB, KX_FORMAT_PDF,
+                                 static_cast<uint32_t>(std::lround(dpi))};
     if (request.infoOnly) return KX_OK;
+    // A preview is rendered a little larger than asked and then reduced.
+    double longSide = std::max(opened.widthPoints, opened.heightPoints) / 72.0;
+    if (request.maxSide != 0) dpi = std::min(dpi, (request.maxSide + 1) / longSide);
     bool grey = request.type == KX_PIXEL_GRAY || request.type == KX_PIXEL_BW;
     poppler::page_renderer renderer;
     renderer.set_render_hint(poppler::page_renderer::antialiasing, true);
@@ -308,13 +313,11 @@ int RenderPage(const std::vector<uint8_t>& bytes, const LoadRequest& request, Lo
                  grey ? KX_PIXEL_GRAY : KX_PIXEL_RGB);
     if (!image) return KX_ERR_SYSTEM;
     ClearPadding(image.get());
-    image->dpi = roundedDpi;
+    image->dpi = static_cast<uint32_t>(std::lround(dpi));
     size_t rowBytes = PackedRowBytes(image->width, image->type);
     for (uint32_t y = 0; y < image->height; ++y)
         std::memcpy(Row(image.get(), y),
                     rendered.const_data() + size_t{y} * rendered.bytes_per_row(), rowBytes);
-    result->info.width = image->width;
-    result->info.height = image->height;
     result->image = std::move(image);
     return KX_OK;
 }

@@ -141,8 +141,8 @@ int ReadRows(TIFF* tiff, const TiffShape& shape, KXImageObject* image) {
     if (shape.photometric == PHOTOMETRIC_YCBCR)
         TIFFSetField(tiff, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
     tmsize_t lineSize = TIFFScanlineSize(tiff);
-    if (lineSize <= 0 || static_cast<uint64_t>(lineSize) < PackedRowBytes(shape.width, image->type))
-        return KX_ERR_DATA;
+    uint64_t needed = (uint64_t{shape.width} * shape.bits * shape.samples + 7) / 8;
+    if (lineSize <= 0 || static_cast<uint64_t>(lineSize) < needed) return KX_ERR_DATA;
     std::unique_ptr<uint8_t[]> line(new (std::nothrow) uint8_t[static_cast<size_t>(lineSize)]);
     if (!line) return KX_ERR_SYSTEM;
     for (uint32_t y = 0; y < shape.height; ++y) {

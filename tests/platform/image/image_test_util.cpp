@@ -207,6 +207,26 @@ void WriteZip(const std::string& zipPath,
     ASSERT_EQ(zip_close(archive), 0);
 }
 
+std::vector<std::string> PdfPageSizes(const std::string& path) {
+    std::string output = RunCommand("pdfinfo -f 1 -l 1000 '" + path + "' 2>&1");
+    std::vector<std::string> sizes;
+    size_t start = 0;
+    while (start < output.size()) {
+        size_t end = output.find('\n', start);
+        std::string line = output.substr(start, end == std::string::npos ? end : end - start);
+        int page = 0;
+        double width = 0, height = 0;
+        if (std::sscanf(line.c_str(), "Page %d size: %lf x %lf", &page, &width, &height) == 3) {
+            char text[64];
+            std::snprintf(text, sizeof text, "%gx%g", width, height);
+            sizes.push_back(text);
+        }
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return sizes;
+}
+
 size_t CountOf(const std::string& haystack, const std::string& needle) {
     size_t count = 0;
     for (size_t at = haystack.find(needle); at != std::string::npos;

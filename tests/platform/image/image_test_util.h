@@ -64,6 +64,9 @@ std::vector<std::string> ZipEntries(const std::string& zipPath);
 void WriteZip(const std::string& zipPath,
               const std::vector<std::pair<std::string, std::string>>& entries);
 
+// Page sizes in points as pdfinfo reports them ("144x72" for page 1, ...).
+std::vector<std::string> PdfPageSizes(const std::string& path);
+
 // Occurrences of needle in haystack.
 size_t CountOf(const std::string& haystack, const std::string& needle);
 
