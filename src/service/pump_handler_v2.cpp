@@ -15,9 +15,11 @@ void PumpHandlerV2(const PumpMessage* message, void*) {
             device->manager->OnDeviceLeft(device->name);
             break;
         }
-        case PUMP_MSG_V2_SCAN_FINISHED:
-            AdoptPayload<BackEndMessage>(message)->manager->OnScanFinished();
+        case PUMP_MSG_V2_SCAN_FINISHED: {
+            auto finished = AdoptPayload<ScanFinishedMessage>(message);
+            finished->manager->OnScanFinished(finished->scanNumber);
             break;
+        }
         case PUMP_MSG_V2_FILE_SAVED: {
             auto file = AdoptPayload<FilePathMessage>(message);
             file->manager->AddSaveFilename(file->path);

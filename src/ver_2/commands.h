@@ -7,8 +7,25 @@
 
 namespace ver_2 {
 
-// Device and scan commands.
+// Configuration and local files (commands_config.cpp).
+void HandleSetGlobalConfig(WSUser& user, const Command& command);
+void HandleGetGlobalConfig(WSUser& user, const Command& command);
+void HandleLoadLocalImage(WSUser& user, const Command& command);
+void HandleSaveLocalImage(WSUser& user, const Command& command);
+void HandleDeleteLocalFile(WSUser& user, const Command& command);
+void HandleClearGlobalFileSavePath(WSUser& user, const Command& command);
+
+// Device and scan commands (commands_device.cpp).
+void HandleInitDevice(WSUser& user, const Command& command);
 void HandleDeinitDevice(WSUser& user, const Command& command);
+void HandleGetDeviceNameList(WSUser& user, const Command& command);
+void HandleOpenDevice(WSUser& user, const Command& command);
+void HandleCloseDevice(WSUser& user, const Command& command);
+void HandleSetDeviceParam(WSUser& user, const Command& command);
+void HandleGetDeviceParam(WSUser& user, const Command& command);
+void HandleResetDeviceParam(WSUser& user, const Command& command);
 void HandleGetCurrDeviceName(WSUser& user, const Command& command);
+void HandleStartScan(WSUser& user, const Command& command);
+void HandleStopScan(WSUser& user, const Command& command);
 
 }  // namespace ver_2

@@ -1,19 +1,138 @@
+// ManagerV2 setup and global settings: construction, "config2.ini" access,
+// the settings operations and destruction.
 #include "ver_2/manager_v2.h"
 
-#include <algorithm>
-
+#include "platform/base/kx_paths.h"
+#include "platform/base/kx_profile.h"
 #include "platform/base/service_thread.h"
+#include "ver_2/ordered_pipeline.h"
+#include "ver_2/texts.h"
 
 namespace ver_2 {
 
+namespace {
+
+constexpr char kSettingsFile[] = "config2.ini";
+constexpr char kGlobalSection[] = "global";
+constexpr size_t kPathBuffer = 256;
+
+std::string ConfigFolder() {
+    char folder[kPathBuffer] = {};
+    KXBase_GetConfigPath(folder, sizeof folder);
+    return folder;
+}
+
+std::string SettingsFile() {
+    return ConfigFolder() + kSettingsFile;
+}
+
+std::string DefaultSavePath() {
+    char documents[kPathBuffer] = {};
+    char process[kPathBuffer] = {};
+    KXBase_GetDocumentsPath(documents, sizeof documents);
+    KXBase_GetProcessName(process, sizeof process);
+    return std::string(documents) + process + "/";
+}
+
+}  // namespace
+
 ManagerV2::ManagerV2(KXPump pump) : pump_(pump) {
     KXBase_CreateLock(&lock_);
+    LoadGlobalConfig();
+    OpenDatabase();
+    ReadCurrentBatch();
+    LoadSaveFilenames();
+    StoreSaveFilenames();
 }
 
 ManagerV2::~ManagerV2() {
     std::string ignored;
     DeinitDevice(ignored);
+    if (db_ != nullptr) sqlite3_close_v2(db_);
+    db_ = nullptr;
     KXBase_DestroyLock(lock_);
+}
+
+void ManagerV2::LoadGlobalConfig() {
+    std::string ini = SettingsFile();
+    GlobalConfig& config = globalConfig_;
+    config.fileSavePath =
+        GetConfigString(kGlobalSection, "fileSavePath", DefaultSavePath().c_str());
+    config.fileNamePrefix = GetConfigString(kGlobalSection, "fileNamePrefix", "Zembo");
+    config.fileNameMode = GetConfigString(kGlobalSection, "fileNameMode", "date_time");
+    config.imageFormat = GetConfigString(kGlobalSection, "imageFormat", "jpg");
+    KXBase_GetProfileInt(ini.c_str(), kGlobalSection, "imageJpegQuality", 80,
+                         &config.imageJpegQuality);
+    config.imageTiffCompression = GetConfigString(kGlobalSection, "imageTiffCompression", "lzw");
+    KXBase_GetProfileInt(ini.c_str(), kGlobalSection, "imageTiffJpegQuality", 80,
+                         &config.imageTiffJpegQuality);
+    config.fileSavePath = StandardiseSavePath(config.fileSavePath);
+}
+
+int ManagerV2::SetGlobalConfig(const GlobalConfig& config, uint32_t mask, std::string& errorText) {
+    SB_ASSERT_SERVICE_THREAD();
+    errorText = kParameterErrorText;
+    if (!IsValidGlobalConfig(config, mask)) return -1;
+    {
+        KXLockGuard guard(lock_);
+        GlobalConfig& current = globalConfig_;
+        if (mask & kFieldFileSavePath) {
+            current.fileSavePath = StandardiseSavePath(config.fileSavePath);
+            SetConfigString(kGlobalSection, "fileSavePath", current.fileSavePath);
+        }
+        if (mask & kFieldFileNamePrefix) {
+            current.fileNamePrefix = config.fileNamePrefix;
+            SetConfigString(kGlobalSection, "fileNamePrefix", current.fileNamePrefix);
+        }
+        if (mask & kFieldFileNameMode) {
+            current.fileNameMode = config.fileNameMode;
+            SetConfigString(kGlobalSection, "fileNameMode", current.fileNameMode);
+        }
+        if (mask & kFieldImageFormat) {
+            current.imageFormat = config.imageFormat;
+            SetConfigString(kGlobalSection, "imageFormat", current.imageFormat);
+        }
+        if (mask & kFieldImageJpegQuality) {
+            current.imageJpegQuality = config.imageJpegQuality;
+            SetConfigInt(kGlobalSection, "imageJpegQuality", current.imageJpegQuality);
+        }
+        if (mask & kFieldImageTiffCompression) {
+            current.imageTiffCompression = config.imageTiffCompression;
+            SetConfigString(kGlobalSection, "imageTiffCompression", current.imageTiffCompression);
+        }
+        if (mask & kFieldImageTiffJpegQuality) {
+            current.imageTiffJpegQuality = config.imageTiffJpegQuality;
+            SetConfigInt(kGlobalSection, "imageTiffJpegQuality", current.imageTiffJpegQuality);
+        }
+    }
+    errorText.clear();
+    return 0;
+}
+
+void ManagerV2::GetGlobalConfig(GlobalConfig& config) const {
+    SB_ASSERT_SERVICE_THREAD();
+    config = globalConfig_;
+}
+
+std::string ManagerV2::GetConfigString(const char* section, const char* key,
+                                       const char* defaultValue) const {
+    char buffer[kMaxSettingLength + 1] = {};
+    KXBase_GetProfileString(SettingsFile().c_str(), section, key, defaultValue, buffer,
+                            sizeof buffer);
+    return buffer;
+}
+
+bool ManagerV2::SetConfigString(const char* section, const char* key, const std::string& value) {
+    std::string folder = ConfigFolder();
+    KXBase_CreateDir(folder.c_str());
+    return KXBase_SetProfileString((folder + kSettingsFile).c_str(), section, key, value.c_str()) ==
+           0;
+}
+
+bool ManagerV2::SetConfigInt(const char* section, const char* key, int value) {
+    std::string folder = ConfigFolder();
+    KXBase_CreateDir(folder.c_str());
+    return KXBase_SetProfileInt((folder + kSettingsFile).c_str(), section, key, value) == 0;
 }
 
 void ManagerV2::SetEventCallback(EventCallback callback, void* userData) {
@@ -26,17 +145,6 @@ void ManagerV2::SetImageCallback(ImageCallback callback, void* userData) {
     KXLockGuard guard(lock_);
     imageCallback_ = callback;
     imageUserData_ = userData;
-}
-
-void ManagerV2::AddSaveFilename(const std::string& path) {
-    SB_ASSERT_SERVICE_THREAD();
-    saveFilenames_.push_back(path);
-}
-
-void ManagerV2::RemoveSaveFilename(const std::string& path) {
-    SB_ASSERT_SERVICE_THREAD();
-    auto it = std::find(saveFilenames_.begin(), saveFilenames_.end(), path);
-    if (it != saveFilenames_.end()) saveFilenames_.erase(it);
 }
 
 }  // namespace ver_2

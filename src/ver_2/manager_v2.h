@@ -1,21 +1,26 @@
 // The second-generation back end: global settings, the scanner driver and
-// the open scanner, scans, the batch database, folder binding and the list of
-// files this service saved.
+// the open scanner, scans, the database "newConfig2.db" (batches, the list of
+// files this service saved, the stored scanner options) and folder binding.
 //
-// Thread rule: every operation runs on the service thread, except the
-// scanner event handler, which runs on a driver thread. `lock` guards the two
-// callback slots, `deviceNameList` and page saving (which reads the
-// settings); the driver thread touches nothing else. Operations that can fail
-// return 0 or -1 and set errorText to "错误" on entry, emptying it on success.
+// Thread rule: every operation runs on the service thread, except
+// DriverEventHandler, which the driver calls on its own threads, and the page
+// saving it hands to the scan's worker threads. `lock` guards the two
+// callback slots, `deviceNameList` and the event tags of the connection
+// (which the callbacks read); the driver side takes it to change the list,
+// to call the callbacks and to take a page's settings and file name. The
+// callbacks run under `lock` and must not call operations that wait for the
+// driver. Operations that can fail return 0 or -1 and set errorText to
+// "错误" on entry ("参数错误" for rejected settings), emptying it on success.
 //
 // Ownership: the service thread constructs and destroys the object; servers
-// keep a pointer to it. The object owns the lock, the database connection and
-// the scan-done event.
+// keep a pointer to it. The object owns the lock, the database connection,
+// the scan-done event and the page workers.
 #pragma once
 
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,57 +28,119 @@
 #include "platform/base/kx_pump.h"
 #include "platform/base/kx_thread.h"
 #include "platform/driver/sane_qnsane.h"
+#include "platform/image/kx_image.h"
+#include "ver_2/device_param.h"
+#include "ver_2/global_config.h"
 
 namespace ver_2 {
 
+class OrderedPipeline;
+struct PageSaveSettings;
+
 // Progress sink of the connected page: (code, text, flag, user data).
+//   1 scanner arrived, 2 scanner removed (text = name); 3 driver status;
+//   4 scan working; 5 scan finished, 6 driver error (flag 1 = error).
 using EventCallback = void (*)(int code, const char* text, int flag, void* userData);
 // Page sink of the connected page: (saved file path, is-blank flag, user data).
 using ImageCallback = void (*)(const char* path, int isBlank, void* userData);
 
-struct GlobalConfig {
-    std::string fileSavePath;
-    std::string fileNamePrefix;
-    std::string fileNameMode;
-    std::string imageFormat;
-    int32_t imageJpegQuality = 0;
-    std::string imageTiffCompression;
-    int32_t imageTiffJpegQuality = 0;
-};
-
 class ManagerV2 : public Manager {
   public:
+    // Reads the settings, opens (and on first use creates) the database and
+    // loads the saved-file list.
     explicit ManagerV2(KXPump pump);
+    // Ends the driver (stopping a scan), then closes the database.
     ~ManagerV2() override;
     ManagerV2(const ManagerV2&) = delete;
     ManagerV2& operator=(const ManagerV2&) = delete;
 
-    // Callback slots, filled and cleared by the connection under `lock`.
+    // Global settings (manager_v2.cpp). mask: GlobalConfigField bits.
+    int SetGlobalConfig(const GlobalConfig& config, uint32_t mask, std::string& errorText);
+    void GetGlobalConfig(GlobalConfig& config) const;
+    // "config2.ini" in the configuration folder.
+    std::string GetConfigString(const char* section, const char* key,
+                                const char* defaultValue) const;
+    bool SetConfigString(const char* section, const char* key, const std::string& value);
+    bool SetConfigInt(const char* section, const char* key, int value);
+
+    // Callback slots, filled and cleared by the connection (they take `lock`).
     void SetEventCallback(EventCallback callback, void* userData);
     void SetImageCallback(ImageCallback callback, void* userData);
 
-    // Scanner driver and the open scanner.
-    int DeinitDevice(std::string& errorText);
-    int CloseDevice(std::string& errorText);
-    int GetCurrDeviceName(std::string& name, std::string& errorText);
-
-    // Scanning.
-    int StopScan(std::string& errorText);
-
-    // Saved-file list.
+    // Saved-file list (manager_v2_database.cpp). Paths in the native
+    // encoding; the table mirrors the list after every change.
     void AddSaveFilename(const std::string& path);
     void RemoveSaveFilename(const std::string& path);
+    const std::vector<std::string>& saveFilenames() const { return saveFilenames_; }
+    // Deletes a file of the list and forgets it; -1 for paths not in the list
+    // and files that cannot be deleted (their entry stays).
+    int DeleteLocalFile(const std::string& path, std::string& errorText);
+    // Deletes every file of the list (results ignored) and empties it.
+    void ClearGlobalFileSavePath();
 
-    // Pump messages of the scanner event handler.
+    // Scanner driver and the open scanner (manager_v2_device.cpp).
+    int InitDevice(std::string& errorText);
+    int DeinitDevice(std::string& errorText);
+    int GetDeviceNameList(std::vector<std::string>& names, std::string& errorText);
+    int OpenDevice(const std::string& name, std::string& errorText);
+    int CloseDevice(std::string& errorText);
+    int GetCurrDeviceName(std::string& name, std::string& errorText);
+    int SetDeviceParam(const std::vector<DeviceParam>& list, std::string& errorText);
+    int GetDeviceParam(std::vector<DeviceParamGroup>& groups, std::string& errorText);
+    int ResetDeviceParam(std::string& errorText);
+    bool saneInited() const { return saneInited_; }
+
+    // Scanning (manager_v2_scan.cpp).
+    int StartScan(bool blankCheck, bool localSave, std::string& errorText);
+    int StopScan(std::string& errorText);
+    bool scanning() const { return scanning_; }
+    // The driver's event callback; user is this object.
+    static SANE_Int DriverEventHandler(void* opaque, SANE_Int code, void* data, SANE_Int* value,
+                                       void* user);
+
+    // New files (manager_v2_scan.cpp): a fresh path in the save folder, or in
+    // the temporary folder when temporary, with the file-name settings; and
+    // an image saved there in the global image format. Any thread.
+    std::string MakeFileName(bool temporary, const std::string& extension);
+    int SaveScannedImage(KXImage image, bool temporary, std::string& path);
+
+    // Pump messages posted by the driver side.
     void OnDeviceLeft(const std::string& name);
-    void OnScanFinished();
+    void OnScanFinished(uint64_t scanNumber);
 
     KXPump pump() const { return pump_; }
     KXLock lock() const { return lock_; }
+    // The database connection, null when it could not be opened. Service
+    // thread only.
+    sqlite3* database() const { return db_; }
+    const std::string& currBatchId() const { return currBatchId_; }
 
   private:
+    // manager_v2.cpp
+    void LoadGlobalConfig();
+
+    // manager_v2_database.cpp
+    void OpenDatabase();
+    void CreateTablesIfNew();
+    void ReadCurrentBatch();
+    void LoadSaveFilenames();
+    bool StoreSaveFilenames();
+    void LoadDeviceParams(std::vector<DeviceParam>& list);
+    bool StoreDeviceParams();
+
+    // manager_v2_device.cpp
+    void RefreshDeviceParams();
+
+    // manager_v2_scan.cpp
     // Cancels the running scan and waits for the driver to report its end.
     void FinishScan();
+    void OnPageScanned(const SANE_Event_Image& page);
+    void OnScanEnded(const char* text, int flag);
+    void DeviceArrived(const char* name);
+    void DeviceLeft(const char* name);
+    void ReportEvent(int code, const char* text, int flag);
+    // The file name and settings of a new page, taken under `lock`.
+    void PreparePage(bool temporary, std::string& path, PageSaveSettings& settings);
 
     KXPump pump_;
     KXLock lock_ = nullptr;
@@ -87,10 +154,16 @@ class ManagerV2 : public Manager {
     bool deviceOpened_ = false;
     SANE_Handle device_ = nullptr;
     std::string deviceName_;
+    std::vector<DeviceParamGroup> deviceParams_;
     bool blankCheck_ = false;
     bool saveToTemp_ = false;
     bool scanning_ = false;
     KXEvent scanDoneEvent_ = nullptr;
+    // Numbers scans, so a finish message of an earlier scan never ends a
+    // later one; the page counter names pages in the log.
+    uint64_t scanNumber_ = 0;
+    int pagesReceived_ = 0;
+    std::unique_ptr<OrderedPipeline> pageWorkers_;
     sqlite3* db_ = nullptr;
     std::string currBatchId_;
     std::string bindFolder_;

@@ -1,9 +1,119 @@
-// The scan pipeline: stopping a scan and returning to idle.
+// ManagerV2 scan pipeline: starting and stopping scans, the driver's event
+// handler, and turning every scanned page into a saved file.
+//
+// A page is copied out of the driver's record on the driver thread, given its
+// file name and settings under `lock`, then checked for blankness and encoded
+// on a page worker while the driver delivers the next pages. Pages are
+// recorded (PUMP_MSG_V2_FILE_SAVED) and reported to the page (imageCallback)
+// strictly in the order they arrived, and all of them before the scan's end
+// is signalled. A page that cannot be copied or saved is named in the log.
+#include <algorithm>
+#include <memory>
+
+#include "net/pump_messages.h"
+#include "platform/base/encoding.h"
+#include "platform/base/kx_log.h"
+#include "platform/base/kx_paths.h"
 #include "platform/base/service_thread.h"
+#include "platform/image/proc/kx_imgproc.h"
 #include "ver_2/manager_v2.h"
+#include "ver_2/ordered_pipeline.h"
+#include "ver_2/page_files.h"
+#include "ver_2/pump_messages_v2.h"
 #include "ver_2/texts.h"
 
 namespace ver_2 {
+
+namespace {
+
+// One page on its way from the driver to a file and to the page.
+struct ScannedPage {
+    int number = 0;  // 1-based within the scan
+    KXImage image = nullptr;
+    bool temporary = false;
+    bool checkBlank = false;
+    PageSaveSettings settings;
+    std::string path;
+    int32_t blank = 0;
+    bool saved = false;
+};
+
+uint32_t PixelTypeOf(const SANE_Parameters& parameters) {
+    if (parameters.format == SANE_FRAME_RGB) return KX_PIXEL_RGB;
+    if (parameters.format != SANE_FRAME_GRAY) return KX_PIXEL_KEEP;
+    if (parameters.depth == 1) return KX_PIXEL_BW;
+    if (parameters.depth == 8) return KX_PIXEL_GRAY;
+    return KX_PIXEL_KEEP;
+}
+
+// A copy of the driver's page, which is valid only during the callback.
+KXImage CopyPage(const SANE_Event_Image& page) {
+    const SANE_Parameters& parameters = page.parameters;
+    uint32_t type = PixelTypeOf(parameters);
+    if (page.data == nullptr || type == KX_PIXEL_KEEP || parameters.pixels_per_line <= 0 ||
+        parameters.lines <= 0 || parameters.bytes_per_line <= 0) {
+        return nullptr;
+    }
+    KXImageInfo info{};
+    info.width = static_cast<uint32_t>(parameters.pixels_per_line);
+    info.height = static_cast<uint32_t>(parameters.lines);
+    info.type = type;
+    info.widthStep = static_cast<uint32_t>(parameters.bytes_per_line);
+    info.origin = KX_ORIGIN_TOP_LEFT;
+    KXImage image = nullptr;
+    if (KXBase_CreateImageFromData(page.data, &info, nullptr, 0, KX_ORIGIN_TOP_LEFT, &image) != 0) {
+        return nullptr;
+    }
+    if (page.resolution > 0)
+        KXBase_SetImageResolution(image, static_cast<uint32_t>(page.resolution));
+    return image;
+}
+
+const char* TextOf(void* data) {
+    return data != nullptr ? static_cast<const char*>(data) : "";
+}
+
+// Device events carry a record whose first field is the scanner name.
+const char* DeviceNameOf(void* data) {
+    if (data == nullptr) return "";
+    const char* name = static_cast<const SANE_Event_Device*>(data)->name;
+    return name != nullptr ? name : "";
+}
+
+int FlagOf(const SANE_Int* value) {
+    return value != nullptr && *value != 0 ? 1 : 0;
+}
+
+// Blank check and encoding, on a page worker.
+void EncodePage(ScannedPage& page) {
+    if (page.checkBlank) KXImgProc_ImageBlankCheck(page.image, nullptr, &page.blank);
+    page.saved = WritePageFile(page.image, page.settings, page.path) == 0;
+    KXBase_DestroyImage(page.image);
+    page.image = nullptr;
+}
+
+}  // namespace
+
+int ManagerV2::StartScan(bool blankCheck, bool localSave, std::string& errorText) {
+    SB_ASSERT_SERVICE_THREAD();
+    errorText = kErrorText;
+    if (!deviceOpened_ || scanning_) return -1;
+    blankCheck_ = blankCheck;
+    saveToTemp_ = !localSave;
+    KXBase_CreateEvent(0, 0, &scanDoneEvent_);
+    ++scanNumber_;
+    pagesReceived_ = 0;
+    if (sane_qnsane_start(device_) == SANE_STATUS_GOOD) {
+        scanning_ = true;
+        errorText.clear();
+        return 0;
+    }
+    KXBase_DestroyEvent(scanDoneEvent_);
+    scanDoneEvent_ = nullptr;
+    blankCheck_ = false;
+    saveToTemp_ = false;
+    return -1;
+}
 
 int ManagerV2::StopScan(std::string& errorText) {
     SB_ASSERT_SERVICE_THREAD();
@@ -14,9 +124,9 @@ int ManagerV2::StopScan(std::string& errorText) {
     return 0;
 }
 
-void ManagerV2::OnScanFinished() {
+void ManagerV2::OnScanFinished(uint64_t scanNumber) {
     SB_ASSERT_SERVICE_THREAD();
-    if (scanning_) FinishScan();
+    if (scanning_ && scanNumber == scanNumber_) FinishScan();
 }
 
 void ManagerV2::FinishScan() {
@@ -27,6 +137,151 @@ void ManagerV2::FinishScan() {
     blankCheck_ = false;
     saveToTemp_ = false;
     scanning_ = false;
+}
+
+SANE_Int ManagerV2::DriverEventHandler(void*, SANE_Int code, void* data, SANE_Int* value,
+                                       void* user) {
+    auto* self = static_cast<ManagerV2*>(user);
+    switch (code) {
+        case SANE_EVENT_DEVICE_ARRIVED:
+            KXBase_WriteInfo(KX_LOG_INFO, "SANE_EVENT_DEVICE_ARRIVED, name=%s",
+                             Utf8ToAnsi(DeviceNameOf(data)).c_str());
+            self->DeviceArrived(DeviceNameOf(data));
+            break;
+        case SANE_EVENT_DEVICE_LEFT:
+            KXBase_WriteInfo(KX_LOG_INFO, "SANE_EVENT_DEVICE_LEFT, name=%s",
+                             Utf8ToAnsi(DeviceNameOf(data)).c_str());
+            self->DeviceLeft(DeviceNameOf(data));
+            break;
+        case SANE_EVENT_STATUS:
+            KXBase_WriteInfo(KX_LOG_INFO, "SANE_EVENT_STATUS, msg=%s",
+                             Utf8ToAnsi(TextOf(data)).c_str());
+            self->ReportEvent(3, TextOf(data), 0);
+            break;
+        case SANE_EVENT_ERROR:
+            KXBase_WriteInfo(KX_LOG_INFO, "SANE_EVENT_ERROR, msg=%s",
+                             Utf8ToAnsi(TextOf(data)).c_str());
+            self->ReportEvent(6, TextOf(data), FlagOf(value));
+            break;
+        case SANE_EVENT_WORKING:
+            KXBase_WriteInfo(KX_LOG_INFO, "SANE_EVENT_WORKING, msg=%s",
+                             Utf8ToAnsi(TextOf(data)).c_str());
+            self->ReportEvent(4, TextOf(data), 0);
+            break;
+        case SANE_EVENT_IMAGE_OK:
+            KXBase_WriteInfo(KX_LOG_INFO, "SANE_EVENT_IMAGE_OK");
+            if (data != nullptr) self->OnPageScanned(*static_cast<const SANE_Event_Image*>(data));
+            break;
+        case SANE_EVENT_SCAN_FINISHED:
+            KXBase_WriteInfo(KX_LOG_INFO, "SANE_EVENT_SCAN_FINISHED, msg=%s",
+                             Utf8ToAnsi(TextOf(data)).c_str());
+            self->OnScanEnded(TextOf(data), FlagOf(value));
+            break;
+        default:
+            break;
+    }
+    return 0;
+}
+
+void ManagerV2::DeviceArrived(const char* name) {
+    KXLockGuard guard(lock_);
+    deviceNameList_.emplace_back(name);
+    if (eventCallback_ != nullptr) eventCallback_(1, name, 0, eventUserData_);
+}
+
+void ManagerV2::DeviceLeft(const char* name) {
+    auto message = std::make_unique<DeviceNameMessage>();
+    message->manager = this;
+    message->name = name;
+    PostPayload(pump_, PUMP_MSG_V2_DEVICE_LEFT, std::move(message));
+    KXLockGuard guard(lock_);
+    auto it = std::find(deviceNameList_.begin(), deviceNameList_.end(), name);
+    if (it != deviceNameList_.end()) deviceNameList_.erase(it);
+    if (eventCallback_ != nullptr) eventCallback_(2, name, 0, eventUserData_);
+}
+
+void ManagerV2::ReportEvent(int code, const char* text, int flag) {
+    KXLockGuard guard(lock_);
+    if (eventCallback_ != nullptr) eventCallback_(code, text, flag, eventUserData_);
+}
+
+void ManagerV2::OnPageScanned(const SANE_Event_Image& record) {
+    auto page = std::make_shared<ScannedPage>();
+    page->number = ++pagesReceived_;
+    page->image = CopyPage(record);
+    if (page->image == nullptr) {
+        KXBase_WriteInfo(KX_LOG_INFO, "page %d lost: the scanned image cannot be copied",
+                         page->number);
+        return;
+    }
+    page->temporary = saveToTemp_;
+    page->checkBlank = blankCheck_;
+    PreparePage(page->temporary, page->path, page->settings);
+
+    OrderedPipeline::Job job;
+    job.work = [page] { EncodePage(*page); };
+    job.complete = [this, page] {
+        if (!page->saved) {
+            KXBase_WriteInfo(KX_LOG_INFO, "page %d lost: it cannot be saved, filePath=%s",
+                             page->number, page->path.c_str());
+            return;
+        }
+        KXLockGuard guard(lock_);
+        if (!page->temporary) {
+            auto message = std::make_unique<FilePathMessage>();
+            message->manager = this;
+            message->path = page->path;
+            if (!PostPayload(pump_, PUMP_MSG_V2_FILE_SAVED, std::move(message))) {
+                KXBase_WriteInfo(KX_LOG_INFO, "page %d saved but not recorded, filePath=%s",
+                                 page->number, page->path.c_str());
+            }
+        }
+        if (imageCallback_ != nullptr) {
+            imageCallback_(page->path.c_str(), page->blank != 0 ? 1 : 0, imageUserData_);
+        }
+    };
+    pageWorkers_->Submit(std::move(job));
+}
+
+void ManagerV2::OnScanEnded(const char* text, int flag) {
+    // Every page of the scan is saved and reported before its end is, and
+    // the end is reported before a waiting StopScan may return, so its
+    // messages still carry the tags of this scan.
+    pageWorkers_->Drain();
+    ReportEvent(5, text, flag);
+    auto message = std::make_unique<ScanFinishedMessage>();
+    message->manager = this;
+    message->scanNumber = scanNumber_;
+    if (scanDoneEvent_ != nullptr) KXBase_SetEvent(scanDoneEvent_);
+    PostPayload(pump_, PUMP_MSG_V2_SCAN_FINISHED, std::move(message));
+}
+
+void ManagerV2::PreparePage(bool temporary, std::string& path, PageSaveSettings& settings) {
+    KXLockGuard guard(lock_);
+    settings = PageSaveSettingsFor(globalConfig_);
+    path = MakeFileName(temporary, settings.extension);
+}
+
+std::string ManagerV2::MakeFileName(bool temporary, const std::string& extension) {
+    KXLockGuard guard(lock_);
+    std::string folder = globalConfig_.fileSavePath;
+    if (temporary) {
+        char tmp[256] = {};
+        KXBase_GetTmpPath(tmp, sizeof tmp);
+        folder = tmp;
+    }
+    return MakeUniqueFileName(folder, globalConfig_.fileNamePrefix, globalConfig_.fileNameMode,
+                              extension);
+}
+
+int ManagerV2::SaveScannedImage(KXImage image, bool temporary, std::string& path) {
+    path.clear();
+    std::string name;
+    PageSaveSettings settings;
+    PreparePage(temporary, name, settings);
+    if (WritePageFile(image, settings, name) != 0) return -1;
+    path = std::move(name);
+    return 0;
 }
 
 }  // namespace ver_2

@@ -1,5 +1,6 @@
-// Pump messages 3 to 6 of the second generation and their payloads, posted by
-// the scanner event handler on the driver's thread.
+// Pump messages 3 to 6 of the second generation and their payloads, posted
+// by the scanner event handler and the page workers; the service thread's
+// pump handler runs them on the back end.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +12,7 @@ class ManagerV2;
 
 enum PumpMessageV2 : uint32_t {
     PUMP_MSG_V2_DEVICE_LEFT = 3,    // DeviceNameMessage
-    PUMP_MSG_V2_SCAN_FINISHED = 4,  // BackEndMessage
+    PUMP_MSG_V2_SCAN_FINISHED = 4,  // ScanFinishedMessage
     PUMP_MSG_V2_FILE_SAVED = 5,     // FilePathMessage
     PUMP_MSG_V2_FILE_DROPPED = 6,   // FilePathMessage; nothing posts it
 };
@@ -21,8 +22,10 @@ struct DeviceNameMessage {
     std::string name;
 };
 
-struct BackEndMessage {
+// The scan that ended, so a late message never ends a later scan.
+struct ScanFinishedMessage {
     ManagerV2* manager = nullptr;
+    uint64_t scanNumber = 0;
 };
 
 struct FilePathMessage {

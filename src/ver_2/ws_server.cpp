@@ -20,7 +20,9 @@ void WSServer::CreateUser(AcceptedConnection& connection) {
     }
     auto user =
         std::make_unique<WSUser>(this, NextUserId(), connection.ip, connection.port, socket);
-    static_cast<ManagerV2*>(backEnd())->SetEventCallback(WSUser::OnDeviceEvent, user.get());
+    auto* manager = static_cast<ManagerV2*>(backEnd());
+    manager->SetEventCallback(WSUser::OnDeviceEvent, user.get());
+    manager->SetImageCallback(WSUser::OnScanImage, user.get());
     AddUser(std::move(user));
 }
 

@@ -1,6 +1,5 @@
 #include "ver_2/ws_user.h"
 
-#include <cstring>
 #include <string_view>
 
 #include "net/web_server.h"
@@ -18,6 +17,7 @@ WSUser::~WSUser() {
     StopThread();
     std::string ignored;
     manager().DeinitDevice(ignored);
+    manager().SetImageCallback(nullptr, nullptr);
     manager().SetEventCallback(nullptr, nullptr);
     tags_ = EventTags{};
 }
@@ -52,54 +52,6 @@ void WSUser::HandleCommand(const uint8_t* text, size_t length) {
     if (entry == nullptr || entry->handler == nullptr) return;
     command.iden = GetJsonString(root.get(), "iden", &command.hasIden);
     entry->handler(*this, command);
-}
-
-void WSUser::OnDeviceEvent(int code, const char* text, int flag, void* user) {
-    auto* self = static_cast<WSUser*>(user);
-    const EventTags& tags = self->tags_;
-    auto make = [&](const char* func, bool device) {
-        cJSON* event = cJSON_CreateObject();
-        cJSON_AddStringToObject(event, "func", func);
-        if (device && tags.hasDeviceIden) {
-            cJSON_AddStringToObject(event, "iden", tags.deviceIden.c_str());
-        }
-        if (!device && tags.hasScanIden)
-            cJSON_AddStringToObject(event, "iden", tags.scanIden.c_str());
-        return event;
-    };
-    auto info = [&] {
-        cJSON* event = make("scan_info", false);
-        cJSON_AddBoolToObject(event, "is_error", flag != 0);
-        cJSON_AddStringToObject(event, "info", text != nullptr ? text : "");
-        return event;
-    };
-    switch (code) {
-        case 1:
-        case 2: {
-            cJSON* event = make(code == 1 ? "device_arrive" : "device_remove", true);
-            cJSON_AddStringToObject(event, "device_name", text != nullptr ? text : "");
-            self->PostEvent(event);
-            break;
-        }
-        case 4:
-            self->PostEvent(make("scan_begin", false));
-            self->PostEvent(info());
-            break;
-        case 5:
-            self->PostEvent(info());
-            self->PostEvent(make("scan_end", false));
-            break;
-        default:
-            break;
-    }
-}
-
-void WSUser::PostEvent(cJSON* event) {
-    JsonPtr owner(event);
-    char* text = cJSON_Print(event);
-    if (text == nullptr) return;
-    PostSendText(text, std::strlen(text));
-    cJSON_free(text);
 }
 
 }  // namespace ver_2

@@ -3,10 +3,10 @@
 // while a scan runs.
 //
 // Created and deleted on the service thread by WSServer. HandleCommand runs
-// on the service thread; OnDeviceEvent runs on a scanner-driver thread under
-// the back end's lock and only formats text and posts it. The event tags are
-// written by the service thread while no events that read them can arrive
-// (before the driver starts, while no scan runs).
+// on the service thread; OnDeviceEvent and OnScanImage run on the back end's
+// driver-side threads while the back end's lock is held, and only build text
+// and post it (OnScanImage also reads or deletes the page's file). The event
+// tags are read there under that lock, so commands write them under it too.
 #pragma once
 
 #include <cstddef>
@@ -51,8 +51,11 @@ class WSUser : public WebSocketUser {
 
     // The back end's event callback: (code, text, flag, this connection).
     static void OnDeviceEvent(int code, const char* text, int flag, void* user);
+    // The back end's page callback: (saved file, is-blank flag, this connection).
+    static void OnScanImage(const char* path, int isBlank, void* user);
 
     ManagerV2& manager() const;
+    // The event tags; written under the back end's lock.
     EventTags& tags() { return tags_; }
 
   protected:
@@ -60,7 +63,10 @@ class WSUser : public WebSocketUser {
     bool CheckHandshake(const std::string& text) override;
 
   private:
-    // Prints an event object and posts it for the service thread to send.
+    // An event object with "func" and, when the flag is set, "iden".
+    static cJSON* MakeEvent(const char* func, bool hasIden, const std::string& iden);
+    // Prints an event object, deletes it and posts the text for the service
+    // thread to send.
     void PostEvent(cJSON* event);
 
     EventTags tags_;

@@ -1,0 +1,88 @@
+// The events the connection pushes to the page: scanners arriving and
+// leaving, scan progress, and one "scan_image" per saved page. They run on
+// the back end's driver-side threads under its lock, so they read the event
+// tags safely and never touch the socket: the text goes through the pump.
+#include <cstring>
+
+#include "platform/base/encoding.h"
+#include "platform/base/kx_paths.h"
+#include "ver_2/image_conversions.h"
+#include "ver_2/ws_user.h"
+
+namespace ver_2 {
+
+namespace {
+
+const char* OrEmpty(const char* text) {
+    return text != nullptr ? text : "";
+}
+
+}  // namespace
+
+cJSON* WSUser::MakeEvent(const char* func, bool hasIden, const std::string& iden) {
+    cJSON* event = cJSON_CreateObject();
+    cJSON_AddStringToObject(event, "func", func);
+    if (hasIden) cJSON_AddStringToObject(event, "iden", iden.c_str());
+    return event;
+}
+
+void WSUser::OnDeviceEvent(int code, const char* text, int flag, void* user) {
+    auto* self = static_cast<WSUser*>(user);
+    const EventTags& tags = self->tags_;
+    auto scanInfo = [&] {
+        cJSON* event = MakeEvent("scan_info", tags.hasScanIden, tags.scanIden);
+        cJSON_AddBoolToObject(event, "is_error", flag != 0);
+        cJSON_AddStringToObject(event, "info", OrEmpty(text));
+        return event;
+    };
+    switch (code) {
+        case 1:
+        case 2: {
+            const char* func = code == 1 ? "device_arrive" : "device_remove";
+            cJSON* event = MakeEvent(func, tags.hasDeviceIden, tags.deviceIden);
+            cJSON_AddStringToObject(event, "device_name", OrEmpty(text));
+            self->PostEvent(event);
+            break;
+        }
+        case 4:
+            self->PostEvent(MakeEvent("scan_begin", tags.hasScanIden, tags.scanIden));
+            self->PostEvent(scanInfo());
+            break;
+        case 5:
+            self->PostEvent(scanInfo());
+            self->PostEvent(MakeEvent("scan_end", tags.hasScanIden, tags.scanIden));
+            break;
+        default:
+            break;
+    }
+}
+
+void WSUser::OnScanImage(const char* path, int isBlank, void* user) {
+    auto* self = static_cast<WSUser*>(user);
+    const EventTags& tags = self->tags_;
+    std::string file = OrEmpty(path);
+    std::string dataUrl;
+    if (tags.getBase64) {
+        std::string errorText;
+        ImageFileToDataUrl(file, dataUrl, errorText);
+    }
+    cJSON* event = MakeEvent("scan_image", tags.hasScanIden, tags.scanIden);
+    if (tags.blankCheck) cJSON_AddBoolToObject(event, "is_blank", isBlank != 0);
+    if (tags.localSave) {
+        cJSON_AddStringToObject(event, "image_path", AnsiToUtf8(file).c_str());
+    } else {
+        KXBase_DeleteFile(file.c_str());
+    }
+    if (tags.getBase64) cJSON_AddStringToObject(event, "image_base64", dataUrl.c_str());
+    self->PostEvent(event);
+}
+
+void WSUser::PostEvent(cJSON* event) {
+    JsonPtr owner(event);
+    char* text = cJSON_Print(event);
+    if (text == nullptr) return;
+    PostSendText(text, std::strlen(text));
+    cJSON_free(text);
+}
+
+}  // namespace ver_2

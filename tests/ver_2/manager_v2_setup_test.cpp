@@ -1,0 +1,291 @@
+// ManagerV2 set-up: the database a first start creates, the settings and
+// their validation, the saved-file list and the stored scanner options, each
+// across a restart (a new ManagerV2 on the same folders).
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "platform/base/kx_profile.h"
+#include "platform/base/kx_pump.h"
+#include "support/temp_dir.h"
+#include "ver_2/manager_v2.h"
+
+namespace ver_2 {
+namespace {
+
+using testing_support::Exists;
+using testing_support::ReadFile;
+using testing_support::ScopedEnv;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+// Rows of a query on the database file, each row's columns joined by "|".
+std::vector<std::string> Query(const std::string& database, const std::string& sql) {
+    std::vector<std::string> rows;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close_v2(db);
+        return rows;
+    }
+    sqlite3_exec(
+        db, sql.c_str(),
+        [](void* out, int count, char** values, char**) {
+            std::string row;
+            for (int i = 0; i < count; ++i) {
+                if (i > 0) row += "|";
+                row += values[i] != nullptr ? values[i] : "NULL";
+            }
+            static_cast<std::vector<std::string>*>(out)->push_back(row);
+            return 0;
+        },
+        &rows, nullptr);
+    sqlite3_close_v2(db);
+    return rows;
+}
+
+class ManagerSetup : public ::testing::Test {
+  protected:
+    ManagerSetup()
+        : config_("SCANBRIDGE_CONFIG_DIR", root_.path() + "config/"),
+          documents_("SCANBRIDGE_DOCUMENTS_DIR", root_.path() + "documents/"),
+          tmp_("SCANBRIDGE_TMP_DIR", root_.path() + "tmp/") {
+        KXBase_CreateMsgPump(&pump_);
+    }
+    ~ManagerSetup() override {
+        manager_.reset();
+        KXBase_DestroyMsgPump(pump_);
+    }
+
+    ManagerV2& Restart() {
+        manager_.reset();
+        manager_ = std::make_unique<ManagerV2>(pump_);
+        return *manager_;
+    }
+    std::string ConfigFile(const std::string& name) const {
+        return root_.path() + "config/" + name;
+    }
+    std::string Database() const { return ConfigFile("newConfig2.db"); }
+
+    TempDir root_;
+    ScopedEnv config_;
+    ScopedEnv documents_;
+    ScopedEnv tmp_;
+    KXPump pump_ = nullptr;
+    std::unique_ptr<ManagerV2> manager_;
+};
+
+TEST_F(ManagerSetup, FirstStartCreatesTheTablesAndTheDefaultBatchAndRemovesTheOldDatabase) {
+    std::filesystem::create_directories(root_.path() + "config");
+    WriteFile(ConfigFile("config2.db"), "old");
+    ManagerV2& manager = Restart();
+    EXPECT_FALSE(Exists(ConfigFile("config2.db")));
+    EXPECT_EQ(manager.currBatchId(), "default");
+    EXPECT_EQ(Query(Database(),
+                    "select name from sqlite_master where type='table' and name not "
+                    "like 'sqlite_%' order by name"),
+              (std::vector<std::string>{"device_params", "save_filenames", "table_",
+                                        "table_default", "table_default_idx"}));
+    EXPECT_EQ(Query(Database(), "select name from pragma_table_info('table_default')"),
+              (std::vector<std::string>{"id", "format", "tag", "image", "thumb"}));
+    EXPECT_EQ(Query(Database(), "select name from pragma_table_info('table_default_idx')"),
+              (std::vector<std::string>{"id", "idx"}));
+    EXPECT_EQ(Query(Database(), "select id, name from table_"),
+              (std::vector<std::string>{"1|default"}));
+
+    // A restart keeps the batches and adds nothing; the newest batch is current.
+    manager_.reset();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(Database().c_str(), &db), SQLITE_OK);
+    sqlite3_exec(db, "insert into table_ (name) values ('second')", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    EXPECT_EQ(Restart().currBatchId(), "second");
+    EXPECT_EQ(Query(Database(), "select name from table_ order by id"),
+              (std::vector<std::string>{"default", "second"}));
+}
+
+TEST_F(ManagerSetup, AnInterruptedFirstSetUpIsCompletedAtTheNextStart) {
+    // A database file that was created but whose set-up never committed.
+    std::filesystem::create_directories(root_.path() + "config");
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(Database().c_str(), &db), SQLITE_OK);
+    sqlite3_exec(db, "create table save_filenames (filename text)", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    EXPECT_EQ(Restart().currBatchId(), "default");
+}
+
+TEST_F(ManagerSetup, DefaultsApplyWithoutASettingsFile) {
+    GlobalConfig config;
+    Restart().GetGlobalConfig(config);
+    EXPECT_EQ(config.fileSavePath, root_.path() + "documents/scanbridge/");
+    EXPECT_EQ(config.fileNamePrefix, "Zembo");
+    EXPECT_EQ(config.fileNameMode, "date_time");
+    EXPECT_EQ(config.imageFormat, "jpg");
+    EXPECT_EQ(config.imageJpegQuality, 80);
+    EXPECT_EQ(config.imageTiffCompression, "lzw");
+    EXPECT_EQ(config.imageTiffJpegQuality, 80);
+    EXPECT_FALSE(Exists(ConfigFile("config2.ini")));
+}
+
+TEST_F(ManagerSetup, HandEditedValuesStayInForceButCannotBeSet) {
+    std::filesystem::create_directories(root_.path() + "config");
+    std::string ini = ConfigFile("config2.ini");
+    KXBase_SetProfileString(ini.c_str(), "global", "imageJpegQuality", "500");
+    KXBase_SetProfileString(ini.c_str(), "global", "fileNameMode", "abc");
+    ManagerV2& manager = Restart();
+    GlobalConfig config;
+    manager.GetGlobalConfig(config);
+    EXPECT_EQ(config.imageJpegQuality, 500);
+    EXPECT_EQ(config.fileNameMode, "abc");
+    std::string error;
+    EXPECT_EQ(manager.SetGlobalConfig(config, kFieldImageJpegQuality, error), -1);
+    EXPECT_EQ(error, "参数错误");
+    EXPECT_EQ(manager.SetGlobalConfig(config, kFieldFileNameMode, error), -1);
+}
+
+TEST_F(ManagerSetup, SettingsAreValidatedAsAWholeAndPersistedAtOnce) {
+    ManagerV2& manager = Restart();
+    struct Case {
+        const char* what;
+        GlobalConfig config;
+        uint32_t mask;
+    };
+    GlobalConfig good;
+    good.fileSavePath = root_.path() + "a/./b/../scans";
+    good.fileNamePrefix = "P_";
+    good.fileNameMode = "random";
+    good.imageFormat = "png";
+    good.imageJpegQuality = 0;
+    good.imageTiffCompression = "ccitt-g4";
+    good.imageTiffJpegQuality = 100;
+    auto with = [&](auto change) {
+        GlobalConfig config = good;
+        change(config);
+        return config;
+    };
+    const Case rejected[] = {
+        {"empty path", with([](GlobalConfig& c) { c.fileSavePath.clear(); }), 0x7f},
+        {"path too long",
+         with([](GlobalConfig& c) { c.fileSavePath = "/" + std::string(300, 'p'); }), 0x7f},
+        {"path with a line break", with([](GlobalConfig& c) { c.fileSavePath += "\n[connect]"; }),
+         0x7f},
+        {"prefix with a folder", with([](GlobalConfig& c) { c.fileNamePrefix = "../x"; }), 0x7f},
+        {"prefix too long", with([](GlobalConfig& c) { c.fileNamePrefix = std::string(216, 'p'); }),
+         0x7f},
+        {"prefix with a line break", with([](GlobalConfig& c) { c.fileNamePrefix = "a\nport=1"; }),
+         0x7f},
+        {"mode in capitals", with([](GlobalConfig& c) { c.fileNameMode = "RANDOM"; }), 0x7f},
+        {"format gif", with([](GlobalConfig& c) { c.imageFormat = "gif"; }), 0x7f},
+        {"format with a blank", with([](GlobalConfig& c) { c.imageFormat = "jpg "; }), 0x7f},
+        {"quality 101", with([](GlobalConfig& c) { c.imageJpegQuality = 101; }), 0x7f},
+        {"quality -1", with([](GlobalConfig& c) { c.imageJpegQuality = -1; }), 0x7f},
+        {"compression zip", with([](GlobalConfig& c) { c.imageTiffCompression = "zip"; }), 0x7f},
+        {"tiff quality 101", with([](GlobalConfig& c) { c.imageTiffJpegQuality = 101; }), 0x7f},
+    };
+    for (const Case& c : rejected) {
+        std::string error;
+        EXPECT_EQ(manager.SetGlobalConfig(c.config, c.mask, error), -1) << c.what;
+        EXPECT_EQ(error, "参数错误") << c.what;
+    }
+    GlobalConfig unchanged;
+    manager.GetGlobalConfig(unchanged);
+    EXPECT_EQ(unchanged.imageFormat, "jpg");
+    EXPECT_FALSE(Exists(ConfigFile("config2.ini")));
+
+    // A bad field outside the mask does not matter; mask 0 changes nothing.
+    std::string error = "x";
+    EXPECT_EQ(
+        manager.SetGlobalConfig(with([](GlobalConfig& c) { c.imageFormat = "gif"; }), 0x01, error),
+        0);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(manager.SetGlobalConfig(GlobalConfig{}, 0, error), 0);
+    EXPECT_EQ(manager.SetGlobalConfig(good, 0x7f, error), 0);
+
+    GlobalConfig after;
+    Restart().GetGlobalConfig(after);
+    EXPECT_EQ(after.fileSavePath, root_.path() + "a/scans/");
+    EXPECT_EQ(after.fileNamePrefix, "P_");
+    EXPECT_EQ(after.fileNameMode, "random");
+    EXPECT_EQ(after.imageFormat, "png");
+    EXPECT_EQ(after.imageJpegQuality, 0);
+    EXPECT_EQ(after.imageTiffCompression, "ccitt-g4");
+    EXPECT_EQ(after.imageTiffJpegQuality, 100);
+    EXPECT_NE(ReadFile(ConfigFile("config2.ini")).find("fileSavePath=" + root_.path() + "a/scans/"),
+              std::string::npos);
+}
+
+TEST_F(ManagerSetup, SavedFileListSurvivesRestartsWithoutVanishedFilesOrFolders) {
+    ManagerV2& manager = Restart();
+    std::string kept = root_.File("documents/kept 'quoted'.jpg");
+    std::string vanished = root_.File("documents/vanished.jpg");
+    std::string folder = root_.File("documents/becomes-folder.jpg");
+    for (const std::string& path : {kept, vanished, folder})
+        WriteFile(path, "x");
+    manager.AddSaveFilename(kept);
+    manager.AddSaveFilename(vanished);
+    manager.AddSaveFilename(folder);
+    manager.AddSaveFilename(kept);
+    EXPECT_EQ(Query(Database(), "select filename from save_filenames").size(), 4u);
+
+    manager_.reset();
+    std::filesystem::remove(vanished);
+    std::filesystem::remove(folder);
+    std::filesystem::create_directories(folder);
+    EXPECT_EQ(Restart().saveFilenames(), (std::vector<std::string>{kept, kept}));
+    EXPECT_EQ(Query(Database(), "select filename from save_filenames"),
+              (std::vector<std::string>{kept, kept}));
+
+    // Removing takes the first equal entry only.
+    manager_->RemoveSaveFilename(kept);
+    manager_->RemoveSaveFilename("not listed");
+    EXPECT_EQ(Query(Database(), "select filename from save_filenames"),
+              (std::vector<std::string>{kept}));
+}
+
+TEST_F(ManagerSetup, DeleteLocalFileOnlyDeletesListedFiles) {
+    ManagerV2& manager = Restart();
+    std::string listed = root_.File("documents/listed.jpg");
+    std::string unlisted = root_.File("documents/unlisted.jpg");
+    WriteFile(listed, "x");
+    WriteFile(unlisted, "x");
+    manager.AddSaveFilename(listed);
+    std::string error;
+    EXPECT_EQ(manager.DeleteLocalFile(unlisted, error), -1);
+    EXPECT_EQ(error, "错误");
+    EXPECT_TRUE(Exists(unlisted));
+    EXPECT_EQ(manager.DeleteLocalFile(listed, error), 0);
+    EXPECT_EQ(error, "");
+    EXPECT_FALSE(Exists(listed));
+    EXPECT_EQ(manager.DeleteLocalFile(listed, error), -1);
+
+    // A listed entry whose file cannot be deleted stays listed.
+    std::string gone = root_.File("documents/gone.jpg");
+    WriteFile(gone, "x");
+    manager.AddSaveFilename(gone);
+    std::filesystem::remove(gone);
+    EXPECT_EQ(manager.DeleteLocalFile(gone, error), -1);
+    EXPECT_EQ(manager.saveFilenames(), (std::vector<std::string>{gone}));
+
+    WriteFile(unlisted, "still here");
+    manager.AddSaveFilename(listed);  // already deleted: ignored by the clean-up
+    manager.ClearGlobalFileSavePath();
+    EXPECT_TRUE(manager.saveFilenames().empty());
+    EXPECT_TRUE(Query(Database(), "select * from save_filenames").empty());
+    EXPECT_TRUE(Exists(unlisted));
+}
+
+TEST_F(ManagerSetup, WithoutADatabaseTheServiceStillRuns) {
+    // A folder where the database file should be: it cannot be opened.
+    std::filesystem::create_directories(Database());
+    ManagerV2& manager = Restart();
+    EXPECT_EQ(manager.database(), nullptr);
+    EXPECT_EQ(manager.currBatchId(), "");
+    std::string file = root_.File("documents/a.jpg");
+    WriteFile(file, "x");
+    manager.AddSaveFilename(file);
+    EXPECT_EQ(manager.saveFilenames().size(), 1u);
+}
+
+}  // namespace
+}  // namespace ver_2
