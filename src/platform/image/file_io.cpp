@@ -33,9 +33,14 @@ class Descriptor {
 
 }  // namespace
 
+bool IsReadableFile(const char* path) {
+    struct stat status {};
+    return stat(path, &status) == 0 && S_ISREG(status.st_mode);
+}
+
 int ReadWholeFile(const char* path, std::vector<uint8_t>* bytes) {
     bytes->clear();
-    Descriptor file(open(path, O_RDONLY | O_CLOEXEC));
+    Descriptor file(open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (file.get() < 0) return KX_ERR_NOT_FOUND;
     struct stat status {};
     if (fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) return KX_ERR_NOT_FOUND;

@@ -12,6 +12,10 @@ namespace kximage {
 // Files larger than this are not read as images.
 constexpr uint64_t kMaxInputFileBytes = uint64_t{1} << 30;
 
+// True for an existing regular file (not a folder, pipe or device, which
+// could block or never end).
+bool IsReadableFile(const char* path);
+
 // KX_ERR_NOT_FOUND when the file cannot be opened, KX_ERR_DATA when it is
 // empty or larger than kMaxInputFileBytes.
 int ReadWholeFile(const char* path, std::vector<uint8_t>* bytes);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/base/kx_status.h"
+#include "platform/image/file_io.h"
 #include "platform/image/kx_imgfmt.h"
 #include "platform/image/zip_reader.h"
 
@@ -38,7 +39,8 @@ uint32_t FormatOfContent(const uint8_t* head, size_t size, bool isOfdZip) {
 
 int DetectFileFormat(const char* path, uint32_t* format) {
     *format = KX_FORMAT_UNKNOWN;
-    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (!IsReadableFile(path)) return KX_ERR_NOT_FOUND;
+    int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return KX_ERR_NOT_FOUND;
     uint8_t head[8];
     ssize_t got = read(fd, head, sizeof head);

@@ -4,6 +4,7 @@
 
 #include "platform/base/kx_log.h"
 #include "platform/image/bmp_codec.h"
+#include "platform/image/call_guard.h"
 #include "platform/image/file_io.h"
 #include "platform/image/format_detect.h"
 #include "platform/image/image_loader.h"
@@ -93,6 +94,7 @@ bool IsRequestType(uint32_t type) {
 }
 
 int LoadFile(const char* path, uint32_t format, const LoadRequest& request, LoadResult* result) {
+    if (!IsReadableFile(path)) return KX_ERR_NOT_FOUND;
     if (format == KX_FORMAT_UNKNOWN) {
         int status = DetectFileFormat(path, &format);
         if (status != KX_OK) return status;
@@ -122,7 +124,7 @@ int HandOut(const char* path, int status, LoadResult* result, ImageFileInfo* inf
 
 int KXImgFmt_GetImgFmtType(const char* path, uint32_t* format) {
     if (path == nullptr || format == nullptr) return KX_ERR_ARGUMENT;
-    return DetectFileFormat(path, format);
+    return GuardedCall("KXImgFmt_GetImgFmtType", [&] { return DetectFileFormat(path, format); });
 }
 
 int KXImgFmt_LoadImage(const char* path, uint32_t format, ImageFileInfo* info, uint32_t type,
@@ -131,12 +133,14 @@ int KXImgFmt_LoadImage(const char* path, uint32_t format, ImageFileInfo* info, u
     if (path == nullptr || (image == nullptr && info == nullptr) || !IsRequestType(type) ||
         origin > KX_ORIGIN_TOP_LEFT)
         return KX_ERR_ARGUMENT;
-    LoadRequest request;
-    request.type = type;
-    request.infoOnly = image == nullptr;
-    LoadResult result;
-    int status = LoadFile(path, format, request, &result);
-    return HandOut(path, status, &result, info, image);
+    return GuardedCall("KXImgFmt_LoadImage", [&]() -> int {
+        LoadRequest request;
+        request.type = type;
+        request.infoOnly = image == nullptr;
+        LoadResult result;
+        int status = LoadFile(path, format, request, &result);
+        return HandOut(path, status, &result, info, image);
+    });
 }
 
 int KXImgFmt_LoadImageScaled(const char* path, uint32_t format, uint32_t maxSide, uint32_t type,
@@ -145,12 +149,14 @@ int KXImgFmt_LoadImageScaled(const char* path, uint32_t format, uint32_t maxSide
     *image = nullptr;
     if (path == nullptr || maxSide == 0 || !IsRequestType(type) || origin > KX_ORIGIN_TOP_LEFT)
         return KX_ERR_ARGUMENT;
-    LoadRequest request;
-    request.type = type;
-    request.maxSide = maxSide;
-    LoadResult result;
-    int status = LoadFile(path, format, request, &result);
-    if (status == KX_OK && result.image)
-        result.image->jpeg.reset();  // a reduced image is never the file's picture
-    return HandOut(path, status, &result, nullptr, image);
+    return GuardedCall("KXImgFmt_LoadImageScaled", [&]() -> int {
+        LoadRequest request;
+        request.type = type;
+        request.maxSide = maxSide;
+        LoadResult result;
+        int status = LoadFile(path, format, request, &result);
+        if (status == KX_OK && result.image)
+            result.image->jpeg.reset();  // a reduced image is never the file's picture
+        return HandOut(path, status, &result, nullptr, image);
+    });
 }

@@ -4,6 +4,7 @@
 
 #include "platform/base/kx_log.h"
 #include "platform/image/bmp_codec.h"
+#include "platform/image/call_guard.h"
 #include "platform/image/file_io.h"
 #include "platform/image/format_detect.h"
 #include "platform/image/image_object.h"
@@ -109,7 +110,7 @@ int KXImgFmt_SaveImage(KXImage image, uint32_t format, const ImageSaveInfo* info
                        const char* path) {
     if (image == nullptr || path == nullptr) return KX_ERR_ARGUMENT;
     if (format == KX_FORMAT_UNKNOWN) format = FormatOfExtension(path);
-    int status = Save(image, format, info, path);
+    int status = GuardedCall("KXImgFmt_SaveImage", [&] { return Save(image, format, info, path); });
     if (status != KX_OK) KXBase_WriteInfo(KX_LOG_INFO, "image save failed (%d): %s", status, path);
     return status;
 }
@@ -118,9 +119,11 @@ int KXImgFmt_SaveJpegImageToBuffer(KXImage image, const ImageSaveInfo* info, KXB
     if (buffer == nullptr) return KX_ERR_ARGUMENT;
     *buffer = nullptr;
     if (image == nullptr) return KX_ERR_ARGUMENT;
-    std::vector<uint8_t> bytes;
-    int status = EncodeSingle(image, KX_FORMAT_JPEG, info, &bytes);
-    if (status != KX_OK) return status;
-    *buffer = NewBuffer(std::move(bytes));
-    return *buffer != nullptr ? KX_OK : KX_ERR_SYSTEM;
+    return GuardedCall("KXImgFmt_SaveJpegImageToBuffer", [&]() -> int {
+        std::vector<uint8_t> bytes;
+        int status = EncodeSingle(image, KX_FORMAT_JPEG, info, &bytes);
+        if (status != KX_OK) return status;
+        *buffer = NewBuffer(std::move(bytes));
+        return *buffer != nullptr ? KX_OK : KX_ERR_SYSTEM;
+    });
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/base/kx_log.h"
+#include "platform/image/call_guard.h"
 #include "platform/image/file_io.h"
 #include "platform/image/format_detect.h"
 #include "platform/image/image_object.h"
@@ -35,7 +36,7 @@ bool CanCreate(const char* path) {
     return WriteWholeFile(path, nullptr, 0) == KX_OK;
 }
 
-int Open(const char* path, uint32_t format, bool jpegPagesOnly, KXImgWriter* writer) {
+int OpenWriter(const char* path, uint32_t format, bool jpegPagesOnly, KXImgWriter* writer) {
     if (writer == nullptr) return KX_ERR_ARGUMENT;
     *writer = nullptr;
     if (path == nullptr) return KX_ERR_ARGUMENT;
@@ -62,7 +63,7 @@ int Open(const char* path, uint32_t format, bool jpegPagesOnly, KXImgWriter* wri
     return KX_OK;
 }
 
-int AddPage(KXImgWriter writer, uint32_t format, KXImage image, const ImageSaveInfo* info) {
+int AddPageTo(KXImgWriter writer, uint32_t format, KXImage image, const ImageSaveInfo* info) {
     if (writer == nullptr || image == nullptr || writer->format != format) return KX_ERR_ARGUMENT;
     uint32_t quality = info == nullptr ? kDefaultJpegQuality : info->jpegQuality;
     int status;
@@ -102,11 +103,20 @@ int Finish(KXImgWriterObject* writer) {
 int Close(KXImgWriter writer) {
     if (writer == nullptr) return KX_ERR_ARGUMENT;
     std::unique_ptr<KXImgWriterObject> owned(writer);
-    int status = Finish(owned.get());
+    int status = GuardedCall("close image writer", [&] { return Finish(owned.get()); });
     if (status != KX_OK)
         KXBase_WriteInfo(KX_LOG_INFO, "document write failed (%d): %s", status,
                          owned->path.c_str());
     return status;
+}
+
+int Open(const char* path, uint32_t format, bool jpegPagesOnly, KXImgWriter* writer) {
+    return GuardedCall("open image writer",
+                       [&] { return OpenWriter(path, format, jpegPagesOnly, writer); });
+}
+
+int AddPage(KXImgWriter writer, uint32_t format, KXImage image, const ImageSaveInfo* info) {
+    return GuardedCall("add page", [&] { return AddPageTo(writer, format, image, info); });
 }
 
 }  // namespace

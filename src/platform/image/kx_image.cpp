@@ -32,7 +32,8 @@ std::unique_ptr<KXImageObject> NewImage(uint32_t width, uint32_t height, uint32_
         return nullptr;
     uint64_t step = AlignedRowBytes(width, type);
     if (step * height > kMaxCreateBytes) return nullptr;
-    auto image = std::make_unique<KXImageObject>();
+    std::unique_ptr<KXImageObject> image(new (std::nothrow) KXImageObject);
+    if (!image) return nullptr;
     image->width = width;
     image->height = height;
     image->type = type;
@@ -45,7 +46,8 @@ std::unique_ptr<KXImageObject> NewImage(uint32_t width, uint32_t height, uint32_
 std::unique_ptr<KXImageObject> NewLazyJpegImage(std::shared_ptr<const JpegSource> source,
                                                 uint32_t type) {
     if (!IsPixelType(type) || source == nullptr) return nullptr;
-    auto image = std::make_unique<KXImageObject>();
+    std::unique_ptr<KXImageObject> image(new (std::nothrow) KXImageObject);
+    if (!image) return nullptr;
     image->width = source->width;
     image->height = source->height;
     image->type = type;

@@ -73,7 +73,9 @@ std::string TextObject(const OfdTextItem& item, uint32_t dpi, unsigned id) {
     size_t glyphs = CodePoints(item.text);
     if (glyphs > 1)  // spread the glyphs over the box so selection matches the picture
         xml += " DeltaX=\"g " + std::to_string(glyphs - 1) + " " + Mm(width / glyphs) + "\"";
-    xml += ">" + Escape(item.text) + "</ofd:TextCode></ofd:TextObject>\n";
+    xml += '>';
+    xml += Escape(item.text);
+    xml += "</ofd:TextCode></ofd:TextObject>\n";
     return xml;
 }
 

@@ -1,5 +1,6 @@
 // Format detection by content, never by extension.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 
@@ -81,6 +82,13 @@ TEST(FormatDetect, MissingFilesAndBadArgumentsFail) {
     EXPECT_EQ(format, 0u);
     EXPECT_NE(KXImgFmt_GetImgFmtType(nullptr, &format), 0);
     EXPECT_NE(KXImgFmt_GetImgFmtType(dir.path().c_str(), &format), 0);  // a folder
+    // A pipe with no writer would block a reader forever.
+    std::string pipe = dir.File("pipe.jpg");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_NE(KXImgFmt_GetImgFmtType(pipe.c_str(), &format), 0);
+    EXPECT_EQ(Load(pipe), nullptr);
+    KXImage image = nullptr;
+    EXPECT_NE(KXImgFmt_LoadImage(pipe.c_str(), KX_FORMAT_OFD, nullptr, 0, 1, &image), 0);
 }
 
 }  // namespace
