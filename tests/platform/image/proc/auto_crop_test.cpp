@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <numbers>
+#include <string>
 
 #include "platform/image/proc/image_access.h"
 #include "platform/image/proc/kx_imgproc.h"
@@ -123,7 +125,15 @@ TEST_P(AutoCropSkews, StraightensAndCropsToThePage) {
 INSTANTIATE_TEST_SUITE_P(TypesAndAngles, AutoCropSkews,
                          testing::Values(SkewCase{KX_PIXEL_RGB, 4.0}, SkewCase{KX_PIXEL_RGB, -3.0},
                                          SkewCase{KX_PIXEL_GRAY, 5.0}, SkewCase{KX_PIXEL_GRAY, 0.0},
-                                         SkewCase{KX_PIXEL_BW, -4.0}));
+                                         SkewCase{KX_PIXEL_BW, -4.0}),
+                         [](const testing::TestParamInfo<SkewCase>& info) {
+                             const char* type = info.param.type == KX_PIXEL_RGB    ? "Rgb"
+                                                : info.param.type == KX_PIXEL_GRAY ? "Gray"
+                                                                                   : "Bw";
+                             int degrees = static_cast<int>(info.param.degrees);
+                             return std::string(type) + (degrees < 0 ? "Minus" : "Plus") +
+                                    std::to_string(std::abs(degrees)) + "Degrees";
+                         });
 
 TEST(AutoCrop, MarginsKeepBackgroundAroundThePage) {
     Image scan = Scan(MakePage(KX_PIXEL_GRAY).get(), 0.0, 25, 120);

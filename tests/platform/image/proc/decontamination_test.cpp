@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "platform/image/proc/kx_imgproc.h"
 #include "tests/platform/image/proc/page_maker.h"
 
@@ -45,7 +47,15 @@ INSTANTIATE_TEST_SUITE_P(TypesAndAreas, DecontaminationAreas,
                                          AreaCase{KX_PIXEL_GRAY, KX_DECONTAMINATE_INSIDE},
                                          AreaCase{KX_PIXEL_GRAY, KX_DECONTAMINATE_OUTSIDE},
                                          AreaCase{KX_PIXEL_BW, KX_DECONTAMINATE_INSIDE},
-                                         AreaCase{KX_PIXEL_BW, KX_DECONTAMINATE_OUTSIDE}));
+                                         AreaCase{KX_PIXEL_BW, KX_DECONTAMINATE_OUTSIDE}),
+                         [](const testing::TestParamInfo<AreaCase>& info) {
+                             const char* type = info.param.type == KX_PIXEL_RGB    ? "Rgb"
+                                                : info.param.type == KX_PIXEL_GRAY ? "Gray"
+                                                                                   : "Bw";
+                             return std::string(type) + (info.param.area == KX_DECONTAMINATE_INSIDE
+                                                             ? "Inside"
+                                                             : "Outside");
+                         });
 
 TEST(Decontamination, RectangleBeyondTheImageIsClipped) {
     auto image = MakeImage(50, 50, KX_PIXEL_GRAY);

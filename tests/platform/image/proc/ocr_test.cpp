@@ -157,7 +157,11 @@ INSTANTIATE_TEST_SUITE_P(FourTurns, OcrDirection,
                                          Turn{180, KX_DIRECTION_ROTATE_180},
                                          Turn{270, KX_DIRECTION_ROTATE_RIGHT},
                                          Turn{90, KX_DIRECTION_ROTATE_LEFT, true},
-                                         Turn{180, KX_DIRECTION_ROTATE_180, true}));
+                                         Turn{180, KX_DIRECTION_ROTATE_180, true}),
+                         [](const testing::TestParamInfo<Turn>& info) {
+                             return std::string(info.param.chinese ? "Chinese" : "English") +
+                                    "Turned" + std::to_string(info.param.clockwise);
+                         });
 
 TEST_F(Ocr, PagesWithoutTextAreReportedUpright) {
     Image blank = MakeImage(1240, 1754, KX_PIXEL_GRAY);

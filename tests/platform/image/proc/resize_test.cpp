@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "platform/image/proc/kx_imgproc.h"
 #include "tests/platform/image/proc/page_maker.h"
 
@@ -61,7 +63,12 @@ TEST_P(ResizeTypes, EnlargementInterpolates) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllPixelTypes, ResizeTypes,
-                         testing::Values(KX_PIXEL_BW, KX_PIXEL_GRAY, KX_PIXEL_RGB));
+                         testing::Values(KX_PIXEL_BW, KX_PIXEL_GRAY, KX_PIXEL_RGB),
+                         [](const testing::TestParamInfo<uint32_t>& info) {
+                             return std::string(info.param == KX_PIXEL_RGB    ? "Rgb"
+                                                : info.param == KX_PIXEL_GRAY ? "Gray"
+                                                                              : "Bw");
+                         });
 
 TEST(Resize, KeepsColoursAndReadsOnlyTheSourceRegion) {
     auto source = MakeImage(200, 100, KX_PIXEL_RGB, {0, 0, 255});

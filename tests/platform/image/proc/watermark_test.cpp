@@ -25,6 +25,7 @@ WatermarkFont Font(const char* name, int32_t size) {
 }
 
 struct PositionCase {
+    const char* name;
     int32_t position;
     bool left, top, right, bottom;  // edges of the region the text must touch
 };
@@ -74,15 +75,17 @@ TEST_P(WatermarkPositions, TextLandsAgainstTheNamedEdges) {
 
 INSTANTIATE_TEST_SUITE_P(
     AllPositions, WatermarkPositions,
-    testing::Values(PositionCase{KX_WATERMARK_LEFT, true, false, false, false},
-                    PositionCase{KX_WATERMARK_TOP, false, true, false, false},
-                    PositionCase{KX_WATERMARK_RIGHT, false, false, true, false},
-                    PositionCase{KX_WATERMARK_BOTTOM, false, false, false, true},
-                    PositionCase{KX_WATERMARK_LEFT_TOP, true, true, false, false},
-                    PositionCase{KX_WATERMARK_RIGHT_TOP, false, true, true, false},
-                    PositionCase{KX_WATERMARK_LEFT_BOTTOM, true, false, false, true},
-                    PositionCase{KX_WATERMARK_RIGHT_BOTTOM, false, false, true, true},
-                    PositionCase{KX_WATERMARK_CENTER, false, false, false, false}));
+    testing::Values(PositionCase{"Left", KX_WATERMARK_LEFT, true, false, false, false},
+                    PositionCase{"Top", KX_WATERMARK_TOP, false, true, false, false},
+                    PositionCase{"Right", KX_WATERMARK_RIGHT, false, false, true, false},
+                    PositionCase{"Bottom", KX_WATERMARK_BOTTOM, false, false, false, true},
+                    PositionCase{"LeftTop", KX_WATERMARK_LEFT_TOP, true, true, false, false},
+                    PositionCase{"RightTop", KX_WATERMARK_RIGHT_TOP, false, true, true, false},
+                    PositionCase{"LeftBottom", KX_WATERMARK_LEFT_BOTTOM, true, false, false, true},
+                    PositionCase{"RightBottom", KX_WATERMARK_RIGHT_BOTTOM, false, false, true,
+                                 true},
+                    PositionCase{"Center", KX_WATERMARK_CENTER, false, false, false, false}),
+    [](const testing::TestParamInfo<PositionCase>& info) { return info.param.name; });
 
 TEST(Watermark, LocationIsRelativeToTheRegionAndClippedToIt) {
     auto image = MakeImage(600, 400, KX_PIXEL_RGB);
