@@ -16,7 +16,7 @@ KXImage MakeScanPage(uint32_t seed) {
     uint8_t* data = nullptr;
     KXBase_GetImageData(page, &data);
     std::mt19937 random(seed);
-    std::uniform_int_distribution<int> noise(-6, 6);
+    std::uniform_int_distribution<int> noise(-3, 3);  // scanner noise on white paper
     for (uint32_t y = 0; y < kA4Height; ++y) {
         uint8_t* row = data + static_cast<size_t>(y) * info.widthStep;
         bool textLine = y > 300 && y < 2300 && (y % 60) < 28;

@@ -43,13 +43,25 @@ std::vector<Tap> MakeTaps(uint32_t from, uint32_t to) {
 
 // Horizontal pass of one source row (as grey or colour bytes).
 void ReduceRow(const uint8_t* row, uint32_t channels, const std::vector<Tap>& taps, uint32_t* out) {
-    for (size_t x = 0; x < taps.size(); ++x) {
-        const Tap& tap = taps[x];
-        for (uint32_t c = 0; c < channels; ++c) {
+    for (const Tap& tap : taps) {
+        const uint8_t* in = row + size_t{tap.first} * channels;
+        if (channels == 3) {
+            uint32_t r = 0, g = 0, b = 0;
+            for (uint32_t weight : tap.weights) {
+                r += weight * in[0];
+                g += weight * in[1];
+                b += weight * in[2];
+                in += 3;
+            }
+            out[0] = r;
+            out[1] = g;
+            out[2] = b;
+            out += 3;
+        } else {
             uint32_t sum = 0;
-            for (size_t k = 0; k < tap.weights.size(); ++k)
-                sum += tap.weights[k] * row[(tap.first + k) * channels + c];
-            out[x * channels + c] = sum;
+            for (uint32_t weight : tap.weights)
+                sum += weight * *in++;
+            *out++ = sum;
         }
     }
 }
@@ -75,21 +87,35 @@ std::unique_ptr<KXImageObject> ReduceImage(const KXImageObject& source, Size siz
     std::vector<Tap> columns = MakeTaps(source.width, size.width);
     std::vector<Tap> rows = MakeTaps(source.height, size.height);
     std::vector<uint8_t> grey(source.type == KX_PIXEL_BW ? source.width : 0);
-    std::vector<uint32_t> reduced(size_t{size.width} * channels);
+    // Neighbouring output rows share at most one source row; its horizontal
+    // pass is kept for the next output row.
+    std::vector<uint32_t> reduced(size_t{size.width} * channels), kept(reduced.size());
+    int64_t keptRow = -1;
     std::vector<uint64_t> sums(reduced.size());
     std::vector<uint8_t> outRow(reduced.size());
     for (uint32_t y = 0; y < size.height; ++y) {
         std::fill(sums.begin(), sums.end(), 0);
         const Tap& tap = rows[y];
         for (size_t k = 0; k < tap.weights.size(); ++k) {
-            const uint8_t* row = Row(&source, tap.first + static_cast<uint32_t>(k));
-            if (source.type == KX_PIXEL_BW) {
-                ConvertPixels(row, KX_PIXEL_BW, 0, grey.data(), KX_PIXEL_GRAY, 0, source.width);
-                row = grey.data();
+            uint32_t sourceRow = tap.first + static_cast<uint32_t>(k);
+            const uint32_t* pass = kept.data();
+            if (sourceRow != keptRow) {
+                const uint8_t* row = Row(&source, sourceRow);
+                if (source.type == KX_PIXEL_BW) {
+                    ConvertPixels(row, KX_PIXEL_BW, 0, grey.data(), KX_PIXEL_GRAY, 0, source.width);
+                    row = grey.data();
+                }
+                ReduceRow(row, channels, columns, reduced.data());
+                pass = reduced.data();
+                if (k + 1 == tap.weights.size()) {
+                    kept.swap(reduced);
+                    keptRow = sourceRow;
+                    pass = kept.data();
+                }
             }
-            ReduceRow(row, channels, columns, reduced.data());
+            uint64_t weight = tap.weights[k];
             for (size_t i = 0; i < sums.size(); ++i)
-                sums[i] += uint64_t{tap.weights[k]} * reduced[i];
+                sums[i] += weight * pass[i];
         }
         uint8_t* out = source.type == KX_PIXEL_BW ? outRow.data() : Row(target.get(), y);
         constexpr uint64_t kHalf = uint64_t{1} << (2 * kWeightBits - 1);

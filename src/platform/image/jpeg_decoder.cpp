@@ -32,8 +32,18 @@ size_t SkipEntropyData(const uint8_t* bytes, size_t size, size_t i) {
     return size;
 }
 
-// Walks the marker segments from SOI to EOI, so that a truncated stream is
-// refused before anything is decoded.
+// Entropy-coded data never holds FF D9, so once the first scan has begun a
+// complete stream is one with an EOI marker somewhere after it; searching from
+// the end finds it at once, even when other data trails the image.
+bool HasEndMarker(const uint8_t* bytes, size_t size, size_t from) {
+    for (size_t i = size; i >= from + 2; --i)
+        if (bytes[i - 2] == 0xFF && bytes[i - 1] == 0xD9) return true;
+    return false;
+}
+
+// Walks the marker segments from SOI to the first scan and checks for the
+// EOI marker, so that a truncated stream is refused before anything is
+// decoded.
 bool IsCompleteJpeg(const uint8_t* bytes, size_t size) {
     if (size < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8) return false;
     size_t i = 2;
@@ -46,14 +56,14 @@ bool IsCompleteJpeg(const uint8_t* bytes, size_t size) {
             ++i;
         if (i >= size) return false;
         uint8_t marker = bytes[i++];
-        if (marker == 0xD9) return true;
-        if (marker == 0xD8 || marker == 0x00) return false;
+        if (marker == 0xD8 || marker == 0xD9 || marker == 0x00)
+            return false;  // a second start, or an end before any scan
         if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;
         if (i + 2 > size) return false;
         size_t length = ReadBigEndian16(bytes + i);
         if (length < 2 || i + length > size) return false;
         i += length;
-        if (marker == 0xDA) i = SkipEntropyData(bytes, size, i);
+        if (marker == 0xDA) return HasEndMarker(bytes, size, i);
     }
     return false;
 }
