@@ -103,6 +103,13 @@ bool ReadHeaderWithLibjpeg(JpegErrorManager* errors, jpeg_decompress_struct* inf
     header->components = static_cast<uint32_t>(info->num_components);
     header->dpi = DpiOf(info);
     header->embeddable = IsEmbeddable(info);
+    if (!info->progressive_mode) {
+        // Starting a small decode checks the tables the scan refers to
+        // without reading any coded data.
+        info->scale_num = 1;
+        info->scale_denom = 8;
+        jpeg_start_decompress(info);
+    }
     return true;
 }
 

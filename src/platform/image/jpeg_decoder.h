@@ -17,7 +17,9 @@ namespace kximage {
 
 // Null when bytes are not one complete JPEG stream (SOI through EOI) that
 // libjpeg-turbo can decode, or when the size in its header is beyond the load
-// limits for a file of its length.
+// limits for a file of its length. The tables of sequential streams are
+// checked here; damage inside the coded data of a progressive stream shows
+// only when it is decoded.
 std::shared_ptr<JpegSource> ParseJpeg(std::vector<uint8_t> bytes);
 
 // The pixel type the stream holds: 2 for grey, 4 for colour.

@@ -129,6 +129,21 @@ TEST(CodecRoundTrip, SaveNeedsAKnownFormatAndLeavesNothingOnFailure) {
     EXPECT_EQ(format, static_cast<uint32_t>(KX_FORMAT_PNG));
 }
 
+TEST(CodecRoundTrip, SavesWriteTheWholeImageWhateverItsRegion) {
+    TempDir dir;
+    ImagePtr image = Pattern(40, 30, KX_PIXEL_GRAY);
+    KXRect roi{5, 5, 15, 15};
+    ASSERT_EQ(KXBase_SetImageROI(image.get(), &roi), 0);
+    for (const char* name : {"r.png", "r.tif", "r.bmp", "r.pdf", "r.ofd"}) {
+        std::string path = dir.File(name);
+        ASSERT_EQ(KXImgFmt_SaveImage(image.get(), 0, nullptr, path.c_str()), 0) << name;
+        ImageFileInfo info{};
+        ASSERT_EQ(KXImgFmt_LoadImage(path.c_str(), 0, &info, 0, 0, nullptr), 0) << name;
+        EXPECT_EQ(info.width, 40u) << name;
+        EXPECT_EQ(info.height, 30u) << name;
+    }
+}
+
 TEST(CodecRoundTrip, JpegToBuffer) {
     ImagePtr photo = Photo(64, 48);
     KXBuffer made = nullptr;

@@ -235,6 +235,24 @@ TEST(CorruptInput, OfdPackagesWithMissingParts) {
     }
 }
 
+// A scan that names Huffman tables the file never defines: the header reads
+// fine, the decode would not, so the load must fail rather than hand out an
+// image whose pixels can never be produced.
+TEST(CorruptInput, JpegScanNamingMissingTables) {
+    TempDir dir;
+    std::string path = dir.File("tables.jpg");
+    ImagePtr photo = Photo(64, 64);
+    ASSERT_EQ(KXImgFmt_SaveImage(photo.get(), 0, nullptr, path.c_str()), 0);
+    std::string bytes = ReadFile(path);
+    size_t scan = bytes.find("\xFF\xDA");
+    ASSERT_NE(scan, std::string::npos);
+    int components = static_cast<unsigned char>(bytes[scan + 4]);
+    for (int k = 0; k < components; ++k)
+        bytes[scan + 6 + 2 * k] = '\x33';
+    WriteFile(path, bytes);
+    ExpectRefused(path, "tables.jpg");
+}
+
 TEST(CorruptInput, BadArguments) {
     TempDir dir;
     std::string path = dir.File("ok.png");
