@@ -36,6 +36,9 @@ void ServiceProcess::SetConfig(const std::string& file, const std::string& secti
 
 void ServiceProcess::Start(const std::map<std::string, std::string>& environment) {
     std::string logPath = root_.path() + "service.log";
+    // A process may be started again after a stop, in the same tree.
+    exited_ = false;
+    status_ = 0;
     pid_ = fork();
     ASSERT_GE(pid_, 0);
     if (pid_ == 0) {

@@ -1,0 +1,64 @@
+// Names, numbering and the list file of the image folders.
+#include "ver_1/image_store.h"
+
+#include <gtest/gtest.h>
+
+#include "support/temp_dir.h"
+
+namespace ver_1 {
+namespace {
+
+using testing_support::ReadFile;
+using testing_support::ScopedEnv;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+TEST(ImageNames, NextNumberFollowsTheLargestLeadingNumber) {
+    EXPECT_EQ(NextImageName({}, "jpg"), "1.jpg");
+    EXPECT_EQ(NextImageName({"7.jpg", "abc.jpg", "12.jpg"}, "jpg"), "13.jpg");
+    EXPECT_EQ(NextImageName({"abc.jpg"}, "png"), "1.png");
+    EXPECT_EQ(NextImageName({"3x.jpg", "-9.jpg"}, "jpg"), "4.jpg");
+}
+
+TEST(ImageNames, OnlyNamesThatStayInTheFolderAreSafe) {
+    for (const char* name : {"1.jpg", "a b.png", "扫描.jpg", ".hidden", "x.y.z"})
+        EXPECT_TRUE(IsSafeName(name)) << name;
+    for (const char* name : {"", ".", "..", "../a", "a/b", "a\\b", "a..b", "images.txt", "/"})
+        EXPECT_FALSE(IsSafeName(name)) << name;
+}
+
+TEST(ImageNames, StoredExtensionFallsBackToJpeg) {
+    EXPECT_EQ(StoredImageExtension("png"), "png");
+    EXPECT_EQ(StoredImageExtension("TIF"), "TIF");
+    EXPECT_EQ(StoredImageExtension(""), "jpg");
+    EXPECT_EQ(StoredImageExtension("exe"), "jpg");
+    EXPECT_EQ(StoredImageExtension("/../x"), "jpg");
+}
+
+class ImageList : public ::testing::Test {
+  protected:
+    TempDir documents_;
+    ScopedEnv env_{"SCANBRIDGE_DOCUMENTS_DIR", documents_.path()};
+};
+
+TEST_F(ImageList, FolderIsUnderTheDocumentsTree) {
+    std::string folder;
+    ASSERT_TRUE(ImageDirectory("Virtual Scanner", &folder));
+    EXPECT_EQ(folder, documents_.path() + "scanbridge/Virtual Scanner/");
+    EXPECT_FALSE(ImageDirectory("../x", &folder));
+    EXPECT_EQ(folder, "");
+}
+
+TEST_F(ImageList, ReadSkipsEmptyAndUnsafeLinesAndWriteRoundTrips) {
+    EXPECT_TRUE(ReadImageList("p").empty());
+    EXPECT_FALSE(WriteImageList("p", {"1.jpg"}));  // the folder is not created
+    std::string list = documents_.File("scanbridge/p/images.txt");
+    WriteFile(list, "1.jpg\n\n../../etc/passwd\n2 b.jpg\nlast.png");
+    EXPECT_EQ(ReadImageList("p"), (std::vector<std::string>{"1.jpg", "2 b.jpg", "last.png"}));
+    ASSERT_TRUE(WriteImageList("p", {"b.jpg", "a.jpg"}));
+    EXPECT_EQ(ReadFile(list), "b.jpg\na.jpg\n");
+    EXPECT_TRUE(ReadImageList("..").empty());
+}
+
+}  // namespace
+}  // namespace ver_1
