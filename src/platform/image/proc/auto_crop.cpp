@@ -4,10 +4,11 @@
 // out the straightened page.
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <numbers>
 
 #include "platform/image/proc/document_finder.h"
-#include "platform/image/proc/gray_reduce.h"
+#include "platform/image/proc/gray_histogram.h"
 #include "platform/image/proc/guarded.h"
 #include "platform/image/proc/kx_imgproc.h"
 
@@ -16,6 +17,7 @@ namespace {
 
 constexpr int32_t kAnalysisLongSide = 1000;
 constexpr int32_t kTextAnalysisLongSide = 2000;
+constexpr int32_t kTextInkBelow = 160;
 constexpr double kDegree = std::numbers::pi / 180.0;
 // Turns smaller than this are left alone: rotating would only blur.
 constexpr double kMinTurn = 0.05 * kDegree;
@@ -42,8 +44,13 @@ PixPtr Rotate(PIX* page, double angle, bool white, bool expand) {
 // The page's box in the rotated canvas: the outline turned by the same angle
 // about the canvas centre, less one analysis pixel on every side so the
 // blurred page edge stays out, plus the caller's margins.
-BOX* PageBox(const RotatedRect& outline, double scale, double angle, PIX* source, PIX* rotated,
-             const CropRequest& request) {
+struct BoxDeleter {
+    void operator()(BOX* box) const { boxDestroy(&box); }
+};
+using BoxPtr = std::unique_ptr<BOX, BoxDeleter>;
+
+BoxPtr PageBox(const RotatedRect& outline, double scale, double angle, PIX* source, PIX* rotated,
+               const CropRequest& request) {
     double cx = outline.centre.x * scale - pixGetWidth(source) / 2.0;
     double cy = outline.centre.y * scale - pixGetHeight(source) / 2.0;
     double c = std::cos(angle), s = std::sin(angle);
@@ -65,18 +72,33 @@ BOX* PageBox(const RotatedRect& outline, double scale, double angle, PIX* source
     if (right <= left || bottom <= top) {
         return nullptr;
     }
-    return boxCreate(left, top, right - left, bottom - top);
+    return BoxPtr(boxCreate(left, top, right - left, bottom - top));
 }
 
 // The text-line skew in degrees, measured on a copy that keeps body text
 // legible; 0 when the page has too little text to tell.
 double TextSkew(const ImageView& view) {
-    PixPtr gray = ReduceToGrayPix(view, FactorForMaxSide(view, kTextAnalysisLongSide), 1);
+    GrayImage gray;
+    if (!ReduceToGray(view, FactorForMaxSide(view, kTextAnalysisLongSide), 1, &gray)) {
+        return 0;
+    }
+    PixPtr binary = Binarize(gray, kTextInkBelow);
     double degrees = 0;
-    if (!gray || !TextDeskewDegrees(gray.get(), &degrees)) {
+    if (!binary || !TextDeskewDegrees(binary.get(), &degrees)) {
         return 0;
     }
     return degrees;
+}
+
+// The turn to apply in radians, clockwise positive: the page outline's,
+// else the text lines'.
+double TurnFor(FindResult found, const RotatedRect& outline, const ImageView& view,
+               const CropRequest& request) {
+    if (!request.deskew) {
+        return 0;
+    }
+    double angle = found == FindResult::kFound ? -outline.angle : TextSkew(view) * kDegree;
+    return std::abs(angle) < kMinTurn ? 0 : angle;
 }
 
 int AutoCrop(KXImage image, const CropRequest& request, KXImage* result) {
@@ -86,40 +108,28 @@ int AutoCrop(KXImage image, const CropRequest& request, KXImage* result) {
     }
     int32_t factor = FactorForMaxSide(view, kAnalysisLongSide);
     GrayImage gray;
-    PixPtr page = RoiToPix(view);
-    if (!ReduceToGray(view, factor, 1, &gray) || !page) {
-        return KX_ERR_SYSTEM;
+    if (!ReduceToGray(view, factor, 1, &gray)) {
+        return KX_ERR_ARGUMENT;
     }
     RotatedRect outline;
     FindResult found = FindDocument(gray, request.autoBackground, &outline);
     if (found == FindResult::kNothing) {
         return KX_ERR_NOT_FOUND;
     }
-    double angle = 0;
-    if (found == FindResult::kFound) {
-        angle = -outline.angle;
-    } else if (request.deskew) {
-        angle = TextSkew(view) * kDegree;
-    }
-    if (!request.deskew || std::abs(angle) < kMinTurn) {
-        angle = 0;
-    }
+    double angle = TurnFor(found, outline, view, request);
     bool cropping = request.crop && found == FindResult::kFound;
-    PixPtr straight = angle == 0 ? PixPtr(pixClone(page.get()))
-                                 : Rotate(page.get(), angle, request.whiteFill, cropping);
-    if (!straight) {
+    PixPtr page = RoiToPix(view);
+    if (!page) {
         return KX_ERR_SYSTEM;
     }
-    PixPtr output;
-    if (cropping) {
-        BOX* box = PageBox(outline, factor, angle, page.get(), straight.get(), request);
-        if (box == nullptr) {
+    PixPtr output = angle == 0 ? PixPtr(pixClone(page.get()))
+                               : Rotate(page.get(), angle, request.whiteFill, cropping);
+    if (output && cropping) {
+        BoxPtr box = PageBox(outline, factor, angle, page.get(), output.get(), request);
+        if (!box) {
             return KX_ERR_NOT_FOUND;
         }
-        output.reset(pixClipRectangle(straight.get(), box, nullptr));
-        boxDestroy(&box);
-    } else {
-        output = std::move(straight);
+        output.reset(pixClipRectangle(output.get(), box.get(), nullptr));
     }
     ImagePtr made = output ? PixToImage(output.get(), view.type, ImageResolution(image)) : nullptr;
     if (!made) {

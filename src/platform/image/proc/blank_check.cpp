@@ -8,11 +8,10 @@
 // noise the spread of the bright (ink-free) half of the histogram, so slight
 // grey paper and noisy sensors move the ink threshold with them.
 #include <algorithm>
-#include <array>
 #include <cmath>
 
 #include "platform/image/proc/components.h"
-#include "platform/image/proc/gray_reduce.h"
+#include "platform/image/proc/gray_histogram.h"
 #include "platform/image/proc/guarded.h"
 #include "platform/image/proc/kx_imgproc.h"
 
@@ -54,18 +53,6 @@ bool Reduce(KXImage image, const ImageView& view, Analysis* analysis) {
     }
     analysis->mmPerPixel = 25.4 * factor / dpi;
     return true;
-}
-
-int32_t Percentile(const std::array<int64_t, 256>& histogram, int64_t total, double share) {
-    auto wanted = static_cast<int64_t>(share * total);
-    int64_t seen = 0;
-    for (int32_t level = 0; level < 256; ++level) {
-        seen += histogram[level];
-        if (seen > wanted) {
-            return level;
-        }
-    }
-    return 255;
 }
 
 struct Inner {
@@ -124,15 +111,14 @@ bool IsBlank(const Analysis& a, const KXBlankCheckParams& params) {
     border = std::clamp(border, 0, std::min(a.gray.width, a.gray.height) / 4);
     Inner inner{border, border, a.gray.width - border, a.gray.height - border};
 
-    std::array<int64_t, 256> histogram{};
+    GrayHistogram histogram;
     for (int32_t y = inner.top; y < inner.bottom; ++y) {
         for (int32_t x = inner.left; x < inner.right; ++x) {
-            ++histogram[a.gray.At(x, y)];
+            histogram.Add(a.gray.At(x, y));
         }
     }
-    int64_t total = int64_t{inner.right - inner.left} * (inner.bottom - inner.top);
-    int32_t paper = Percentile(histogram, total, 0.5);
-    int32_t noise = Percentile(histogram, total, 0.84) - paper;
+    int32_t paper = histogram.Percentile(0.5);
+    int32_t noise = histogram.Percentile(0.84) - paper;
     int32_t contrast = std::clamp(5 * noise, params.minContrast, std::max(params.minContrast, 100));
     int32_t inkBelow = paper - contrast;
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/image/proc/components.h"
+#include "platform/image/proc/gray_histogram.h"
 
 namespace kx_imgproc {
 namespace {
@@ -23,11 +24,9 @@ constexpr double kMinPageShare = 0.05;  // smallest page, as a share of the scan
 
 // Otsu's threshold and the distance between the two class means.
 int32_t OtsuThreshold(const GrayImage& gray, int32_t* separation) {
-    std::array<int64_t, 256> histogram{};
-    for (uint8_t v : gray.pixels) {
-        ++histogram[v];
-    }
-    auto total = static_cast<double>(gray.pixels.size());
+    GrayHistogram h = HistogramOf(gray);
+    const std::array<int64_t, 256>& histogram = h.counts;
+    auto total = static_cast<double>(h.total);
     double sumAll = 0;
     for (int32_t i = 0; i < 256; ++i) {
         sumAll += static_cast<double>(i) * histogram[i];

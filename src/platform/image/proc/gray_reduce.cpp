@@ -70,26 +70,6 @@ bool ReduceToGray(const ImageView& view, int32_t factor, int32_t step, GrayImage
     return true;
 }
 
-PixPtr ReduceToGrayPix(const ImageView& view, int32_t factor, int32_t step) {
-    GrayImage gray;
-    if (!ReduceToGray(view, factor, step, &gray)) {
-        return nullptr;
-    }
-    PixPtr pix(pixCreateNoInit(gray.width, gray.height, 8));
-    if (!pix) {
-        return nullptr;
-    }
-    l_uint32* data = pixGetData(pix.get());
-    int32_t wpl = pixGetWpl(pix.get());
-    for (int32_t y = 0; y < gray.height; ++y) {
-        l_uint32* line = data + static_cast<size_t>(y) * wpl;
-        for (int32_t x = 0; x < gray.width; ++x) {
-            SET_DATA_BYTE(line, x, gray.At(x, y));
-        }
-    }
-    return pix;
-}
-
 int32_t FactorForMaxSide(const ImageView& view, int32_t maxSide) {
     int32_t longSide = std::max(view.RoiWidth(), view.RoiHeight());
     return std::max(1, (longSide + maxSide - 1) / maxSide);

@@ -27,9 +27,6 @@ struct GrayImage {
 // the region is smaller than one block (gray is then left empty).
 bool ReduceToGray(const ImageView& view, int32_t factor, int32_t step, GrayImage* gray);
 
-// The same as a Leptonica PIX; null when smaller than one block.
-PixPtr ReduceToGrayPix(const ImageView& view, int32_t factor, int32_t step);
-
 // The integer factor that brings the longer side of the region down to at
 // most maxSide pixels.
 int32_t FactorForMaxSide(const ImageView& view, int32_t maxSide);

@@ -75,15 +75,11 @@ RotatedRect MinAreaRect(const std::vector<PointF>& points) {
     return rect;
 }
 
-bool TextDeskewDegrees(PIX* gray, double* degrees) {
-    PixPtr binary(pixConvertTo1(gray, 160));
-    if (!binary) {
-        return false;
-    }
+bool TextDeskewDegrees(PIX* binary, double* degrees) {
     l_float32 angle = 0;
     l_float32 confidence = 0;
-    if (pixFindSkewSweepAndSearch(binary.get(), &angle, &confidence, kSweepReduction,
-                                  kSearchReduction, kSweepRangeDegrees, kSweepStepDegrees,
+    if (pixFindSkewSweepAndSearch(binary, &angle, &confidence, kSweepReduction, kSearchReduction,
+                                  kSweepRangeDegrees, kSweepStepDegrees,
                                   kSearchPrecisionDegrees) != 0 ||
         confidence < kMinTextConfidence) {
         return false;

@@ -26,9 +26,9 @@ struct RotatedRect {
 // within +-45 degrees to about 0.02 degrees. points must not be empty.
 RotatedRect MinAreaRect(const std::vector<PointF>& points);
 
-// The clockwise rotation in degrees that levels the text lines of an 8-bit
-// grey page (of about 100 to 300 dpi; skews up to 7 degrees); false when the
+// The clockwise rotation in degrees that levels the text lines of a 1-bit
+// page (of about 100 to 300 dpi; skews up to 7 degrees); false when the
 // page has too little structure to tell.
-bool TextDeskewDegrees(PIX* gray, double* degrees);
+bool TextDeskewDegrees(PIX* binary, double* degrees);
 
 }  // namespace kx_imgproc

@@ -17,9 +17,8 @@
 #include <tesseract/baseapi.h>
 
 #include <algorithm>
-#include <array>
 
-#include "platform/image/proc/gray_reduce.h"
+#include "platform/image/proc/gray_histogram.h"
 #include "platform/image/proc/guarded.h"
 #include "platform/image/proc/kx_imgproc.h"
 #include "platform/image/proc/ocr_manager.h"
@@ -70,37 +69,11 @@ int32_t AnalysisFactor(double dpi, const ImageView& view) {
     return std::max(factor, FactorForMaxSide(view, kMaxAnalysisSide));
 }
 
-// Black where the grey is clearly darker than the paper (the median), and
-// the number of such pixels.
-PixPtr Binarize(PIX* gray, int64_t* inkPixels) {
-    std::array<int64_t, 256> histogram{};
-    int32_t width = pixGetWidth(gray);
-    int32_t height = pixGetHeight(gray);
-    const l_uint32* data = pixGetData(gray);
-    int32_t wpl = pixGetWpl(gray);
-    for (int32_t y = 0; y < height; ++y) {
-        for (int32_t x = 0; x < width; ++x) {
-            ++histogram[GET_DATA_BYTE(data + static_cast<size_t>(y) * wpl, x)];
-        }
-    }
-    int64_t total = int64_t{width} * height;
-    auto percentile = [&](double share) {
-        int64_t seen = 0;
-        for (int32_t level = 0; level < 256; ++level) {
-            seen += histogram[level];
-            if (seen > share * total) {
-                return level;
-            }
-        }
-        return 255;
-    };
-    int32_t paper = percentile(0.5);
-    int32_t threshold = std::min(paper - kMinInkContrast, (paper + percentile(0.01)) / 2);
-    *inkPixels = 0;
-    for (int32_t level = 0; level < std::max(threshold, 0); ++level) {
-        *inkPixels += histogram[level];
-    }
-    return PixPtr(pixThresholdToBinary(gray, std::max(threshold, 1)));
+// The level below which grey is ink: clearly darker than the paper (the
+// median), and halfway to the darkest percent when that is darker still.
+int32_t InkThreshold(const GrayHistogram& histogram) {
+    int32_t paper = histogram.Percentile(0.5);
+    return std::max(1, std::min(paper - kMinInkContrast, (paper + histogram.Percentile(0.01)) / 2));
 }
 
 // One orientation pass; true when it was sure, with *direction set.
@@ -135,15 +108,18 @@ int DetectDirection(KXOcrMgr manager, KXImage image, int32_t* direction) {
     }
     double dpi = PageDpi(image, view);
     int32_t factor = AnalysisFactor(dpi, view);
-    PixPtr gray = ReduceToGrayPix(view, factor, 1);
-    if (!gray) {
+    GrayImage gray;
+    if (!ReduceToGray(view, factor, 1, &gray)) {
         return KX_ERR_ARGUMENT;
     }
-    int64_t ink = 0;
-    PixPtr pix = Binarize(gray.get(), &ink);
-    int64_t area = int64_t{pixGetWidth(gray.get())} * pixGetHeight(gray.get());
-    if (!pix || ink < kMinInkShare * area) {
-        return pix ? KX_OK : KX_ERR_SYSTEM;
+    GrayHistogram histogram = HistogramOf(gray);
+    int32_t threshold = InkThreshold(histogram);
+    if (histogram.CountBelow(threshold) < kMinInkShare * histogram.total) {
+        return KX_OK;
+    }
+    PixPtr pix = Binarize(gray, threshold);
+    if (!pix) {
+        return KX_ERR_SYSTEM;
     }
     auto reducedDpi = std::max<int32_t>(70, static_cast<int32_t>(dpi / factor));
     pixSetResolution(pix.get(), reducedDpi, reducedDpi);

@@ -22,8 +22,8 @@ struct Point {
 
 // Top-left corner of a box of the given size inside a region, relative to
 // the region's top-left corner.
-bool PlaceBox(int32_t position, TextBox box, int32_t regionWidth, int32_t regionHeight,
-              Point location, Point* corner) {
+Point PlaceBox(int32_t position, TextBox box, int32_t regionWidth, int32_t regionHeight,
+               Point location) {
     int32_t left = 0;
     int32_t centreX = (regionWidth - box.width) / 2;
     int32_t right = regionWidth - box.width;
@@ -32,37 +32,25 @@ bool PlaceBox(int32_t position, TextBox box, int32_t regionWidth, int32_t region
     int32_t bottom = regionHeight - box.height;
     switch (position) {
         case KX_WATERMARK_LEFT:
-            *corner = {left, centreY};
-            return true;
+            return {left, centreY};
         case KX_WATERMARK_TOP:
-            *corner = {centreX, top};
-            return true;
+            return {centreX, top};
         case KX_WATERMARK_RIGHT:
-            *corner = {right, centreY};
-            return true;
+            return {right, centreY};
         case KX_WATERMARK_BOTTOM:
-            *corner = {centreX, bottom};
-            return true;
+            return {centreX, bottom};
         case KX_WATERMARK_LEFT_TOP:
-            *corner = {left, top};
-            return true;
+            return {left, top};
         case KX_WATERMARK_RIGHT_TOP:
-            *corner = {right, top};
-            return true;
+            return {right, top};
         case KX_WATERMARK_LEFT_BOTTOM:
-            *corner = {left, bottom};
-            return true;
+            return {left, bottom};
         case KX_WATERMARK_RIGHT_BOTTOM:
-            *corner = {right, bottom};
-            return true;
+            return {right, bottom};
         case KX_WATERMARK_CENTER:
-            *corner = {centreX, centreY};
-            return true;
-        case KX_WATERMARK_LOCATION:
-            *corner = location;
-            return true;
-        default:
-            return false;
+            return {centreX, centreY};
+        default:  // KX_WATERMARK_LOCATION
+            return location;
     }
 }
 
@@ -103,10 +91,43 @@ bool IsValidFont(const WatermarkFont* font) {
            std::memchr(font->name, '\0', sizeof(font->name)) != nullptr;
 }
 
+bool IsKnownPosition(int32_t position) {
+    return position >= KX_WATERMARK_LEFT && position <= KX_WATERMARK_LOCATION;
+}
+
+TextStyle StyleOf(const WatermarkFont& font) {
+    TextStyle style;
+    style.pixelSize = font.size;
+    style.bold = font.bold != 0;
+    style.italic = font.italic != 0;
+    style.underline = font.underline != 0;
+    style.strikeout = font.strikeout != 0;
+    return style;
+}
+
+// Renders the lines with the box's corner at (boxLeft, boxTop) in image
+// coordinates and blends what falls inside the region of interest.
+void DrawClipped(TextRenderer& renderer, const std::vector<std::u32string>& lines, TextBox box,
+                 int64_t boxLeft, int64_t boxTop, uint32_t color, const ImageView& view) {
+    int64_t left = std::max<int64_t>(view.roi.left, boxLeft);
+    int64_t top = std::max<int64_t>(view.roi.top, boxTop);
+    int64_t right = std::min<int64_t>(view.roi.right, boxLeft + box.width);
+    int64_t bottom = std::min<int64_t>(view.roi.bottom, boxTop + box.height);
+    if (left >= right || top >= bottom) {
+        return;  // the text lies wholly outside the region
+    }
+    CoverageMask mask;
+    mask.Resize(static_cast<int32_t>(left), static_cast<int32_t>(top),
+                static_cast<int32_t>(right - left), static_cast<int32_t>(bottom - top));
+    renderer.Render(lines, static_cast<int32_t>(boxLeft), static_cast<int32_t>(boxTop), &mask);
+    Composite(mask, color, view);
+}
+
 int AddWatermark(KXImage image, const char* text, uint32_t color, int32_t position, int32_t x,
                  int32_t y, const WatermarkFont* font) {
     ImageView view;
-    if (GetImageView(image, &view) != 0 || text == nullptr || !IsValidFont(font)) {
+    if (GetImageView(image, &view) != 0 || text == nullptr || !IsValidFont(font) ||
+        !IsKnownPosition(position)) {
         return KX_ERR_ARGUMENT;
     }
     std::vector<std::u32string> lines;
@@ -117,38 +138,16 @@ int AddWatermark(KXImage image, const char* text, uint32_t color, int32_t positi
     for (const std::u32string& line : lines) {
         allCharacters += line;
     }
-    TextStyle style;
-    style.pixelSize = font->size;
-    style.bold = font->bold != 0;
-    style.italic = font->italic != 0;
-    style.underline = font->underline != 0;
-    style.strikeout = font->strikeout != 0;
-    if (!ResolveFont(font->name, style.bold, style.italic, allCharacters, &style.font)) {
-        return KX_ERR_NOT_FOUND;
-    }
+    TextStyle style = StyleOf(*font);
     TextRenderer renderer;
-    if (!renderer.Open(style)) {
+    if (!ResolveFont(font->name, style.bold, style.italic, allCharacters, &style.font) ||
+        !renderer.Open(style)) {
         return KX_ERR_NOT_FOUND;
     }
     TextBox box = renderer.Measure(lines);
-    Point corner{};
-    if (!PlaceBox(position, box, view.RoiWidth(), view.RoiHeight(), {x, y}, &corner)) {
-        return KX_ERR_ARGUMENT;
-    }
-    int64_t boxLeft = int64_t{view.roi.left} + corner.x;
-    int64_t boxTop = int64_t{view.roi.top} + corner.y;
-    int64_t left = std::max<int64_t>(view.roi.left, boxLeft);
-    int64_t top = std::max<int64_t>(view.roi.top, boxTop);
-    int64_t right = std::min<int64_t>(view.roi.right, boxLeft + box.width);
-    int64_t bottom = std::min<int64_t>(view.roi.bottom, boxTop + box.height);
-    if (left >= right || top >= bottom) {
-        return KX_OK;  // the text lies wholly outside the region
-    }
-    CoverageMask mask;
-    mask.Resize(static_cast<int32_t>(left), static_cast<int32_t>(top),
-                static_cast<int32_t>(right - left), static_cast<int32_t>(bottom - top));
-    renderer.Render(lines, static_cast<int32_t>(boxLeft), static_cast<int32_t>(boxTop), &mask);
-    Composite(mask, color, view);
+    Point corner = PlaceBox(position, box, view.RoiWidth(), view.RoiHeight(), {x, y});
+    DrawClipped(renderer, lines, box, int64_t{view.roi.left} + corner.x,
+                int64_t{view.roi.top} + corner.y, color, view);
     return KX_OK;
 }
 
