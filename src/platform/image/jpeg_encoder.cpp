@@ -2,6 +2,7 @@
 
 #include <jerror.h>
 
+#include <algorithm>
 #include <memory>
 #include <new>
 
@@ -101,8 +102,9 @@ int EncodeJpeg(const KXImageObject* image, uint32_t quality, std::vector<uint8_t
         if (!greyRow) return KX_ERR_SYSTEM;
     }
     // A first guess of the encoded size keeps regrowth rare.
+    constexpr size_t kMaxGuess = size_t{32} << 20;
     size_t guess = size_t{image->width} * image->height * (image->type == KX_PIXEL_RGB ? 3 : 1) / 8;
-    out->resize(guess + 65536);
+    out->resize(std::min(guess, kMaxGuess) + 65536);
     VectorDestination destination{};
     destination.out = out;
     destination.manager.init_destination = InitDestination;

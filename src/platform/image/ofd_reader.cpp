@@ -136,7 +136,8 @@ bool LocateFirstImage(const ZipReader& zip, PageImageRef* ref) {
     XmlDocument document = documentPath.empty() ? nullptr : ReadXml(zip, documentPath);
     if (!document) return false;
     std::string folder = FolderOf(documentPath);
-    const xmlNode* page = Find(Find(Root(document), "Pages"), "Page");
+    const xmlNode* pages = Find(Root(document), "Pages");
+    const xmlNode* page = pages == nullptr ? nullptr : Find(pages->children, "Page");
     if (page == nullptr) return false;
     XmlDocument content = ReadXml(zip, Resolve(folder, Attribute(page, "BaseLoc")));
     const xmlNode* image = content ? Find(Root(content), "ImageObject") : nullptr;
