@@ -20,7 +20,3 @@ int KXImage_GetConstData(KXImage image, const uint8_t** data);
 // when the image has none. The bytes belong to the image and stay valid until
 // it is changed or destroyed.
 bool KXImage_PristineJpeg(KXImage image, const uint8_t** bytes, size_t* size);
-
-// Gives up the pristine JPEG bytes, for code that changes pixels through a
-// pointer obtained earlier.
-void KXImage_MarkModified(KXImage image);

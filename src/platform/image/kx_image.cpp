@@ -280,7 +280,3 @@ bool KXImage_PristineJpeg(KXImage image, const uint8_t** bytes, size_t* size) {
     *size = image->jpeg->bytes.size();
     return true;
 }
-
-void KXImage_MarkModified(KXImage image) {
-    if (image != nullptr) image->jpeg.reset();
-}
