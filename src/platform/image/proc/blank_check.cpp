@@ -1,7 +1,7 @@
 // KXImgProc_ImageBlankCheck: a page is blank when, outside a narrow band
 // along its edges, nothing darker than the paper by a clear margin covers
-// more than a few square millimetres once scanner specks, punch holes and
-// edge shadows are set aside.
+// more than a few square millimetres once scanner specks, punch holes, edge
+// shadows and scanner background past the sheet's edge are set aside.
 //
 // The check runs on a reduced copy of about 75 dpi that reads a quarter of
 // the pixels of a 300-dpi page. The paper level is the median grey, the
@@ -25,8 +25,10 @@ constexpr double kSpeckMm2 = 0.4;          // smaller marks are dust or sensor n
 constexpr double kHoleMinMm = 3.5;         // punch-hole diameters ...
 constexpr double kHoleMaxMm = 9.0;         // ... of common office punches
 constexpr double kHoleEdgeMm = 25.0;       // hole centres lie this close to an edge
-constexpr double kEdgeLineMaxMm = 4.0;     // edge shadows are thinner than this ...
-constexpr double kEdgeLineMinShare = 0.3;  // ... and run along this share of the side
+constexpr double kEdgeLineMinShare = 0.3;  // edge marks run along this share of a side
+constexpr double kEdgeLineMaxMm = 4.0;     // and are thinner than this (shadows) ...
+constexpr double kEdgeBandMaxMm = 25.0;    // ... or solid up to this (background)
+constexpr double kEdgeBandMinFill = 0.45;  // solid: a band, or a wedge of a skewed sheet
 
 struct Analysis {
     GrayImage gray;
@@ -66,7 +68,7 @@ class InkJudge {
     // The ink area in mm² that counts as content.
     double CountedInk(const Component& c) const {
         double mm2 = c.area * a_.mmPerPixel * a_.mmPerPixel;
-        if (mm2 < kSpeckMm2 || IsPunchHole(c) || IsEdgeShadow(c)) {
+        if (mm2 < kSpeckMm2 || IsPunchHole(c) || IsEdgeArtefact(c)) {
             return 0;
         }
         return mm2;
@@ -91,14 +93,21 @@ class InkJudge {
         return edgeDistance <= kHoleEdgeMm;
     }
 
-    bool IsEdgeShadow(const Component& c) const {
-        double thinLimit = kEdgeLineMaxMm / a_.mmPerPixel;
+    // Shadows of the sheet's edge, and scanner background showing past a
+    // sheet that is smaller or skewed: long marks against the ignored band
+    // that are either thin or solid bands and wedges.
+    bool IsEdgeArtefact(const Component& c) const {
+        double fill = static_cast<double>(c.area) / (int64_t{c.Width()} * c.Height());
+        auto edgeLike = [&](int32_t thickness, int32_t length, int32_t side) {
+            double thicknessMm = thickness * a_.mmPerPixel;
+            bool thin = thicknessMm <= kEdgeLineMaxMm;
+            bool solid = thicknessMm <= kEdgeBandMaxMm && fill >= kEdgeBandMinFill;
+            return length >= kEdgeLineMinShare * side && (thin || solid);
+        };
         bool alongSide = (c.left == inner_.left || c.right == inner_.right) &&
-                         c.Width() <= thinLimit &&
-                         c.Height() >= kEdgeLineMinShare * (inner_.bottom - inner_.top);
+                         edgeLike(c.Width(), c.Height(), inner_.bottom - inner_.top);
         bool alongTop = (c.top == inner_.top || c.bottom == inner_.bottom) &&
-                        c.Height() <= thinLimit &&
-                        c.Width() >= kEdgeLineMinShare * (inner_.right - inner_.left);
+                        edgeLike(c.Height(), c.Width(), inner_.right - inner_.left);
         return alongSide || alongTop;
     }
 

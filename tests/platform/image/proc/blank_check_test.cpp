@@ -70,6 +70,16 @@ void PunchHoles(Sheet& s, bool alongTop) {
     }
 }
 
+// A sheet turned by degrees inside a scan of dark background, with margin
+// millimetres of background showing around it.
+Sheet SheetOnBackground(double dpi, double degrees, double marginMm) {
+    Sheet s = MakeSheet(dpi, KX_PIXEL_GRAY, {30, 30, 30});
+    imgproc_test::FillTurnedRect(
+        s.image.get(), s.Width() / 2.0, s.Height() / 2.0, s.Width() / 2.0 - s.Px(marginMm),
+        s.Height() / 2.0 - s.Px(marginMm), degrees * M_PI / 180, {250, 250, 250});
+    return s;
+}
+
 void Signature(Sheet& s, double xMm, double yMm, Rgb ink, double penMm) {
     std::vector<std::pair<double, double>> points;
     for (int32_t i = 0; i <= 60; ++i) {
@@ -270,7 +280,37 @@ std::vector<LabelledPage> LabelledSet() {
              AddNoise(s.image.get(), 5, 19);
              return s;
          }},
+        {"skewed sheet with a line", false,
+         [] {
+             Sheet s = SheetOnBackground(150, -2.0, 5);
+             TextLine(s, "Copy 2", 40, 50, 11);
+             AddNoise(s.image.get(), 5, 23);
+             return s;
+         }},
     };
+    // The same defects and marks again with other noise and other places.
+    for (uint32_t seed : {31u, 32u}) {
+        set.push_back({"sensor noise, another seed", true, [seed] {
+                           Sheet s = MakeSheet(200, KX_PIXEL_RGB);
+                           AddSpecks(s.image.get(), 30, seed);
+                           AddNoise(s.image.get(), 8, seed);
+                           return s;
+                       }});
+    }
+    for (auto [x, y] : {std::pair{25.0, 20.0}, {150.0, 265.0}, {20.0, 150.0}}) {
+        set.push_back({"short text line elsewhere", false, [x, y] {
+                           Sheet s = MakeSheet(200, KX_PIXEL_GRAY);
+                           TextLine(s, "No. 4711", x, y, 10);
+                           AddNoise(s.image.get(), 6, static_cast<uint32_t>(x + y));
+                           return s;
+                       }});
+        set.push_back({"signature elsewhere", false, [x, y] {
+                           Sheet s = MakeSheet(200, KX_PIXEL_RGB);
+                           Signature(s, x, std::min(y, 270.0), {30, 30, 140}, 0.4);
+                           AddNoise(s.image.get(), 6, static_cast<uint32_t>(x * y));
+                           return s;
+                       }});
+    }
     return set;
 }
 

@@ -119,6 +119,21 @@ void FillDisc(KXImage image, double cx, double cy, double radius, Rgb color) {
     }
 }
 
+void FillTurnedRect(KXImage image, double cx, double cy, double halfWidth, double halfHeight,
+                    double radians, Rgb color) {
+    Access a = Open(image);
+    double c = std::cos(radians), s = std::sin(radians);
+    for (int32_t y = 0; y < static_cast<int32_t>(a.info.height); ++y) {
+        for (int32_t x = 0; x < static_cast<int32_t>(a.info.width); ++x) {
+            double u = (x + 0.5 - cx) * c + (y + 0.5 - cy) * s;
+            double v = -(x + 0.5 - cx) * s + (y + 0.5 - cy) * c;
+            if (std::abs(u) <= halfWidth && std::abs(v) <= halfHeight) {
+                Put(a, x, y, color);
+            }
+        }
+    }
+}
+
 void DrawStroke(KXImage image, const std::vector<std::pair<double, double>>& points, double width,
                 Rgb color) {
     for (size_t i = 1; i < points.size(); ++i) {

@@ -29,6 +29,9 @@ Rgb PixelAt(KXImage image, int32_t x, int32_t y);
 void SetPixel(KXImage image, int32_t x, int32_t y, Rgb color);
 void FillRect(KXImage image, KXRect rect, Rgb color);
 void FillDisc(KXImage image, double cx, double cy, double radius, Rgb color);
+// A rectangle of the given half sizes centred on (cx, cy), turned clockwise.
+void FillTurnedRect(KXImage image, double cx, double cy, double halfWidth, double halfHeight,
+                    double radians, Rgb color);
 // A polyline of the given pen width.
 void DrawStroke(KXImage image, const std::vector<std::pair<double, double>>& points, double width,
                 Rgb color);
