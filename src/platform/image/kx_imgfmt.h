@@ -10,17 +10,19 @@
 //  - The format is judged from the content, never from the extension.
 //  - Multi-page files give their first page: the first TIFF directory, the
 //    first PDF page, the first OFD page's image.
-//  - A PDF page that shows exactly one image (JPEG, Flate-compressed grey or
-//    colour, or CCITT fax) is read back as that image, without rasterising;
-//    any other page is rendered at 200 dpi (less for pages too large for the
-//    pixel limit).
+//  - A PDF page that shows nothing but one image covering the page (invisible
+//    text, as in searchable scans, may lie over it) is read back as that
+//    image without rendering, when the image is JPEG, Flate-compressed or
+//    uncompressed grey, colour or 1-bit, or CCITT G4; any other page is
+//    rendered with poppler at 200 dpi (less for pages beyond 2^26 pixels).
 //  - Loads fill the image resolution from the file (JFIF density, TIFF and BMP
 //    resolution, PNG pHYs, PDF and OFD page size); 0 when the file has none.
 //  - An image loaded from a JPEG file (or a PDF or OFD page that is a JPEG) in
 //    its own pixel type (or a grey JPEG as colour) keeps the file's bytes and
 //    decodes them only when pixels are needed; as long as it is not modified,
 //    PDF and OFD writers embed those bytes unchanged and a JPEG save writes
-//    them unchanged, whatever quality is asked for.
+//    them unchanged, whatever quality is asked for (only the JFIF density is
+//    rewritten when the image's resolution was changed).
 //  - Bad input (empty, truncated or corrupt files, sizes beyond 65535 pixels a
 //    side or 2^28 pixels, sizes the file's length cannot justify, a ZIP that is
 //    not an OFD) gives a non-zero status and no image.
