@@ -63,13 +63,6 @@ std::string RestCall::Form(std::string_view name) const {
     return "";
 }
 
-bool RestCall::HasForm(std::string_view name) const {
-    for (const auto& field : form_) {
-        if (field.first == name) return true;
-    }
-    return false;
-}
-
 std::vector<std::string> RestCall::FormAll(std::string_view name) const {
     std::vector<std::string> values;
     for (const auto& [key, value] : form_) {

@@ -39,7 +39,6 @@ class RestCall {
     // The first query parameter / form field of that exact name, or "".
     std::string Query(std::string_view name) const { return request_.Param(name); }
     std::string Form(std::string_view name) const;
-    bool HasForm(std::string_view name) const;
     // Every form field of that name, in order.
     std::vector<std::string> FormAll(std::string_view name) const;
 
