@@ -1,5 +1,7 @@
 // Texts placed inside hand-formatted JSON (REST bodies, Socket.IO events):
 // escaped so that the result is always valid JSON, whatever the text holds.
+// Quotes, backslashes and control characters are escaped; bytes that are not
+// part of well-formed UTF-8 become U+FFFD. Pure function; any thread.
 #pragma once
 
 #include <string>

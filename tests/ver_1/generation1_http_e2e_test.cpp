@@ -76,6 +76,8 @@ TEST_F(RestWire, MalformedInputNeverCrashesAndLimitsEndTheConnection) {
     std::string escaped = ReadResponse(client).body;
     EXPECT_EQ(escaped, TextBody("\\\"\\\\\\n\\u0001"));
     EXPECT_TRUE(IsJson(escaped));
+    client.Send("GET /VevIzer/getSerialNumber?pid=%FF%E6%89%AB HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(ReadResponse(client).body, TextBody("\\ufffd扫"));
 
     // A body beyond the limit ends the connection at once.
     client.Send(

@@ -39,6 +39,9 @@ TEST(ParamInt, ReadsLikeAtoi) {
 TEST(Quoted, EscapesEveryTextIntoAJsonString) {
     EXPECT_EQ(Quoted("a\"b\\c\n\x01"), "\"a\\\"b\\\\c\\n\\u0001\"");
     EXPECT_EQ(Quoted("扫描"), "\"扫描\"");
+    // Bytes that are not UTF-8 characters become U+FFFD.
+    EXPECT_EQ(Quoted("a\xff\xc3(\xe6\x89"), "\"a\\ufffd\\ufffd(\\ufffd\\ufffd\"");
+    EXPECT_EQ(Quoted("\xed\xa0\x80\xf0\x9f\x98\x80"), "\"\\ufffd\\ufffd\\ufffd\xf0\x9f\x98\x80\"");
 }
 
 }  // namespace
