@@ -244,7 +244,8 @@ bool PostFileForm(const std::string& url, const std::string& localPath,
         KXBase_WriteInfo(KX_LOG_INFO, "upload: the form could not be built");
         return false;
     }
-    if (!SetCommonOptions(transfer.easy(), url, "http", logProgress, limits) ||
+    // Generation 1 takes a whole URL from the page, which may well be HTTPS.
+    if (!SetCommonOptions(transfer.easy(), url, "http,https", logProgress, limits) ||
         curl_easy_setopt(transfer.easy(), CURLOPT_MIMEPOST, form) != CURLE_OK) {
         return false;
     }

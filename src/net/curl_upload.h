@@ -85,7 +85,7 @@ class UploadSource {
     curl_off_t size_ = 0;
 };
 
-// POSTs a multipart/form-data body to url (http only, redirects not
+// POSTs a multipart/form-data body to url (http or https, redirects not
 // followed) with three parts in this order: "filename" carrying the bytes of
 // the file at localPath under that file's own name, "remote_filename" with the
 // text remoteName, "submit" with the text "Submit". True once the server has

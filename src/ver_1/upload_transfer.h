@@ -16,7 +16,7 @@
 namespace ver_1 {
 
 // POSTs the form "filename" (the file at path), "remote_filename"
-// (remoteName), "submit" ("Submit") to url (http only). True once the server
+// (remoteName), "submit" ("Submit") to url (http or https). True once the server
 // has answered, whatever its status code; false for a URL with a control
 // character or space, an unreadable file, a transfer error or the time
 // limit. limits exists for tests; the service uses the defaults.
