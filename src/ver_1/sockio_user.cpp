@@ -12,7 +12,40 @@
 namespace ver_1 {
 
 namespace {
+
 constexpr char kScanError[] = "42[\"error\", \"scan error\"]";
+constexpr char kStopped[] = "42[\"success\", \"stop scan success!\"]";
+
+// The text of an array element, or "" when it is missing or not a string.
+std::string ElementText(const cJSON* array, int index) {
+    const cJSON* element = cJSON_GetArrayItem(array, index);
+    return cJSON_IsString(element) && element->valuestring != nullptr ? element->valuestring : "";
+}
+
+struct ScanRequest {
+    std::string imageName;
+    bool insert = false;
+};
+
+// The "scan" data: a JSON object whose first member is "imageName" (a
+// string) and whose second is "isInsert" (true); any other layout appends.
+ScanRequest ParseScanRequest(const std::string& data) {
+    ScanRequest request;
+    cJSON* root = cJSON_Parse(data.c_str());
+    if (cJSON_IsObject(root)) {
+        const cJSON* first = root->child;
+        if (first != nullptr && first->string != nullptr &&
+            std::strcmp(first->string, "imageName") == 0 && cJSON_IsString(first)) {
+            request.imageName = first->valuestring;
+            const cJSON* second = first->next;
+            request.insert = second != nullptr && second->string != nullptr &&
+                             std::strcmp(second->string, "isInsert") == 0 && cJSON_IsTrue(second);
+        }
+    }
+    cJSON_Delete(root);
+    return request;
+}
+
 }  // namespace
 
 SockIoUser::SockIoUser(WebServer* server, uint32_t id, std::string ip, uint16_t port,
@@ -57,44 +90,6 @@ void SockIoUser::OnMessage(ByteBuffer message) {
     WebSocketUser::OnMessage(std::move(message));
 }
 
-}  // namespace ver_1
-
-namespace ver_1 {
-
-namespace {
-
-// The text of an array element, or "" when it is missing or not a string.
-std::string ElementText(const cJSON* array, int index) {
-    const cJSON* element = cJSON_GetArrayItem(array, index);
-    return cJSON_IsString(element) && element->valuestring != nullptr ? element->valuestring : "";
-}
-
-struct ScanRequest {
-    std::string imageName;
-    bool insert = false;
-};
-
-// The "scan" data: a JSON object whose first member is "imageName" (a
-// string) and whose second is "isInsert" (true); any other layout appends.
-ScanRequest ParseScanRequest(const std::string& data) {
-    ScanRequest request;
-    cJSON* root = cJSON_Parse(data.c_str());
-    if (cJSON_IsObject(root)) {
-        const cJSON* first = root->child;
-        if (first != nullptr && first->string != nullptr &&
-            std::strcmp(first->string, "imageName") == 0 && cJSON_IsString(first)) {
-            request.imageName = first->valuestring;
-            const cJSON* second = first->next;
-            request.insert = second != nullptr && second->string != nullptr &&
-                             std::strcmp(second->string, "isInsert") == 0 && cJSON_IsTrue(second);
-        }
-    }
-    cJSON_Delete(root);
-    return request;
-}
-
-}  // namespace
-
 void SockIoUser::HandleEvent(const uint8_t* text, size_t length) {
     std::string message(reinterpret_cast<const char*>(text), length);
     message = message.substr(0, message.find('\0'));
@@ -113,7 +108,6 @@ void SockIoUser::HandleEvent(const uint8_t* text, size_t length) {
         if (!started) SendTextFrame(kScanError, std::strlen(kScanError));
     } else if (name == "stop") {
         manager().StopScan();
-        static const char kStopped[] = "42[\"success\", \"stop scan success!\"]";
         SendTextFrame(kStopped, std::strlen(kStopped));
     }
 }
