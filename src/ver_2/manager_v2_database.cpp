@@ -54,20 +54,26 @@ std::string FormatDouble(double value) {
     return text;
 }
 
-// One row of device_params: the value as text by the option's type.
+// The stored text of an option's value by its type; false for other types.
+bool ValueText(const DeviceParam& param, std::string& text) {
+    if (param.valueType == "string") {
+        text = param.stringValue;
+    } else if (param.valueType == "int") {
+        text = std::to_string(param.intValue);
+    } else if (param.valueType == "bool") {
+        text = std::to_string(param.boolValue ? 1 : 0);
+    } else if (param.valueType == "double") {
+        text = FormatDouble(param.doubleValue);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// One row of device_params; options of other types are not stored.
 bool InsertDeviceParam(SqlStatement& insert, const DeviceParam& param) {
     std::string value;
-    if (param.valueType == "string") {
-        value = param.stringValue;
-    } else if (param.valueType == "int") {
-        value = std::to_string(param.intValue);
-    } else if (param.valueType == "bool") {
-        value = param.boolValue ? "1" : "0";
-    } else if (param.valueType == "double") {
-        value = FormatDouble(param.doubleValue);
-    } else {
-        return true;
-    }
+    if (!ValueText(param, value)) return true;
     insert.Reset();
     return insert.BindText(1, param.name) && insert.BindText(2, param.valueType) &&
            insert.BindText(3, value) && insert.Run();
