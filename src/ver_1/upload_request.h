@@ -1,5 +1,5 @@
 // What "/VevIzer/uploadImage" asks for: where to send a document built from
-// the open scanner's images, and which document to build.
+// the open scanner's images, and which document to build. Plain value type.
 #pragma once
 
 #include <string>

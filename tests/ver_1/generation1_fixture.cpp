@@ -2,8 +2,10 @@
 
 #include <cjson/cJSON.h>
 
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <filesystem>
 #include <sstream>
 #include <thread>
 
@@ -131,8 +133,7 @@ void Generation1Test::MakeImage(const std::string& pid, const std::string& name,
     KXImage image = nullptr;
     ASSERT_EQ(KXBase_CreateImage(width, height, KX_PIXEL_RGB, KX_ORIGIN_TOP_LEFT, &image), 0);
     std::string folder = PidFolder(pid);
-    std::string command = "mkdir -p '" + folder + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::filesystem::create_directories(folder);
     EXPECT_EQ(KXImgFmt_SaveImage(image, 0, nullptr, (folder + name).c_str()), 0);
     KXBase_DestroyImage(image);
 }
