@@ -138,12 +138,15 @@ bool IsBlank(const Analysis& a, const KXBlankCheckParams& params) {
             mask[at] = a.gray.pixels[at] < inkBelow;
         }
     }
+    // Counting stops as soon as the page has shown enough ink.
     InkJudge judge(a, inner);
+    double enough = params.inkAreaMm2x10 / 10.0;
     double ink = 0;
-    for (const Component& c : FindComponents(mask, a.gray.width, a.gray.height)) {
+    VisitComponents(mask, a.gray.width, a.gray.height, [&](const Component& c) {
         ink += judge.CountedInk(c);
-    }
-    return ink * 10 < params.inkAreaMm2x10;
+        return ink < enough;
+    });
+    return ink < enough;
 }
 
 int BlankCheck(KXImage image, const KXBlankCheckParams* params, int32_t* blank) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace kx_imgproc {
@@ -23,5 +24,10 @@ struct Component {
 // (0 = not set).
 std::vector<Component> FindComponents(const std::vector<uint8_t>& mask, int32_t width,
                                       int32_t height, std::vector<int32_t>* labels = nullptr);
+
+// Calls visit with each component in the order of their first pixel (rows
+// top to bottom) until it returns false.
+void VisitComponents(const std::vector<uint8_t>& mask, int32_t width, int32_t height,
+                     const std::function<bool(const Component&)>& visit);
 
 }  // namespace kx_imgproc
