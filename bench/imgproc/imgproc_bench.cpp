@@ -1,7 +1,7 @@
 // Speed of the page checks the scan pipeline runs on every 300-dpi page,
 // each next to its baseline: text direction against Tesseract's orientation
 // detection on the full page, the blank check against one plain pass over
-// every pixel.
+// every pixel. Also the thumbnail reduction of such a page.
 #include <benchmark/benchmark.h>
 #include <tesseract/baseapi.h>
 
@@ -101,6 +101,16 @@ void BM_BlankCheckBaselineReadEveryPixel(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_BlankCheckBaselineReadEveryPixel)->Unit(benchmark::kMillisecond);
+
+// A batch thumbnail of a 300-dpi page, 240 pixels high.
+void BM_ResizeThumbnail(benchmark::State& state) {
+    imgproc_test::Image page = TextPage();
+    imgproc_test::Image thumbnail = imgproc_test::MakeImage(170, 240, KX_PIXEL_RGB);
+    for (auto _ : state) {
+        KXImgProc_ResizeImage(page.get(), thumbnail.get(), KX_RESIZE_SMOOTH);
+    }
+}
+BENCHMARK(BM_ResizeThumbnail)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -69,30 +69,27 @@ TapTable MakeTaps(int32_t srcLen, int32_t dstLen, int32_t method) {
     return dstLen < srcLen ? AreaTaps(srcLen, dstLen) : BilinearTaps(srcLen, dstLen);
 }
 
-// The source region as 8-bit samples: 3 per pixel for RGB, else 1.
-std::vector<float> ReadSamples(const ImageView& view, int32_t channels) {
-    int32_t width = view.RoiWidth();
-    std::vector<float> samples(static_cast<size_t>(width) * view.RoiHeight() * channels);
-    float* out = samples.data();
-    for (int32_t y = view.roi.top; y < view.roi.bottom; ++y) {
-        const uint8_t* row = view.Row(y);
-        if (channels == 3) {
-            out = std::copy(row + 3 * view.roi.left, row + 3 * view.roi.right, out);
-        } else {
-            for (int32_t x = view.roi.left; x < view.roi.right; ++x) {
-                *out++ = GrayAt(row, view.type, x);
-            }
-        }
+// One source row of the region as samples: 3 per pixel for RGB, else 1.
+void ReadRow(const ImageView& view, int32_t y, int32_t channels, float* out) {
+    const uint8_t* row = view.Row(y);
+    if (channels == 3) {
+        std::copy(row + 3 * view.roi.left, row + 3 * view.roi.right, out);
+        return;
     }
-    return samples;
+    for (int32_t x = view.roi.left; x < view.roi.right; ++x) {
+        *out++ = GrayAt(row, view.type, x);
+    }
 }
 
-std::vector<float> ResampleRows(const std::vector<float>& src, int32_t srcWidth, int32_t rows,
-                                int32_t channels, const TapTable& taps) {
+// Every source row resampled to the target width; one source row is
+// converted at a time, so a page is never held as floats.
+std::vector<float> ResampleRows(const ImageView& src, int32_t channels, const TapTable& taps) {
     auto dstWidth = static_cast<int32_t>(taps.size());
+    int32_t rows = src.RoiHeight();
+    std::vector<float> in(static_cast<size_t>(src.RoiWidth()) * channels);
     std::vector<float> dst(static_cast<size_t>(dstWidth) * rows * channels, 0.0f);
     for (int32_t y = 0; y < rows; ++y) {
-        const float* in = src.data() + static_cast<size_t>(y) * srcWidth * channels;
+        ReadRow(src, src.roi.top + y, channels, in.data());
         float* out = dst.data() + static_cast<size_t>(y) * dstWidth * channels;
         for (int32_t x = 0; x < dstWidth; ++x) {
             for (const Tap& tap : taps[x]) {
@@ -155,9 +152,8 @@ int Resize(KXImage source, KXImage destination, int32_t method) {
         return KX_ERR_ARGUMENT;
     }
     int32_t channels = src.type == KX_PIXEL_RGB ? 3 : 1;
-    std::vector<float> samples = ReadSamples(src, channels);
-    std::vector<float> rows = ResampleRows(samples, src.RoiWidth(), src.RoiHeight(), channels,
-                                           MakeTaps(src.RoiWidth(), dst.RoiWidth(), method));
+    std::vector<float> rows =
+        ResampleRows(src, channels, MakeTaps(src.RoiWidth(), dst.RoiWidth(), method));
     std::vector<float> result = ResampleColumns(rows, dst.RoiWidth() * channels,
                                                 MakeTaps(src.RoiHeight(), dst.RoiHeight(), method));
     WriteSamples(result, channels, dst);
