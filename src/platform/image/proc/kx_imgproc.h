@@ -88,8 +88,11 @@ enum KXResizeMethod : int32_t {
 };
 
 // A manager is cheap to create: its Tesseract engines ("chi_sim+eng" for
-// text, "osd" for direction) are loaded on first use. The language data is
-// looked up in TESSDATA_PREFIX, then the system's tessdata folders.
+// text, "osd" for direction) are loaded on first use and, when the manager
+// is destroyed, kept idle for the next manager of the process, so only the
+// first OCR of a process pays for loading. The language data is looked up
+// in TESSDATA_PREFIX, then the system's tessdata folders. Creation fails
+// when no text language data is installed.
 int KXImgProc_CreateOCRMgr(KXOcrMgr* manager);
 int KXImgProc_DestroyOCRMgr(KXOcrMgr manager);
 

@@ -2,26 +2,10 @@
 
 #include <tesseract/baseapi.h>
 
+#include "platform/image/proc/engine_shelf.h"
 #include "platform/image/proc/guarded.h"
 #include "platform/image/proc/kx_imgproc.h"
 #include "platform/image/proc/tessdata.h"
-
-namespace {
-
-// Loads one engine; null when Tesseract refuses the data.
-std::unique_ptr<tesseract::TessBaseAPI> LoadEngine(const std::string& folder,
-                                                   const std::string& languages,
-                                                   tesseract::OcrEngineMode mode) {
-    auto engine = std::make_unique<tesseract::TessBaseAPI>();
-    if (engine->Init(folder.c_str(), languages.c_str(), mode) != 0) {
-        return nullptr;
-    }
-    // Tesseract's progress and diagnostic chatter would flood the service log.
-    engine->SetVariable("debug_file", "/dev/null");
-    return engine;
-}
-
-}  // namespace
 
 std::unique_ptr<KXOcrManagerObject> KXOcrManagerObject::Create() {
     struct Choice {
@@ -43,11 +27,22 @@ std::unique_ptr<KXOcrManagerObject> KXOcrManagerObject::Create() {
 KXOcrManagerObject::KXOcrManagerObject(std::string textFolder, std::string languages)
     : textFolder_(std::move(textFolder)), languages_(std::move(languages)) {}
 
-KXOcrManagerObject::~KXOcrManagerObject() = default;
+KXOcrManagerObject::~KXOcrManagerObject() {
+    kx_imgproc::ReturnEngine(TextKind(), std::move(text_));
+    kx_imgproc::ReturnEngine(OrientationKind(), std::move(orientation_));
+}
+
+kx_imgproc::EngineKind KXOcrManagerObject::TextKind() const {
+    return {textFolder_, languages_, tesseract::OEM_LSTM_ONLY};
+}
+
+kx_imgproc::EngineKind KXOcrManagerObject::OrientationKind() const {
+    return {orientationFolder_, "osd", tesseract::OEM_TESSERACT_ONLY};
+}
 
 tesseract::TessBaseAPI* KXOcrManagerObject::TextEngine() {
     if (!text_ && !textFailed_) {
-        text_ = LoadEngine(textFolder_, languages_, tesseract::OEM_LSTM_ONLY);
+        text_ = kx_imgproc::TakeEngine(TextKind());
         textFailed_ = !text_;
     }
     return text_.get();
@@ -55,9 +50,9 @@ tesseract::TessBaseAPI* KXOcrManagerObject::TextEngine() {
 
 tesseract::TessBaseAPI* KXOcrManagerObject::OrientationEngine() {
     if (!orientation_ && !orientationFailed_) {
-        std::string folder = kx_imgproc::FindTessdata({"osd"});
-        if (!folder.empty()) {
-            orientation_ = LoadEngine(folder, "osd", tesseract::OEM_TESSERACT_ONLY);
+        orientationFolder_ = kx_imgproc::FindTessdata({"osd"});
+        if (!orientationFolder_.empty()) {
+            orientation_ = kx_imgproc::TakeEngine(OrientationKind());
         }
         orientationFailed_ = !orientation_;
     }

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <string>
 
+#include "platform/image/proc/engine_shelf.h"
 #include "platform/image/proc/kx_imgproc.h"
 #include "platform/image/proc/tessdata.h"
 #include "support/temp_dir.h"
@@ -194,6 +195,29 @@ TEST_F(Ocr, BadInputFailsCleanly) {
     EXPECT_NE(KXImgProc_ImageTextDirectOCR(manager_, page.get(), nullptr), 0);
     EXPECT_NE(KXImgProc_CreateOCRMgr(nullptr), 0);
     EXPECT_NE(KXImgProc_DestroyOCRMgr(nullptr), 0);
+}
+
+// A manager's engines outlive it: the next manager takes the idle engine
+// instead of loading another.
+TEST(OcrManager, NextManagerReusesTheEngines) {
+    Image page = imgproc_test::TurnClockwise(
+        imgproc_test::MakeTextPage(1240, 1754, KX_PIXEL_GRAY, 28, 150).get(), 180);
+    KXOcrMgr first = nullptr;
+    ASSERT_EQ(KXImgProc_CreateOCRMgr(&first), 0);
+    int32_t code = 0;
+    ASSERT_EQ(KXImgProc_ImageTextDirectOCR(first, page.get(), &code), 0);
+    ASSERT_EQ(KXImgProc_DestroyOCRMgr(first), 0);
+    size_t shelved = kx_imgproc::ShelvedEngines();
+    ASSERT_GE(shelved, 1u);
+
+    KXOcrMgr second = nullptr;
+    ASSERT_EQ(KXImgProc_CreateOCRMgr(&second), 0);
+    code = 0;
+    ASSERT_EQ(KXImgProc_ImageTextDirectOCR(second, page.get(), &code), 0);
+    EXPECT_EQ(code, KX_DIRECTION_ROTATE_180);
+    EXPECT_EQ(kx_imgproc::ShelvedEngines(), shelved - 1);
+    ASSERT_EQ(KXImgProc_DestroyOCRMgr(second), 0);
+    EXPECT_EQ(kx_imgproc::ShelvedEngines(), shelved);
 }
 
 TEST(Tessdata, PrefixFolderOrItsTessdataSubfolderComesFirst) {

@@ -1,0 +1,77 @@
+#include "platform/image/proc/engine_shelf.h"
+
+#include <tesseract/baseapi.h>
+
+#include <mutex>
+#include <vector>
+
+namespace kx_imgproc {
+namespace {
+
+struct ShelvedEngine {
+    EngineKind kind;
+    std::unique_ptr<tesseract::TessBaseAPI> engine;
+};
+
+struct Shelf {
+    std::mutex lock;
+    std::vector<ShelvedEngine> engines;
+};
+
+// Never destroyed: idle engines must not be torn down during exit, after
+// Tesseract's own process-wide dictionary cache may already be gone.
+Shelf& TheShelf() {
+    static Shelf* shelf = new Shelf;
+    return *shelf;
+}
+
+std::unique_ptr<tesseract::TessBaseAPI> Load(const EngineKind& kind) {
+    auto engine = std::make_unique<tesseract::TessBaseAPI>();
+    if (engine->Init(kind.folder.c_str(), kind.languages.c_str(),
+                     static_cast<tesseract::OcrEngineMode>(kind.mode)) != 0) {
+        return nullptr;
+    }
+    // Tesseract's progress and diagnostic chatter would flood the service log.
+    engine->SetVariable("debug_file", "/dev/null");
+    return engine;
+}
+
+}  // namespace
+
+std::unique_ptr<tesseract::TessBaseAPI> TakeEngine(const EngineKind& kind) {
+    {
+        Shelf& shelf = TheShelf();
+        std::lock_guard<std::mutex> hold(shelf.lock);
+        for (auto it = shelf.engines.begin(); it != shelf.engines.end(); ++it) {
+            if (it->kind == kind) {
+                std::unique_ptr<tesseract::TessBaseAPI> engine = std::move(it->engine);
+                shelf.engines.erase(it);
+                return engine;
+            }
+        }
+    }
+    return Load(kind);
+}
+
+void ReturnEngine(const EngineKind& kind, std::unique_ptr<tesseract::TessBaseAPI> engine) {
+    if (!engine) {
+        return;
+    }
+    engine->Clear();
+    Shelf& shelf = TheShelf();
+    std::lock_guard<std::mutex> hold(shelf.lock);
+    for (const ShelvedEngine& shelved : shelf.engines) {
+        if (shelved.kind == kind) {
+            return;  // one idle engine of a kind is enough; this one is released
+        }
+    }
+    shelf.engines.push_back({kind, std::move(engine)});
+}
+
+size_t ShelvedEngines() {
+    Shelf& shelf = TheShelf();
+    std::lock_guard<std::mutex> hold(shelf.lock);
+    return shelf.engines.size();
+}
+
+}  // namespace kx_imgproc
