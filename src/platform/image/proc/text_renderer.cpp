@@ -17,6 +17,19 @@ int32_t Pixels(FT_Pos value26_6) {
     return static_cast<int32_t>((value26_6 + 32) >> 6);
 }
 
+// Whether the loaded outline, drawn with its origin at (x, baseline), can
+// reach the mask: glyphs wholly outside it are not rasterised.
+bool Touches(FT_GlyphSlot slot, int32_t x, int32_t baseline, const CoverageMask& mask) {
+    FT_BBox box;
+    FT_Outline_Get_CBox(&slot->outline, &box);
+    int64_t left = int64_t{x} + (box.xMin >> 6) - 1;
+    int64_t right = int64_t{x} + ((box.xMax + 63) >> 6) + 1;
+    int64_t top = int64_t{baseline} - ((box.yMax + 63) >> 6) - 1;
+    int64_t bottom = int64_t{baseline} - (box.yMin >> 6) + 1;
+    return right > mask.left && left < int64_t{mask.left} + mask.width && bottom > mask.top &&
+           top < int64_t{mask.top} + mask.height;
+}
+
 }  // namespace
 
 TextRenderer::~TextRenderer() {
@@ -120,10 +133,15 @@ bool TextRenderer::Render(const std::vector<std::u32string>& lines, int32_t boxL
         int32_t baseline = boxTop + ascender_ + static_cast<int32_t>(i) * lineHeight_;
         FT_Pos pen = static_cast<FT_Pos>(boxLeft) << 6;
         for (char32_t c : lines[i]) {
-            if (!LoadGlyph(c) || FT_Render_Glyph(face_->glyph, FT_RENDER_MODE_NORMAL) != 0) {
+            if (!LoadGlyph(c)) {
                 continue;
             }
             FT_GlyphSlot slot = face_->glyph;
+            if (!Touches(slot, Pixels(pen), baseline, *mask) ||
+                FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) {
+                pen += slot->advance.x + emboldenStrength_;
+                continue;
+            }
             const FT_Bitmap& bitmap = slot->bitmap;
             int32_t originX = Pixels(pen) + slot->bitmap_left;
             int32_t originY = baseline - slot->bitmap_top;
