@@ -187,12 +187,12 @@ void AddSpecks(KXImage image, int32_t count, uint32_t seed) {
 
 void DrawText(KXImage image, const std::string& text, int32_t x, int32_t y, int32_t size, Rgb color,
               const char* font) {
-    WatermarkFont spec{};
-    std::strncpy(spec.name, font, sizeof(spec.name) - 1);
-    spec.size = size;
+    WatermarkFont watermarkFont{};
+    std::strncpy(watermarkFont.name, font, sizeof(watermarkFont.name) - 1);
+    watermarkFont.size = size;
     KXImgProc_AddImageWatermark(image, text.c_str(),
                                 KXImgProc_MakeColorWord(color.r, color.g, color.b, 255),
-                                KX_WATERMARK_LOCATION, x, y, &spec);
+                                KX_WATERMARK_LOCATION, x, y, &watermarkFont);
 }
 
 Image MakeTextPage(uint32_t width, uint32_t height, uint32_t type, int32_t size, uint32_t dpi) {
