@@ -184,4 +184,18 @@ TEST(AutoCrop, BadInputFailsCleanly) {
     EXPECT_EQ(result, nullptr);
 }
 
+// Degenerate sizes neither crash nor lose the picture.
+TEST(AutoCrop, TinyImagesComeBackWhole) {
+    for (auto [width, height] : {std::pair{1u, 1u}, {3u, 1u}, {1u, 700u}, {5u, 5u}}) {
+        Image tiny = MakeImage(width, height, KX_PIXEL_GRAY, {200, 200, 200});
+        KXImage result = nullptr;
+        ASSERT_EQ(KXImgProc_ImageAutoCrop(tiny.get(), 1, 1, 1, 0, 0, 0, 0, 1, &result), 0);
+        Image copy(result);
+        KXImageInfo info{};
+        ASSERT_EQ(KXBase_GetImageInfo(copy.get(), &info), 0);
+        EXPECT_EQ(info.width, width);
+        EXPECT_EQ(info.height, height);
+    }
+}
+
 }  // namespace

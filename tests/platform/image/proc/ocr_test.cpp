@@ -172,6 +172,20 @@ TEST_F(Ocr, PagesWithoutTextAreReportedUpright) {
     EXPECT_EQ(code, KX_DIRECTION_UPRIGHT);
 }
 
+// A page without text still gives a document: the page image alone.
+TEST_F(Ocr, TinyBlankPageGivesADocumentWithoutText) {
+    Image dot = MakeImage(1, 1, KX_PIXEL_GRAY);
+    std::string path = dir_.File("dot.pdf");
+    ASSERT_EQ(KXImgProc_ImageOCRToFile(manager_, dot.get(), 0, path.c_str()), 0);
+    std::string info = RunCommand("pdfinfo '" + path + "' 2>&1");
+    size_t pages = info.find("Pages:");
+    ASSERT_NE(pages, std::string::npos) << info;
+    EXPECT_EQ(std::stoi(info.substr(pages + 6)), 1);
+    int32_t code = 0;
+    EXPECT_EQ(KXImgProc_ImageTextDirectOCR(manager_, dot.get(), &code), 0);
+    EXPECT_EQ(code, KX_DIRECTION_UPRIGHT);
+}
+
 TEST_F(Ocr, BadInputFailsCleanly) {
     Image page = MakeImage(100, 100, KX_PIXEL_RGB);
     std::string pdf = dir_.File("bad.pdf");
