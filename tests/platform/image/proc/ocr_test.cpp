@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <random>
 #include <string>
 
 #include "platform/image/proc/engine_shelf.h"
@@ -164,11 +165,25 @@ INSTANTIATE_TEST_SUITE_P(FourTurns, OcrDirection,
                                     "Turned" + std::to_string(info.param.clockwise);
                          });
 
+// Pages without text, blank or with drawings, are left as they are.
 TEST_F(Ocr, PagesWithoutTextAreReportedUpright) {
     Image blank = MakeImage(1240, 1754, KX_PIXEL_GRAY);
     imgproc_test::AddNoise(blank.get(), 6, 3);
     int32_t code = 0;
     EXPECT_EQ(KXImgProc_ImageTextDirectOCR(manager_, blank.get(), &code), 0);
+    EXPECT_EQ(code, KX_DIRECTION_UPRIGHT);
+
+    Image drawing = MakeImage(1240, 1754, KX_PIXEL_RGB, {255, 255, 255}, 150);
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> unit(0, 1);
+    for (int32_t i = 0; i < 400; ++i) {
+        auto grey = static_cast<uint8_t>(unit(random) * 200);
+        imgproc_test::FillDisc(drawing.get(), 150 + unit(random) * 900, 200 + unit(random) * 800,
+                               5 + unit(random) * 40, {grey, grey, grey});
+    }
+    Image turned = imgproc_test::TurnClockwise(drawing.get(), 90);
+    code = 0;
+    EXPECT_EQ(KXImgProc_ImageTextDirectOCR(manager_, turned.get(), &code), 0);
     EXPECT_EQ(code, KX_DIRECTION_UPRIGHT);
 }
 
