@@ -7,6 +7,8 @@
 // recorded (PUMP_MSG_V2_FILE_SAVED) and reported to the page (imageCallback)
 // strictly in the order they arrived, and all of them before the scan's end
 // is signalled. A page that cannot be copied or saved is named in the log.
+#include <malloc.h>
+
 #include <algorithm>
 #include <memory>
 
@@ -137,6 +139,9 @@ void ManagerV2::FinishScan() {
     blankCheck_ = false;
     saveToTemp_ = false;
     scanning_ = false;
+    // The page buffers of the scan have been freed; hand their memory back
+    // to the system instead of keeping it for the next scan.
+    malloc_trim(0);
 }
 
 SANE_Int ManagerV2::DriverEventHandler(void*, SANE_Int code, void* data, SANE_Int* value,

@@ -170,11 +170,18 @@ TEST_F(DeviceCommands, SettingAppliesWhatItCanAndResetRestoresDefaults) {
             "ret"),
         0);
     EXPECT_NE(OptionText(page_, "亮度").find(R"("value":0)"), std::string::npos);
-    for (const char* bad :
-         {R"({"func":"set_device_param","device_param":{"name":"亮度","value":1}})",
-          R"({"func":"set_device_param","device_param":[]})", R"({"func":"set_device_param"})"}) {
-        EXPECT_EQ(JsonNumber(page_.Call(bad), "ret"), -1) << bad;
+    const char* bad[] = {
+        R"({"func":"set_device_param","device_param":{"name":"亮度","value":1}})",
+        R"({"func":"set_device_param","device_param":[]})",
+        R"({"func":"set_device_param"})",
+        R"({"func":"set_device_param","device_param":[{"name":"扫描数量","value":1e300}]})",
+        R"({"func":"set_device_param","device_param":[{"name":"","value":1}]})",
+        R"({"func":"set_device_param","device_param":[{"value":1},"x",7]})",
+    };
+    for (const char* request : bad) {
+        EXPECT_EQ(JsonNumber(page_.Call(request), "ret"), -1) << request;
     }
+    EXPECT_NE(OptionText(page_, "扫描数量").find(R"("value":1,)"), std::string::npos);
 
     Json reset = page_.Call(R"({"func":"reset_device_param","iden":"r"})");
     EXPECT_EQ(JsonKeys(reset), (std::vector<std::string>{"func", "iden", "ret"}));

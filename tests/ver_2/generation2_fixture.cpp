@@ -15,10 +15,10 @@ void Generation2Test::Launch(ServiceProcess& process,
     ASSERT_TRUE(page_.Connect(port_));
 }
 
-void Generation2Test::Start() {
+void Generation2Test::Start(const std::map<std::string, std::string>& environment) {
     port_ = FreePort();
     home_.SetConfig("config2.ini", "connect", "port", std::to_string(port_));
-    Launch(home_, {});
+    Launch(home_, environment);
 }
 
 void Generation2Test::Restart() {
@@ -40,7 +40,9 @@ void Generation2Test::TearDown() {
 std::vector<std::string> Generation2Test::Query(const std::string& sql) const {
     std::vector<std::string> rows;
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(Database().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    // Read-write, as any SQLite client opens it: a journal left by a killed
+    // process is rolled back first.
+    if (sqlite3_open_v2(Database().c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
         sqlite3_exec(
             db, sql.c_str(),
             [](void* out, int count, char** values, char**) {

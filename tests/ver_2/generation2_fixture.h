@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,8 +18,9 @@ namespace testing_support {
 
 class Generation2Test : public ::testing::Test {
   protected:
-    // Starts the service on a free port and connects page_.
-    void Start();
+    // Starts the service on a free port, with extra environment variables,
+    // and connects page_.
+    void Start(const std::map<std::string, std::string>& environment = {});
     // Stops the service gracefully (exit status 0 expected), starts it again
     // on the same folders and port, and connects a fresh page_.
     void Restart();
