@@ -1,7 +1,8 @@
 // The page is told from the background by Otsu's threshold on the whole
 // scan. A white page shows no edge against a white scanner lid, so only a
-// dark background is searched for: most of the scan's outer ring must lie
-// below the threshold. The page is the largest connected region above it,
+// background darker than the paper is searched for (black, or grey far
+// enough below the paper to split from it): most of the scan's outer ring
+// must lie below the threshold. The page is the largest connected region above it,
 // and its
 // outline (the outermost pixel of each row and column) gives the rotated
 // rectangle.

@@ -118,16 +118,17 @@ int KXImgProc_AddImageWatermark(KXImage image, const char* text, uint32_t color,
 int KXImgProc_ImageDecontamination(KXImage source, KXImage destination, int32_t area, int32_t x,
                                    int32_t y, int32_t width, int32_t height, uint32_t color);
 
-// Finds the document in the region of interest against the scanner's dark
-// background, straightens it by the skew of its edges and crops it, into a
-// new image of the source's type. A white page shows no edge against a
-// light background: then the whole region is kept and straightened by its
-// text lines. crop: cut to the document; deskew: straighten; autoBackground:
-// 1 looks along the region's border for the dark background (a light border
-// means no background is visible), 0 takes it as dark without looking;
-// margin*: pixels of background kept around the document; whiteFill: 1
-// fills corners uncovered by the rotation with white, 0 with black.
-// *result stays null when the region shows only background.
+// Finds the document in the region of interest against a scanner
+// background darker than the paper (black, or a grey some 40 levels below
+// it), straightens it by the skew of its edges and crops it, into a new
+// image of the source's type. A white page shows no edge against a white
+// background: then the whole region is kept and straightened by its text
+// lines. crop: cut to the document; deskew: straighten; autoBackground: 1
+// looks along the region's border for the darker background (a border like
+// the paper means none is visible), 0 takes the background as darker
+// without looking; margin*: pixels of background kept around the document;
+// whiteFill: 1 fills corners uncovered by the rotation with white, 0 with
+// black. *result stays null when the region shows only background.
 int KXImgProc_ImageAutoCrop(KXImage image, int32_t crop, int32_t deskew, int32_t autoBackground,
                             int32_t marginLeft, int32_t marginTop, int32_t marginRight,
                             int32_t marginBottom, int32_t whiteFill, KXImage* result);

@@ -25,37 +25,60 @@ Image MakePage(uint32_t type) {
     return page;
 }
 
+// Paints everything outside a rectangle of the given half sizes, centred in
+// the image and turned clockwise by radians (at most 45 degrees).
+void PaintOutsideTurnedRect(KXImage image, double halfWidth, double halfHeight, double radians,
+                            imgproc_test::Rgb color) {
+    KXImageInfo info{};
+    KXBase_GetImageInfo(image, &info);
+    auto width = static_cast<int32_t>(info.width);
+    double cx = info.width / 2.0, cy = info.height / 2.0;
+    double c = std::cos(radians), s = std::sin(radians);
+    for (int32_t y = 0; y < static_cast<int32_t>(info.height); ++y) {
+        double dy = y + 0.5 - cy;
+        // Inside: |dx c + dy s| <= halfWidth and |-dx s + dy c| <= halfHeight.
+        double from = (-halfWidth - dy * s) / c, to = (halfWidth - dy * s) / c;
+        if (std::abs(s) > 1e-9) {
+            double a = (dy * c - halfHeight) / s, b = (dy * c + halfHeight) / s;
+            from = std::max(from, std::min(a, b));
+            to = std::min(to, std::max(a, b));
+        } else if (std::abs(dy) > halfHeight) {
+            to = from - 1;
+        }
+        auto left = static_cast<int32_t>(std::clamp(std::ceil(cx + from - 0.5), 0.0, 1.0 * width));
+        auto right =
+            static_cast<int32_t>(std::clamp(std::floor(cx + to - 0.5) + 1, 0.0, 1.0 * width));
+        if (right <= left) {
+            imgproc_test::FillRect(image, {0, y, width, y + 1}, color);
+            continue;
+        }
+        imgproc_test::FillRect(image, {0, y, left, y + 1}, color);
+        imgproc_test::FillRect(image, {right, y, width, y + 1}, color);
+    }
+}
+
 // The page turned clockwise by degrees on a noisy background of the given
 // grey, with a border of that background around it.
 Image Scan(KXImage page, double degrees, uint8_t background, int32_t border) {
     kx_imgproc::ImageView view;
     EXPECT_EQ(kx_imgproc::GetImageView(page, &view), 0);
     kx_imgproc::PixPtr pix = kx_imgproc::RoiToPix(view);
-    l_int32 fill = background < 128 ? L_BRING_IN_BLACK : L_BRING_IN_WHITE;
+    double radians = degrees * std::numbers::pi / 180;
     kx_imgproc::PixPtr turned(
-        pixRotate(pix.get(), static_cast<l_float32>(degrees * std::numbers::pi / 180),
-                  view.type == KX_PIXEL_BW ? L_ROTATE_SAMPLING : L_ROTATE_AREA_MAP, fill,
-                  kPageWidth, kPageHeight));
+        pixRotate(pix.get(), static_cast<l_float32>(radians),
+                  view.type == KX_PIXEL_BW ? L_ROTATE_SAMPLING : L_ROTATE_AREA_MAP,
+                  L_BRING_IN_WHITE, kPageWidth, kPageHeight));
     kx_imgproc::ImagePtr turnedImage = kx_imgproc::PixToImage(turned.get(), view.type, 0);
     KXImageInfo info{};
     KXBase_GetImageInfo(turnedImage.get(), &info);
-    Image scan = MakeImage(info.width + 2 * border, info.height + 2 * border, view.type,
-                           {background, background, background});
+    Image scan = MakeImage(info.width + 2 * border, info.height + 2 * border, view.type);
     KXRect inner{border, border, border + static_cast<int32_t>(info.width),
                  border + static_cast<int32_t>(info.height)};
     KXBase_SetImageROI(scan.get(), &inner);
     KXBase_CopyImage(turnedImage.get(), scan.get());
     KXBase_ResetImageROI(scan.get());
-    if (background < 128) {
-        // Paint the corners the rotation brought in with the background too.
-        for (int32_t y = 0; y < static_cast<int32_t>(info.height) + 2 * border; ++y) {
-            for (int32_t x = 0; x < static_cast<int32_t>(info.width) + 2 * border; ++x) {
-                if (PixelAt(scan.get(), x, y).r < 8) {
-                    imgproc_test::SetPixel(scan.get(), x, y, {background, background, background});
-                }
-            }
-        }
-    }
+    PaintOutsideTurnedRect(scan.get(), kPageWidth / 2.0, kPageHeight / 2.0, radians,
+                           {background, background, background});
     imgproc_test::AddNoise(scan.get(), 4, 7);
     return scan;
 }
@@ -83,6 +106,7 @@ double RuleAngle(KXImage image, int32_t xOffset, int32_t nearY) {
 struct SkewCase {
     uint32_t type;
     double degrees;
+    uint8_t background = 25;
 };
 
 class AutoCropSkews : public testing::TestWithParam<SkewCase> {};
@@ -92,7 +116,7 @@ class AutoCropSkews : public testing::TestWithParam<SkewCase> {};
 TEST_P(AutoCropSkews, StraightensAndCropsToThePage) {
     SkewCase c = GetParam();
     Image page = MakePage(c.type);
-    Image scan = Scan(page.get(), c.degrees, 25, 120);
+    Image scan = Scan(page.get(), c.degrees, c.background, 120);
     KXImage result = nullptr;
     ASSERT_EQ(KXImgProc_ImageAutoCrop(scan.get(), 1, 1, 1, 0, 0, 0, 0, 1, &result), 0);
     ASSERT_NE(result, nullptr);
@@ -108,7 +132,7 @@ TEST_P(AutoCropSkews, StraightensAndCropsToThePage) {
     int32_t yOffset = (static_cast<int32_t>(info.height) - kPageHeight) / 2;
     EXPECT_NEAR(RuleAngle(cropped.get(), xOffset, kLineY + yOffset), 0.0, 0.5);
     EXPECT_NEAR(RuleCentre(cropped.get(), 500 + xOffset, kLineY + yOffset), kLineY + yOffset, 15);
-    // No background is left along the edges.
+    // No background is left along the edges: they show the white paper.
     int32_t w = static_cast<int32_t>(info.width), h = static_cast<int32_t>(info.height);
     for (auto [x, y] : {std::pair{2, 2},
                         {w - 3, 2},
@@ -118,21 +142,24 @@ TEST_P(AutoCropSkews, StraightensAndCropsToThePage) {
                         {w / 2, h - 2},
                         {1, h / 2},
                         {w - 2, h / 2}}) {
-        EXPECT_GT(PixelAt(cropped.get(), x, y).r, 170) << x << "," << y;
+        EXPECT_GT(PixelAt(cropped.get(), x, y).r, std::max(170, c.background + 25))
+            << x << "," << y;
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(TypesAndAngles, AutoCropSkews,
                          testing::Values(SkewCase{KX_PIXEL_RGB, 4.0}, SkewCase{KX_PIXEL_RGB, -3.0},
                                          SkewCase{KX_PIXEL_GRAY, 5.0}, SkewCase{KX_PIXEL_GRAY, 0.0},
-                                         SkewCase{KX_PIXEL_BW, -4.0}),
+                                         SkewCase{KX_PIXEL_BW, -4.0},
+                                         SkewCase{KX_PIXEL_RGB, 3.0, 185}),
                          [](const testing::TestParamInfo<SkewCase>& info) {
                              const char* type = info.param.type == KX_PIXEL_RGB    ? "Rgb"
                                                 : info.param.type == KX_PIXEL_GRAY ? "Gray"
                                                                                    : "Bw";
                              int degrees = static_cast<int>(info.param.degrees);
                              return std::string(type) + (degrees < 0 ? "Minus" : "Plus") +
-                                    std::to_string(std::abs(degrees)) + "Degrees";
+                                    std::to_string(std::abs(degrees)) + "DegreesOn" +
+                                    std::to_string(info.param.background);
                          });
 
 TEST(AutoCrop, MarginsKeepBackgroundAroundThePage) {
