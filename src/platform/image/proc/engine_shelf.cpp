@@ -25,14 +25,24 @@ Shelf& TheShelf() {
     return *shelf;
 }
 
+// Tesseract's progress and diagnostic chatter would flood the service log.
+// Its "debug_file" setting is process-wide, so it is set once, before any
+// engine exists, rather than by each engine while others may be printing.
+void QuietTesseract() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        tesseract::TessBaseAPI settings;
+        settings.SetVariable("debug_file", "/dev/null");
+    });
+}
+
 std::unique_ptr<tesseract::TessBaseAPI> Load(const EngineKind& kind) {
+    QuietTesseract();
     auto engine = std::make_unique<tesseract::TessBaseAPI>();
     if (engine->Init(kind.folder.c_str(), kind.languages.c_str(),
                      static_cast<tesseract::OcrEngineMode>(kind.mode)) != 0) {
         return nullptr;
     }
-    // Tesseract's progress and diagnostic chatter would flood the service log.
-    engine->SetVariable("debug_file", "/dev/null");
     return engine;
 }
 

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <thread>
 
 #include "platform/image/proc/engine_shelf.h"
 #include "platform/image/proc/kx_imgproc.h"
@@ -247,6 +248,26 @@ TEST(OcrManager, NextManagerReusesTheEngines) {
     EXPECT_EQ(kx_imgproc::ShelvedEngines(), shelved - 1);
     ASSERT_EQ(KXImgProc_DestroyOCRMgr(second), 0);
     EXPECT_EQ(kx_imgproc::ShelvedEngines(), shelved);
+}
+
+// Separate managers work side by side on separate threads.
+TEST(OcrManager, ManagersRunOnSeparateThreads) {
+    Image upright = imgproc_test::MakeTextPage(1240, 1754, KX_PIXEL_GRAY, 28, 150);
+    Image left = imgproc_test::TurnClockwise(upright.get(), 90);
+    Image right = imgproc_test::TurnClockwise(upright.get(), 270);
+    auto detect = [](KXImage page, int32_t* code) {
+        KXOcrMgr manager = nullptr;
+        if (KXImgProc_CreateOCRMgr(&manager) == 0) {
+            KXImgProc_ImageTextDirectOCR(manager, page, code);
+            KXImgProc_DestroyOCRMgr(manager);
+        }
+    };
+    int32_t leftCode = 0, rightCode = 0;
+    std::thread other(detect, left.get(), &leftCode);
+    detect(right.get(), &rightCode);
+    other.join();
+    EXPECT_EQ(leftCode, KX_DIRECTION_ROTATE_LEFT);
+    EXPECT_EQ(rightCode, KX_DIRECTION_ROTATE_RIGHT);
 }
 
 TEST(Tessdata, PrefixFolderOrItsTessdataSubfolderComesFirst) {
