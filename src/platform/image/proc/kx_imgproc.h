@@ -77,7 +77,8 @@ enum KXDecontaminationArea : int32_t {
 // Tuning of the blank-page check; a null pointer selects the defaults shown.
 struct KXBlankCheckParams {
     int32_t borderMm;       // band along every edge that is ignored (default 6)
-    int32_t minContrast;    // grey levels below the paper that count as ink (default 40)
+    int32_t minContrast;    // ink is this many grey levels below the paper, or more on
+                            // noisy scans (default 40)
     int32_t inkAreaMm2x10;  // ink area, in 0.1 mm², that makes a page non-blank (default 25)
 };
 
@@ -133,8 +134,12 @@ int KXImgProc_ImageAutoCrop(KXImage image, int32_t crop, int32_t deskew, int32_t
                             int32_t marginLeft, int32_t marginTop, int32_t marginRight,
                             int32_t marginBottom, int32_t whiteFill, KXImage* result);
 
-// Sets *blank to 1 when the region of interest holds no ink beyond noise,
-// specks, punch holes and faint borders, else to 0.
+// Sets *blank to 1 when the region of interest holds less ink than the
+// parameters' area, else to 0. Ink is what is darker than the paper by the
+// contrast, outside the border band, less dust specks (under 0.4 mm²), punch
+// holes near an edge, and edge shadows or scanner background along an edge.
+// Millimetres come from the image's resolution or, when it has none, from
+// taking the region's shorter side as A4's 210 mm.
 int KXImgProc_ImageBlankCheck(KXImage image, const KXBlankCheckParams* params, int32_t* blank);
 
 // Scales the source's region of interest into the destination's region of
