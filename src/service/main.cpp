@@ -7,6 +7,7 @@
 
 #include "platform/base/kx_pump.h"
 #include "platform/base/kx_thread.h"
+#include "platform/image/proc/kx_imgproc.h"
 #include "service/service_thread.h"
 #include "service/signal_watcher.h"
 
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
         }
     }
     KXBase_DestroyMsgPump(pump);
+    KXImgProc_ReleaseIdleEngines();
     curl_global_cleanup();
     return 0;
 }

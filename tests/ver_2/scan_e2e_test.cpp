@@ -257,12 +257,8 @@ TEST_F(Scans, EveryImageFormatIsWrittenWithItsExtension) {
 }
 
 TEST_F(Scans, SearchableFormatsAreWrittenThroughOcr) {
-    // The OCR library keeps Tesseract engines for the life of the process;
-    // Tesseract's own dictionaries are reported as leaked at exit.
-    std::string suppressions = home_.root().File("lsan.supp");
-    WriteFile(suppressions, "leak:libtesseract\n");
     SetVirtual("page_delay_ms", "0");
-    Start({{"LSAN_OPTIONS", "suppressions=" + suppressions}});
+    Start();
     OpenScanner();
     ScanEachFormat(page_, {{"ocr-pdf", ".pdf", "%PDF-", "data:image/pdf;base64,"},
                            {"ocr-ofd", ".ofd", "PK", "data:image/ofd;base64,"}});

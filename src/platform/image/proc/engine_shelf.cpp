@@ -18,8 +18,9 @@ struct Shelf {
     std::vector<ShelvedEngine> engines;
 };
 
-// Never destroyed: idle engines must not be torn down during exit, after
-// Tesseract's own process-wide dictionary cache may already be gone.
+// Never destroyed by static teardown: idle engines must not be torn down
+// during exit, after Tesseract's own process-wide dictionary cache may
+// already be gone; ReleaseShelvedEngines empties it while all is alive.
 Shelf& TheShelf() {
     static Shelf* shelf = new Shelf;
     return *shelf;
@@ -76,6 +77,15 @@ void ReturnEngine(const EngineKind& kind, std::unique_ptr<tesseract::TessBaseAPI
         }
     }
     shelf.engines.push_back({kind, std::move(engine)});
+}
+
+void ReleaseShelvedEngines() {
+    std::vector<ShelvedEngine> released;
+    {
+        Shelf& shelf = TheShelf();
+        std::lock_guard<std::mutex> hold(shelf.lock);
+        released.swap(shelf.engines);
+    }
 }
 
 size_t ShelvedEngines() {

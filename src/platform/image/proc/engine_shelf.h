@@ -32,5 +32,7 @@ std::unique_ptr<tesseract::TessBaseAPI> TakeEngine(const EngineKind& kind);
 void ReturnEngine(const EngineKind& kind, std::unique_ptr<tesseract::TessBaseAPI> engine);
 // Idle engines on the shelf.
 size_t ShelvedEngines();
+// Destroys every idle engine on the shelf.
+void ReleaseShelvedEngines();
 
 }  // namespace kx_imgproc

@@ -132,12 +132,3 @@ bool ResolveFont(const std::string& name, bool bold, bool italic, const std::u32
 }
 
 }  // namespace kx_imgproc
-
-#if defined(__SANITIZE_ADDRESS__)
-// fontconfig keeps blocks of its parsed configuration unreachable after
-// loading it once per process; sanitizer builds would report them as leaks
-// on every exit of a program that drew text.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-#endif

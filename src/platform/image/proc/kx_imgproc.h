@@ -96,6 +96,10 @@ enum KXResizeMethod : int32_t {
 // when no text language data is installed.
 int KXImgProc_CreateOCRMgr(KXOcrMgr* manager);
 int KXImgProc_DestroyOCRMgr(KXOcrMgr manager);
+// Releases the idle engines kept for later managers. The service calls it
+// once at exit, after the last manager is gone, so that Tesseract's shared
+// dictionaries are freed in order instead of being abandoned.
+void KXImgProc_ReleaseIdleEngines();
 
 // Writes the image's region of interest as a searchable document: path
 // ending in "pdf" gives a PDF (page image and invisible text), "ofd" an OFD

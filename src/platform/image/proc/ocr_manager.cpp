@@ -81,3 +81,5 @@ int KXImgProc_DestroyOCRMgr(KXOcrMgr manager) {
     delete manager;
     return KX_OK;
 }
+
+void KXImgProc_ReleaseIdleEngines() { kx_imgproc::ReleaseShelvedEngines(); }
