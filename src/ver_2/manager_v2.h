@@ -20,6 +20,7 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,13 +30,16 @@
 #include "platform/base/kx_thread.h"
 #include "platform/driver/sane_qnsane.h"
 #include "platform/image/kx_image.h"
+#include "ver_2/batch_records.h"
 #include "ver_2/device_param.h"
 #include "ver_2/global_config.h"
 
 namespace ver_2 {
 
+class BoundFolder;
 class OrderedPipeline;
 struct PageSaveSettings;
+struct WatermarkRequest;
 
 // Progress sink of the connected page: (code, text, flag, user data).
 //   1 scanner arrived, 2 scanner removed (text = name); 3 driver status;
@@ -104,6 +108,87 @@ class ManagerV2 : public Manager {
     std::string MakeFileName(bool temporary, const std::string& extension);
     int SaveScannedImage(KXImage image, bool temporary, std::string& path);
 
+    // Batch store (manager_v2_batch.cpp). Batches live in the database, one
+    // of them current; images are addressed by their index, the position in
+    // the current batch's order (0 first). A change is one transaction, and
+    // `currBatchId` and the bound folder change only after its commit. Names
+    // and tags are stored as given, any bytes. Service thread only.
+    int GetBatchIdList(std::vector<std::string>& names, std::string& errorText);
+    int OpenBatch(const std::string& name, std::string& errorText);
+    int NewBatch(const std::string& name, std::string& errorText);
+    int DeleteBatch(const std::string& name, std::string& errorText);
+    int GetCurrBatchId(std::string& name, std::string& errorText);
+    int ModifyBatchId(const std::string& oldName, const std::string& newName,
+                      std::string& errorText);
+    int GetImageThumbnailList(std::vector<ThumbnailItem>& items, std::string& errorText);
+    int GetImageCount(int32_t& count, std::string& errorText);
+    // The tag and the whole picture as a data URL of its format.
+    int LoadImage(int32_t index, std::string& tag, std::string& dataUrl, std::string& errorText);
+    // Writes the picture to a new file named by MakeFileName with its format
+    // as extension: in the temporary folder (the caller deletes it), or in
+    // the save folder and then added to the saved-file list.
+    int SaveImage(int32_t index, bool toTemporary, std::string& path, std::string& errorText);
+    // The row id of the image at index, -1 when there is none.
+    int32_t GetImageId(int32_t index);
+    // The current batch's images in order; empty when they cannot be read.
+    std::vector<ImageEntry> GetImageEntries();
+
+    // Image list editing (manager_v2_image_list*.cpp). position -1 appends;
+    // mode "pos" moves before the gap target, "index" so that the first moved
+    // image ends at index target.
+    int InsertLocalImage(const std::string& path, int32_t position, const std::string& tag,
+                         std::string& errorText);
+    int InsertImage(const std::string& dataUrl, int32_t position, const std::string& tag,
+                    std::string& errorText);
+    int ModifyImageTag(const std::vector<int32_t>& indexes, const std::vector<std::string>& tags,
+                       std::string& errorText);
+    int DeleteImage(const std::vector<int32_t>& indexes, std::string& errorText);
+    int ClearImageList(std::string& errorText);
+    int ModifyImage(int32_t index, const std::string& dataUrl, std::string& errorText);
+    int ModifyImageByLocal(int32_t index, const std::string& path, std::string& errorText);
+    int MoveImage(const std::vector<int32_t>& indexes, const std::string& mode, int32_t target,
+                  std::string& errorText);
+    int ExchangeImage(int32_t index1, int32_t index2, std::string& errorText);
+    int ImageBookSort(std::string& errorText);
+
+    // Folder binding (manager_v2_bind_folder.cpp): the current batch mirrored
+    // as numbered files into a folder. Service thread only.
+    int BindFolder(const std::string& folder, int32_t width, int32_t base, std::string& errorText);
+    int StopBindFolder(std::string& errorText);
+    const std::string& bindFolder() const { return bindFolder_; }
+
+    // Image operations (image_operations_*.cpp). Inputs are files named by
+    // full paths; every result is a new file named by MakeFileName, in the
+    // temporary folder when temporary (the caller deletes it), else in the
+    // save folder and added to the saved-file list. Single images are saved
+    // like scanned pages, in the global image format. Inputs that do not
+    // load are skipped by the list operations and fail the others. A failed
+    // operation leaves no file. Service thread only.
+    int MergeImageFiles(const std::vector<std::string>& paths, const std::string& mode,
+                        const std::string& align, int32_t interval, bool temporary,
+                        std::string& path, std::string& errorText);
+    int MakeMultiImageFile(const std::vector<std::string>& paths, const std::string& format,
+                           const std::string& compression, uint32_t quality, bool temporary,
+                           std::string& path, std::string& errorText);
+    // names: one entry name per path, or none to name entries after their files.
+    int MakeZipArchive(const std::vector<std::string>& paths, const std::vector<std::string>& names,
+                       bool temporary, std::string& path, std::string& errorText);
+    // Up to two pieces, left or top first.
+    int SplitImageFile(const std::string& path, const std::string& mode, int32_t location,
+                       bool temporary, std::vector<std::string>& paths, std::string& errorText);
+    int DeskewImageFile(const std::string& path, bool temporary, std::string& result,
+                        std::string& errorText);
+    int WatermarkImageFile(const std::string& path, const WatermarkRequest& request, bool temporary,
+                           std::string& result, std::string& errorText);
+    int DecontaminateImageFile(const std::string& path, const std::string& colorText, int32_t x,
+                               int32_t y, int32_t width, int32_t height, bool temporary,
+                               const std::string& area, std::string& result,
+                               std::string& errorText);
+    int CorrectImageFileDirection(const std::string& path, bool temporary, std::string& result,
+                                  std::string& errorText);
+    int ClipImageFile(const std::string& path, int32_t x, int32_t y, int32_t width, int32_t height,
+                      bool temporary, std::string& result, std::string& errorText);
+
     // Pump messages posted by the driver side.
     void OnDeviceLeft(const std::string& name);
     void OnScanFinished(uint64_t scanNumber);
@@ -141,6 +226,18 @@ class ManagerV2 : public Manager {
     void ReportEvent(int code, const char* text, int flag);
     // The file name and settings of a new page, taken under `lock`.
     void PreparePage(bool temporary, std::string& path, PageSaveSettings& settings);
+
+    // manager_v2_bind_folder.cpp. The hooks run only after a committed
+    // change and only while a folder is bound.
+    bool folderBound() const { return !bindFolder_.empty(); }
+    BoundFolder boundFolder() const;
+    // Before a change: false when a folder is bound that cannot take files.
+    bool BoundFolderReady() const;
+    // After a committed change: mirror brings the folder up to date; should
+    // it fail, the whole folder is written again from the database.
+    void MirrorChange(const std::function<bool(const BoundFolder&)>& mirror);
+    // Empties the folder of files and writes the current batch into it.
+    bool ExportWholeBatch();
 
     KXPump pump_;
     KXLock lock_ = nullptr;

@@ -84,6 +84,13 @@ int64_t SqlStatement::ColumnInt(int index) const {
     return sqlite3_column_int64(statement_, index);
 }
 
+std::span<const uint8_t> SqlStatement::ColumnBlob(int index) const {
+    const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(statement_, index));
+    int size = sqlite3_column_bytes(statement_, index);
+    if (data == nullptr || size <= 0) return {};
+    return {data, static_cast<size_t>(size)};
+}
+
 SqlTransaction::SqlTransaction(sqlite3* db) : db_(db) {
     begun_ = ExecSql(db_, "begin");
 }

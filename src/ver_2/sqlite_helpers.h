@@ -11,6 +11,7 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -50,6 +51,9 @@ class SqlStatement {
     // Columns of the current row, numbered from 0; text is empty for NULL.
     std::string ColumnText(int index) const;
     int64_t ColumnInt(int index) const;
+    // The bytes of a blob column, valid until the next Step or Reset; empty
+    // for NULL.
+    std::span<const uint8_t> ColumnBlob(int index) const;
 
   private:
     sqlite3_stmt* statement_ = nullptr;

@@ -1,0 +1,167 @@
+#include "ver_2/bound_folder.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <memory>
+#include <set>
+#include <unordered_map>
+
+#include "platform/base/kx_paths.h"
+#include "platform/base/kx_system.h"
+#include "ver_2/image_conversions.h"
+#include "ver_2/sqlite_helpers.h"
+
+namespace ver_2 {
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+}  // namespace
+
+BoundFolder::BoundFolder(std::string folder, int32_t width, int32_t base)
+    : folder_(std::move(folder)), width_(width), base_(base) {}
+
+std::string BoundFolder::NumberedFileName(size_t index, const std::string& format) const {
+    long long number = static_cast<long long>(base_) + static_cast<long long>(index);
+    char digits[kMaxWidth + 32];
+    std::snprintf(digits, sizeof digits, "%0*lld", width_, number);
+    return folder_ + digits + "." + format;
+}
+
+bool BoundFolder::Writable() const {
+    if (KXBase_CreateDir(folder_.c_str()) != 0 || !KXBase_IsDirectory(folder_.c_str()))
+        return false;
+    std::string probe = FreeName(".probe");
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(probe.c_str(), "wb"));
+    if (file == nullptr) return false;
+    file.reset();
+    return KXBase_DeleteFile(probe.c_str()) == 0;
+}
+
+bool BoundFolder::Clear() const {
+    std::vector<std::string> names;
+    if (KXBase_ListFiles(folder_.c_str(), &names) != 0) return false;
+    bool cleared = true;
+    for (const std::string& name : names) {
+        if (KXBase_DeleteFile((folder_ + name).c_str()) != 0) cleared = false;
+    }
+    return cleared;
+}
+
+bool BoundFolder::Export(sqlite3* db, const BatchTables& tables) const {
+    if (KXBase_CreateDir(folder_.c_str()) != 0) return false;
+    SqlStatement select(db, "select o.idx, i.format, i.image from " + tables.images +
+                                " as i join " + tables.order + " as o on i.id = o.id");
+    bool written = true;
+    while (select.Step()) {
+        int64_t index = select.ColumnInt(0);
+        std::span<const uint8_t> image = select.ColumnBlob(2);
+        if (index < 0 ||
+            !WriteBytesToFile(image.data(), image.size(),
+                              NumberedFileName(static_cast<size_t>(index), select.ColumnText(1)))) {
+            written = false;
+        }
+    }
+    return written && select.done();
+}
+
+bool BoundFolder::Insert(const std::vector<ImageEntry>& entries, size_t pos,
+                         const std::vector<uint8_t>& bytes, const std::string& format) const {
+    // Descending, so every target name has just been freed.
+    for (size_t i = entries.size(); i > pos; --i) {
+        if (!Move(i - 1, i, entries[i - 1].format)) return false;
+    }
+    return WriteBytesToFile(bytes.data(), bytes.size(), NumberedFileName(pos, format));
+}
+
+bool BoundFolder::Modify(const std::vector<ImageEntry>& entries, size_t index,
+                         const std::vector<uint8_t>& bytes, const std::string& format) const {
+    // The new file is complete before the old one goes; with the same
+    // format it replaces the old one in one step.
+    if (!WriteBytesToFile(bytes.data(), bytes.size(), NumberedFileName(index, format)))
+        return false;
+    return entries[index].format == format || DeleteFile(index, entries[index].format);
+}
+
+bool BoundFolder::Delete(const std::vector<ImageEntry>& entries,
+                         const std::vector<int32_t>& indexes) const {
+    std::set<size_t> deleted(indexes.begin(), indexes.end());
+    for (size_t index : deleted) {
+        if (!DeleteFile(index, entries[index].format)) return false;
+    }
+    size_t gaps = 0;
+    for (size_t j = 0; j < entries.size(); ++j) {
+        if (deleted.count(j) != 0) {
+            ++gaps;
+        } else if (gaps > 0 && !Move(j, j - gaps, entries[j].format)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool BoundFolder::Exchange(const std::vector<ImageEntry>& entries, size_t index1,
+                           size_t index2) const {
+    const std::string& format1 = entries[index1].format;
+    const std::string& format2 = entries[index2].format;
+    std::string swap = FreeName("Temp");
+    return KXBase_MoveFile(NumberedFileName(index1, format1).c_str(), swap.c_str()) == 0 &&
+           Move(index2, index1, format2) &&
+           KXBase_MoveFile(swap.c_str(), NumberedFileName(index2, format1).c_str()) == 0;
+}
+
+bool BoundFolder::Remove(const std::vector<ImageEntry>& entries) const {
+    bool removed = true;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (!DeleteFile(i, entries[i].format)) removed = false;
+    }
+    return removed;
+}
+
+bool BoundFolder::Reorder(const std::vector<ImageEntry>& before,
+                          const std::vector<ImageEntry>& after) const {
+    std::unordered_map<int32_t, size_t> newPosition;
+    for (size_t i = 0; i < after.size(); ++i)
+        newPosition[after[i].id] = i;
+    // Files that change place are first moved aside, then to their new names,
+    // so no rename ever meets a name still in use.
+    std::string stem = FreeName(".reorder");
+    std::vector<std::pair<std::string, std::string>> staged;
+    for (size_t i = 0; i < before.size(); ++i) {
+        auto found = newPosition.find(before[i].id);
+        if (found == newPosition.end()) return false;
+        if (found->second == i) continue;
+        std::string aside = stem + "-" + std::to_string(i);
+        if (KXBase_MoveFile(NumberedFileName(i, before[i].format).c_str(), aside.c_str()) != 0)
+            return false;
+        staged.emplace_back(aside, NumberedFileName(found->second, before[i].format));
+    }
+    for (const auto& [aside, target] : staged) {
+        if (KXBase_MoveFile(aside.c_str(), target.c_str()) != 0) return false;
+    }
+    return true;
+}
+
+bool BoundFolder::Move(size_t from, size_t to, const std::string& format) const {
+    return KXBase_MoveFile(NumberedFileName(from, format).c_str(),
+                           NumberedFileName(to, format).c_str()) == 0;
+}
+
+bool BoundFolder::DeleteFile(size_t index, const std::string& format) const {
+    return KXBase_DeleteFile(NumberedFileName(index, format).c_str()) == 0;
+}
+
+std::string BoundFolder::FreeName(const std::string& stem) const {
+    std::string name = folder_ + stem;
+    while (KXBase_PathExists(name.c_str())) {
+        char uuid[64] = {};
+        KXBase_GetUuid(uuid, sizeof uuid);
+        name = folder_ + stem + "-" + std::string(uuid, 8);
+    }
+    return name;
+}
+
+}  // namespace ver_2

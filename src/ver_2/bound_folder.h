@@ -1,0 +1,66 @@
+// The mirror of the current batch in a bound folder: one file per image,
+// named by its number (base + index, zero-padded to at least width digits)
+// with the image's format as extension, e.g. "0001.jpg". The operations
+// bring the files from the order before a change (the entries given) to the
+// order after it, by renames that never replace a file and by writes that
+// appear complete or not at all (written under another name, then moved).
+//
+// Each operation returns false when a file could not be written, renamed or
+// deleted; the folder may then differ from the batch, and the caller writes
+// it again as a whole (Clear, then Export).
+//
+// Thread rule: the service thread, inside batch-store operations. The object
+// is a value that names the folder; it owns no handle.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ver_2/batch_records.h"
+#include "ver_2/batch_tables.h"
+
+namespace ver_2 {
+
+class BoundFolder {
+  public:
+    // folder ends with "/"; width >= 1, base >= 0.
+    BoundFolder(std::string folder, int32_t width, int32_t base);
+
+    // The longest width whose file names a file system accepts.
+    static constexpr int32_t kMaxWidth = 240;
+
+    std::string NumberedFileName(size_t index, const std::string& format) const;
+
+    // Creates the folder when missing; true when a file can be made in it.
+    bool Writable() const;
+    // Deletes every file of the folder (subfolders stay).
+    bool Clear() const;
+    // Writes every image of the batch under its number.
+    bool Export(sqlite3* db, const BatchTables& tables) const;
+
+    // The hooks of the changes, each given the entries before the change.
+    bool Insert(const std::vector<ImageEntry>& entries, size_t pos,
+                const std::vector<uint8_t>& bytes, const std::string& format) const;
+    bool Modify(const std::vector<ImageEntry>& entries, size_t index,
+                const std::vector<uint8_t>& bytes, const std::string& format) const;
+    bool Delete(const std::vector<ImageEntry>& entries, const std::vector<int32_t>& indexes) const;
+    bool Exchange(const std::vector<ImageEntry>& entries, size_t index1, size_t index2) const;
+    bool Remove(const std::vector<ImageEntry>& entries) const;
+    // The same images in a new order: files are renamed, never rewritten.
+    bool Reorder(const std::vector<ImageEntry>& before, const std::vector<ImageEntry>& after) const;
+
+  private:
+    bool Move(size_t from, size_t to, const std::string& format) const;
+    bool DeleteFile(size_t index, const std::string& format) const;
+    // A name in the folder at which nothing exists, for staging files.
+    std::string FreeName(const std::string& stem) const;
+
+    std::string folder_;
+    int32_t width_;
+    int32_t base_;
+};
+
+}  // namespace ver_2

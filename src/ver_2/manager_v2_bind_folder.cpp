@@ -1,0 +1,87 @@
+// ManagerV2 folder binding: binding the current batch to a folder of
+// numbered files and keeping that folder in step with every committed
+// change. A change while bound is refused up front when the folder cannot
+// take files; a mirror step that fails afterwards (a file put into the folder
+// by someone else, say) is repaired by writing the whole folder again, so the
+// folder always ends up matching the database.
+#include "platform/base/kx_log.h"
+#include "platform/base/kx_paths.h"
+#include "platform/base/service_thread.h"
+#include "ver_2/batch_tables.h"
+#include "ver_2/bound_folder.h"
+#include "ver_2/manager_v2.h"
+#include "ver_2/texts.h"
+
+namespace ver_2 {
+
+namespace {
+
+constexpr char kOrderMode[] = "order";
+
+std::string StandardiseFolder(const std::string& folder) {
+    std::string withSlash = folder + "/";
+    std::string standard(withSlash.size() + 2, '\0');
+    if (KXBase_StandardiseFileName(withSlash.c_str(), standard.data(), standard.size()) != 0)
+        return {};
+    return standard.c_str();
+}
+
+}  // namespace
+
+int ManagerV2::BindFolder(const std::string& folder, int32_t width, int32_t base,
+                          std::string& errorText) {
+    SB_ASSERT_SERVICE_THREAD();
+    errorText = kErrorText;
+    if (folder.empty() || width < 1 || base < 0 || db_ == nullptr) return -1;
+    if (width > BoundFolder::kMaxWidth) return -1;
+    std::string standard = StandardiseFolder(folder);
+    if (standard.empty() || !BoundFolder(standard, width, base).Writable()) return -1;
+    bindFolder_ = standard;
+    bindNameMode_ = kOrderMode;
+    bindNameWidth_ = width;
+    bindNameBase_ = base;
+    if (!ExportWholeBatch()) {
+        // Nothing half-written stays behind a refused binding.
+        boundFolder().Clear();
+        std::string ignored;
+        StopBindFolder(ignored);
+        return -1;
+    }
+    errorText.clear();
+    return 0;
+}
+
+int ManagerV2::StopBindFolder(std::string& errorText) {
+    SB_ASSERT_SERVICE_THREAD();
+    errorText = kErrorText;
+    if (db_ == nullptr) return -1;
+    bindFolder_.clear();
+    bindNameMode_.clear();
+    bindNameWidth_ = 0;
+    bindNameBase_ = 0;
+    errorText.clear();
+    return 0;
+}
+
+BoundFolder ManagerV2::boundFolder() const {
+    return BoundFolder(bindFolder_, bindNameWidth_, bindNameBase_);
+}
+
+bool ManagerV2::BoundFolderReady() const {
+    return !folderBound() || boundFolder().Writable();
+}
+
+void ManagerV2::MirrorChange(const std::function<bool(const BoundFolder&)>& mirror) {
+    if (!folderBound() || mirror(boundFolder())) return;
+    KXBase_WriteInfo(KX_LOG_INFO, "bound folder out of step, writing it again, filePath=%s",
+                     bindFolder_.c_str());
+    ExportWholeBatch();
+}
+
+bool ManagerV2::ExportWholeBatch() {
+    BoundFolder folder = boundFolder();
+    bool cleared = folder.Clear();
+    return folder.Export(db_, BatchTables(currBatchId_)) && cleared;
+}
+
+}  // namespace ver_2

@@ -1,0 +1,87 @@
+#include "ver_2/thumbnails.h"
+
+#include <memory>
+
+#include "platform/base/kx_paths.h"
+#include "platform/image/kx_imgfmt.h"
+#include "ver_2/image_conversions.h"
+
+namespace ver_2 {
+
+namespace {
+
+struct ImageDestroyer {
+    void operator()(KXImageObject* image) const { KXBase_DestroyImage(image); }
+};
+using ImagePtr = std::unique_ptr<KXImageObject, ImageDestroyer>;
+
+struct BufferDestroyer {
+    void operator()(KXBufferObject* buffer) const { KXBase_DestroyBuffer(buffer); }
+};
+using BufferPtr = std::unique_ptr<KXBufferObject, BufferDestroyer>;
+
+// A path in the temporary folder, deleted with the object.
+class TemporaryFile {
+  public:
+    TemporaryFile() {
+        char name[256] = {};
+        if (KXBase_GetTmpFileName(nullptr, name, sizeof name) == 0) path_ = name;
+    }
+    ~TemporaryFile() {
+        if (!path_.empty()) KXBase_DeleteFile(path_.c_str());
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    const std::string& path() const { return path_; }
+
+  private:
+    std::string path_;
+};
+
+std::vector<uint8_t> EncodeJpeg(KXImage image) {
+    KXBuffer raw = nullptr;
+    if (KXImgFmt_SaveJpegImageToBuffer(image, nullptr, &raw) != 0) return {};
+    BufferPtr buffer(raw);
+    const uint8_t* data = KXBase_GetBufferData(buffer.get());
+    return std::vector<uint8_t>(data, data + KXBase_GetBufferSize(buffer.get()));
+}
+
+// The other formats have no in-memory encoder: the file is written to the
+// temporary folder and read back.
+std::vector<uint8_t> EncodeThroughFile(KXImage image, uint32_t format) {
+    TemporaryFile file;
+    if (file.path().empty() || KXImgFmt_SaveImage(image, format, nullptr, file.path().c_str()) != 0)
+        return {};
+    std::string extension;
+    return ReadImageFile(file.path(), extension);
+}
+
+}  // namespace
+
+std::vector<uint8_t> MakeThumbnail(const std::string& path) {
+    uint32_t format = KX_FORMAT_UNKNOWN;
+    if (!KXBase_IsRegularFile(path.c_str()) || KXImgFmt_GetImgFmtType(path.c_str(), &format) != 0 ||
+        format == KX_FORMAT_UNKNOWN) {
+        return {};
+    }
+    // The scaled load decodes the picture directly at thumbnail size (JPEG
+    // pages through DCT scaling), so a page is never decoded whole.
+    KXImage loaded = nullptr;
+    if (KXImgFmt_LoadImageScaled(path.c_str(), format, kThumbnailSide, KX_PIXEL_KEEP,
+                                 KX_ORIGIN_TOP_LEFT, &loaded) != 0) {
+        return {};
+    }
+    ImagePtr thumbnail(loaded);
+    if (format == KX_FORMAT_JPEG) return EncodeJpeg(thumbnail.get());
+    return EncodeThroughFile(thumbnail.get(), format);
+}
+
+std::vector<uint8_t> BytesToThumbnail(const std::vector<uint8_t>& bytes) {
+    TemporaryFile file;
+    if (file.path().empty() || !WriteBytesToFile(bytes.data(), bytes.size(), file.path()))
+        return {};
+    return MakeThumbnail(file.path());
+}
+
+}  // namespace ver_2
