@@ -1,0 +1,152 @@
+// Image-processing commands: nine families, each in a batch, a local and a
+// Base64 variant that differ only in where the inputs come from. Each
+// handler reads its family's parameters (absent or mistyped ones take their
+// defaults), runs the image operation and leaves inputs, result files and
+// the reply to ImageCommandRun. The operations check every value.
+#include "platform/base/encoding.h"
+#include "ver_2/commands.h"
+#include "ver_2/image_command_run.h"
+#include "ver_2/image_operations.h"
+#include "ver_2/manager_v2.h"
+
+namespace ver_2 {
+
+namespace {
+
+constexpr ResultKeys kImageResult{"image_path", "image_base64"};
+constexpr ResultKeys kPiecesResult{"image_path_list", "image_base64_list", true};
+constexpr ResultKeys kArchiveResult{"zip_path", "zip_base64", false, true};
+
+WatermarkRequest ReadWatermark(const cJSON* request) {
+    WatermarkRequest watermark;
+    watermark.text = Utf8ToAnsi(StringMember(request, "text", ""));
+    watermark.color = StringMember(request, "text_color", "#000000");
+    watermark.opacity = static_cast<uint32_t>(IntMember(request, "text_opacity", 255));
+    watermark.position = StringMember(request, "text_pos", "location");
+    watermark.marginLeft = IntMember(request, "margin_left", 0);
+    watermark.marginTop = IntMember(request, "margin_top", 0);
+    watermark.marginRight = IntMember(request, "margin_right", 0);
+    watermark.marginBottom = IntMember(request, "margin_bottom", 0);
+    watermark.locationX = IntMember(request, "location_x", 0);
+    watermark.locationY = IntMember(request, "location_y", 0);
+    watermark.fontName = Utf8ToAnsi(StringMember(request, "font_name", "宋体"));
+    watermark.fontSize = IntMember(request, "font_size", 20);
+    watermark.bold = BoolMember(request, "font_bold", false);
+    watermark.underline = BoolMember(request, "font_underline", false);
+    watermark.italic = BoolMember(request, "font_italic", false);
+    watermark.strikeout = BoolMember(request, "font_strikeout", false);
+    return watermark;
+}
+
+}  // namespace
+
+void HandleMergeImage(WSUser& user, const Command& command) {
+    ImageCommandRun run(user, command);
+    std::string mode = StringMember(run.request(), "mode", "horz");
+    std::string align = StringMember(run.request(), "align", "center");
+    int32_t interval = IntMember(run.request(), "interval", 0);
+    std::vector<std::string> inputs = run.InputList("image_path_list");
+    std::string path;
+    std::string errorText;
+    int ret = run.manager().MergeImageFiles(inputs, mode, align, interval, run.temporary(), path,
+                                            errorText);
+    run.Finish(ret, errorText, {path}, kImageResult);
+}
+
+void HandleMakeMultiImage(WSUser& user, const Command& command) {
+    ImageCommandRun run(user, command);
+    std::string format = StringMember(run.request(), "format", "tif");
+    std::string compression = StringMember(run.request(), "tiff_compression", "lzw");
+    // Negative qualities become large unsigned values, which are refused.
+    auto quality = static_cast<uint32_t>(IntMember(run.request(), "tiff_jpeg_quality", 80));
+    std::vector<std::string> inputs = run.InputList("image_path_list");
+    std::string path;
+    std::string errorText;
+    int ret = run.manager().MakeMultiImageFile(inputs, format, compression, quality,
+                                               run.temporary(), path, errorText);
+    run.Finish(ret, errorText, {path}, kImageResult);
+}
+
+void HandleSplitImage(WSUser& user, const Command& command) {
+    ImageCommandRun run(user, command);
+    std::string mode = StringMember(run.request(), "mode", "horz");
+    int32_t location = IntMember(run.request(), "location", 0);
+    std::string input = run.SingleInput();
+    std::vector<std::string> paths;
+    std::string errorText;
+    int ret =
+        run.manager().SplitImageFile(input, mode, location, run.temporary(), paths, errorText);
+    run.Finish(ret, errorText, paths, kPiecesResult);
+}
+
+void HandleMakeZipFile(WSUser& user, const Command& command) {
+    ImageCommandRun run(user, command);
+    std::vector<std::string> inputs = run.InputList("file_path_list");
+    std::string path;
+    std::string errorText;
+    int ret =
+        run.manager().MakeZipArchive(inputs, run.EntryNames(), run.temporary(), path, errorText);
+    run.Finish(ret, errorText, {path}, kArchiveResult);
+}
+
+void HandleImageDeskew(WSUser& user, const Command& command) {
+    ImageCommandRun run(user, command);
+    std::string input = run.SingleInput();
+    std::string path;
+    std::string errorText;
+    int ret = run.manager().DeskewImageFile(input, run.temporary(), path, errorText);
+    run.Finish(ret, errorText, {path}, kImageResult);
+}
+
+void HandleImageAddWatermark(WSUser& user, const Command& command) {
+    ImageCommandRun run(user, command);
+    WatermarkRequest watermark = ReadWatermark(run.request());
+    std::string input = run.SingleInput();
+    std::string path;
+    std::string errorText;
+    int ret = run.manager().WatermarkImageFile(input, watermark, run.temporary(), path, errorText);
+    run.Finish(ret, errorText, {path}, kImageResult);
+}
+
+void HandleImageDecontamination(WSUser& user, const Command& command) {
+    ImageCommandRun run(user, command);
+    const cJSON* request = run.request();
+    std::string area = StringMember(request, "mode", "inside");
+    std::string color = StringMember(request, "color", "");
+    int32_t x = IntMember(request, "x", 0);
+    int32_t y = IntMember(request, "y", 0);
+    int32_t width = IntMember(request, "width", 0);
+    int32_t height = IntMember(request, "height", 0);
+    std::string input = run.SingleInput();
+    std::string path;
+    std::string errorText;
+    int ret = run.manager().DecontaminateImageFile(input, color, x, y, width, height,
+                                                   run.temporary(), area, path, errorText);
+    run.Finish(ret, errorText, {path}, kImageResult);
+}
+
+void HandleImageDirectionCorrect(WSUser& user, const Command& command) {
+    ImageCommandRun run(user, command);
+    std::string input = run.SingleInput();
+    std::string path;
+    std::string errorText;
+    int ret = run.manager().CorrectImageFileDirection(input, run.temporary(), path, errorText);
+    run.Finish(ret, errorText, {path}, kImageResult);
+}
+
+void HandleImageClip(WSUser& user, const Command& command) {
+    ImageCommandRun run(user, command);
+    const cJSON* request = run.request();
+    int32_t x = IntMember(request, "x", 0);
+    int32_t y = IntMember(request, "y", 0);
+    int32_t width = IntMember(request, "width", 0);
+    int32_t height = IntMember(request, "height", 0);
+    std::string input = run.SingleInput();
+    std::string path;
+    std::string errorText;
+    int ret =
+        run.manager().ClipImageFile(input, x, y, width, height, run.temporary(), path, errorText);
+    run.Finish(ret, errorText, {path}, kImageResult);
+}
+
+}  // namespace ver_2

@@ -1,0 +1,134 @@
+// ManagerV2::MakeMultiImageFile and ManagerV2::MakeZipArchive: one document
+// or archive made of many files.
+//
+// Both appear at their path complete or not at all: the document is written
+// under a sibling name and moved into place once its writer has closed
+// without error, and libzip writes the archive beside its path and moves it
+// there when it closes. A document or archive that ends with nothing in it,
+// or whose close fails, leaves no file.
+#include <zip.h>
+
+#include "platform/base/encoding.h"
+#include "platform/base/kx_paths.h"
+#include "platform/base/service_thread.h"
+#include "platform/image/kx_imgfmt.h"
+#include "ver_2/image_operations.h"
+#include "ver_2/manager_v2.h"
+#include "ver_2/texts.h"
+
+namespace ver_2 {
+
+namespace {
+
+// JPEG pages of PDF and OFD documents are encoded at this quality (pages
+// from unmodified JPEG files keep their own bytes).
+constexpr uint32_t kDocumentJpegQuality = 80;
+
+uint32_t DocumentFormatCode(const std::string& format) {
+    if (format == "tif") return KX_FORMAT_TIFF;
+    if (format == "pdf") return KX_FORMAT_PDF;
+    if (format == "ofd") return KX_FORMAT_OFD;
+    return KX_FORMAT_UNKNOWN;
+}
+
+// Adds every input that loads as a page; the number of pages written.
+int WritePages(KXImgWriter writer, const std::vector<std::string>& paths,
+               const ImageSaveInfo& info) {
+    int pages = 0;
+    for (const std::string& path : paths) {
+        ImageHolder image = LoadImageFile(path, KX_PIXEL_KEEP);
+        if (image && KXImgFmt_SaveImageToWriter(writer, image.get(), &info) == 0) ++pages;
+    }
+    return pages;
+}
+
+// Adds every input that is a readable regular file; the number of entries.
+int AddEntries(zip_t* archive, const std::vector<std::string>& paths,
+               const std::vector<std::string>& names) {
+    int entries = 0;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        // Only regular files: libzip reads the inputs when the archive
+        // closes, and a folder or a pipe would fail or block the close.
+        if (!KXBase_IsRegularFile(paths[i].c_str())) continue;
+        zip_source_t* source = zip_source_file(archive, AnsiToUtf8(paths[i]).c_str(), 0, 0);
+        if (source == nullptr) continue;
+        std::string name = names.empty() ? std::string() : names[i];
+        if (names.empty()) {
+            char buffer[256] = {};
+            KXBase_GetFileName(paths[i].c_str(), buffer, sizeof buffer);
+            name = buffer;
+        }
+        if (zip_file_add(archive, AnsiToUtf8(name).c_str(), source, ZIP_FL_OVERWRITE) < 0) {
+            zip_source_free(source);
+        } else {
+            ++entries;
+        }
+    }
+    return entries;
+}
+
+bool HasEmptyName(const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
+        if (name.empty()) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int ManagerV2::MakeMultiImageFile(const std::vector<std::string>& paths, const std::string& format,
+                                  const std::string& compression, uint32_t quality, bool temporary,
+                                  std::string& path, std::string& errorText) {
+    SB_ASSERT_SERVICE_THREAD();
+    path.clear();
+    errorText = kErrorText;
+    uint32_t formatCode = DocumentFormatCode(format);
+    uint32_t compressionCode = DocumentCompressionCode(compression);
+    if (paths.empty() || formatCode == KX_FORMAT_UNKNOWN || compressionCode == 0 || quality > 100)
+        return -1;
+    std::string name = MakeFileName(temporary, format);
+    std::string partial = name + ".part";
+    KXImgWriter writer = nullptr;
+    if (KXImgFmt_OpenImageWriter(partial.c_str(), formatCode, &writer) != 0 || writer == nullptr) {
+        KXBase_DeleteFile(partial.c_str());
+        return -1;
+    }
+    ImageSaveInfo info{kDocumentJpegQuality, compressionCode, quality};
+    int pages = WritePages(writer, paths, info);
+    bool closed = KXImgFmt_CloseImageWriter(writer) == 0;
+    if (pages == 0 || !closed || KXBase_MoveFile(partial.c_str(), name.c_str()) != 0) {
+        KXBase_DeleteFile(partial.c_str());
+        return -1;
+    }
+    path = name;
+    if (!temporary) AddSaveFilename(path);
+    errorText.clear();
+    return 0;
+}
+
+int ManagerV2::MakeZipArchive(const std::vector<std::string>& paths,
+                              const std::vector<std::string>& names, bool temporary,
+                              std::string& path, std::string& errorText) {
+    SB_ASSERT_SERVICE_THREAD();
+    path.clear();
+    errorText = kErrorText;
+    if (paths.empty()) return -1;
+    if (!names.empty() && (names.size() != paths.size() || HasEmptyName(names))) return -1;
+    std::string name = MakeFileName(temporary, "zip");
+    int error = 0;
+    zip_t* archive = zip_open(AnsiToUtf8(name).c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    if (archive == nullptr) return -1;
+    int entries = AddEntries(archive, paths, names);
+    bool closed = entries > 0 && zip_close(archive) == 0;
+    if (!closed) {
+        zip_discard(archive);
+        KXBase_DeleteFile(name.c_str());
+        return -1;
+    }
+    path = name;
+    if (!temporary) AddSaveFilename(path);
+    errorText.clear();
+    return 0;
+}
+
+}  // namespace ver_2
