@@ -28,4 +28,16 @@ void HandleGetCurrDeviceName(WSUser& user, const Command& command);
 void HandleStartScan(WSUser& user, const Command& command);
 void HandleStopScan(WSUser& user, const Command& command);
 
+// Image-processing commands (commands_image_proc.cpp), one handler per
+// family for its batch, local and Base64 variants.
+void HandleMergeImage(WSUser& user, const Command& command);
+void HandleMakeMultiImage(WSUser& user, const Command& command);
+void HandleSplitImage(WSUser& user, const Command& command);
+void HandleMakeZipFile(WSUser& user, const Command& command);
+void HandleImageDeskew(WSUser& user, const Command& command);
+void HandleImageAddWatermark(WSUser& user, const Command& command);
+void HandleImageDecontamination(WSUser& user, const Command& command);
+void HandleImageDirectionCorrect(WSUser& user, const Command& command);
+void HandleImageClip(WSUser& user, const Command& command);
+
 }  // namespace ver_2
