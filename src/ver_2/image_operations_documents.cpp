@@ -8,6 +8,8 @@
 // or whose close fails, leaves no file.
 #include <zip.h>
 
+#include <cstdio>
+
 #include "platform/base/encoding.h"
 #include "platform/base/kx_paths.h"
 #include "platform/base/service_thread.h"
@@ -42,14 +44,24 @@ int WritePages(KXImgWriter writer, const std::vector<std::string>& paths,
     return pages;
 }
 
-// Adds every input that is a readable regular file; the number of entries.
+// A regular file that can be opened for reading. libzip reads the inputs
+// only when the archive closes, where one unreadable input would fail the
+// whole archive (and a folder or a pipe would fail or block the close).
+bool IsReadableFile(const std::string& path) {
+    if (!KXBase_IsRegularFile(path.c_str())) return false;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    std::fclose(file);
+    return true;
+}
+
+// Adds every readable input; the number of entries. A later input of the
+// same name replaces the earlier entry.
 int AddEntries(zip_t* archive, const std::vector<std::string>& paths,
                const std::vector<std::string>& names) {
     int entries = 0;
     for (size_t i = 0; i < paths.size(); ++i) {
-        // Only regular files: libzip reads the inputs when the archive
-        // closes, and a folder or a pipe would fail or block the close.
-        if (!KXBase_IsRegularFile(paths[i].c_str())) continue;
+        if (!IsReadableFile(paths[i])) continue;
         zip_source_t* source = zip_source_file(archive, AnsiToUtf8(paths[i]).c_str(), 0, 0);
         if (source == nullptr) continue;
         std::string name = names.empty() ? std::string() : names[i];
