@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace ver_2 {
 
@@ -17,6 +18,14 @@ struct ImageEntry {
 struct ThumbnailItem {
     std::string tag;
     std::string dataUrl;  // the thumbnail as a data URL of the image's format
+};
+
+// A picture on its way into the batch: its bytes, its format and its
+// thumbnail in that format.
+struct NewPicture {
+    std::vector<uint8_t> bytes;
+    std::string format;
+    std::vector<uint8_t> thumb;
 };
 
 }  // namespace ver_2

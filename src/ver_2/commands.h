@@ -40,4 +40,34 @@ void HandleImageDecontamination(WSUser& user, const Command& command);
 void HandleImageDirectionCorrect(WSUser& user, const Command& command);
 void HandleImageClip(WSUser& user, const Command& command);
 
+// Batch commands (commands_batch.cpp).
+void HandleGetBatchIdList(WSUser& user, const Command& command);
+void HandleOpenBatch(WSUser& user, const Command& command);
+void HandleDeleteBatch(WSUser& user, const Command& command);
+void HandleNewBatch(WSUser& user, const Command& command);
+void HandleGetCurrBatchId(WSUser& user, const Command& command);
+void HandleModifyBatchId(WSUser& user, const Command& command);
+void HandleBindFolder(WSUser& user, const Command& command);
+void HandleStopBindFolder(WSUser& user, const Command& command);
+
+// Image-list commands (commands_image_list.cpp).
+void HandleGetImageThumbnailList(WSUser& user, const Command& command);
+void HandleGetImageCount(WSUser& user, const Command& command);
+void HandleLoadImage(WSUser& user, const Command& command);
+void HandleSaveImage(WSUser& user, const Command& command);
+void HandleInsertLocalImage(WSUser& user, const Command& command);
+void HandleInsertImage(WSUser& user, const Command& command);
+void HandleModifyImageTag(WSUser& user, const Command& command);
+void HandleDeleteImage(WSUser& user, const Command& command);
+void HandleClearImageList(WSUser& user, const Command& command);
+void HandleModifyImage(WSUser& user, const Command& command);
+void HandleModifyImageByLocal(WSUser& user, const Command& command);
+void HandleMoveImage(WSUser& user, const Command& command);
+void HandleExchangeImage(WSUser& user, const Command& command);
+void HandleImageBookSort(WSUser& user, const Command& command);
+
+// Upload commands (commands_upload.cpp): one handler for "upload_image",
+// "upload_local_file" and "upload_image_base64".
+void HandleUpload(WSUser& user, const Command& command);
+
 }  // namespace ver_2

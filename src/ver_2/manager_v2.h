@@ -227,6 +227,15 @@ class ManagerV2 : public Manager {
     // The file name and settings of a new page, taken under `lock`.
     void PreparePage(bool temporary, std::string& path, PageSaveSettings& settings);
 
+    // manager_v2_image_list.cpp: a picture stored at a position, or in place
+    // of the picture at index; manager_v2_image_order.cpp: the images in a
+    // new order (the same images), stored and mirrored.
+    int InsertPicture(const NewPicture& picture, int32_t position, const std::string& tag,
+                      std::string& errorText);
+    int ReplacePicture(int32_t index, const NewPicture& picture, std::string& errorText);
+    int StoreOrder(const std::vector<ImageEntry>& before, const std::vector<ImageEntry>& after,
+                   std::string& errorText);
+
     // manager_v2_bind_folder.cpp. The hooks run only after a committed
     // change and only while a folder is bound.
     bool folderBound() const { return !bindFolder_.empty(); }

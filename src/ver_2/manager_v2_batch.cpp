@@ -67,6 +67,7 @@ int ManagerV2::GetBatchIdList(std::vector<std::string>& names, std::string& erro
 
 int ManagerV2::OpenBatch(const std::string& name, std::string& errorText) {
     SB_ASSERT_SERVICE_THREAD();
+    errorText = kErrorText;
     std::vector<std::string> names;
     if (name.empty() || GetBatchIdList(names, errorText) != 0) return -1;
     errorText = kErrorText;

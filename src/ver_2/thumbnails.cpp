@@ -77,11 +77,16 @@ std::vector<uint8_t> MakeThumbnail(const std::string& path) {
     return EncodeThroughFile(thumbnail.get(), format);
 }
 
-std::vector<uint8_t> BytesToThumbnail(const std::vector<uint8_t>& bytes) {
+std::vector<uint8_t> BytesToThumbnail(const std::vector<uint8_t>& bytes, std::string& extension) {
+    extension.clear();
     TemporaryFile file;
     if (file.path().empty() || !WriteBytesToFile(bytes.data(), bytes.size(), file.path()))
         return {};
-    return MakeThumbnail(file.path());
+    uint32_t format = KX_FORMAT_UNKNOWN;
+    if (KXImgFmt_GetImgFmtType(file.path().c_str(), &format) != 0) return {};
+    std::vector<uint8_t> thumb = MakeThumbnail(file.path());
+    if (!thumb.empty()) extension = ExtensionOfFormat(format);
+    return thumb;
 }
 
 }  // namespace ver_2

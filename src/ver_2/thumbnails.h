@@ -17,7 +17,8 @@ inline constexpr uint32_t kThumbnailSide = 240;
 // recognised picture or cannot be decoded or encoded.
 std::vector<uint8_t> MakeThumbnail(const std::string& path);
 // The same for a picture held in memory (passed through a temporary file
-// that is always deleted).
-std::vector<uint8_t> BytesToThumbnail(const std::vector<uint8_t>& bytes);
+// that is always deleted); extension receives the format of the content
+// ("jpg" ... "ofd").
+std::vector<uint8_t> BytesToThumbnail(const std::vector<uint8_t>& bytes, std::string& extension);
 
 }  // namespace ver_2

@@ -1,0 +1,98 @@
+// Upload commands: "upload_image" sends an image of the current batch,
+// "upload_local_file" any local file, "upload_image_base64" a picture given
+// as a data URL. One handler serves all three: it finds the local file,
+// reads the shared transfer settings with their defaults, sends the file and
+// removes the temporary copy it made, whatever the transfer's result.
+#include "platform/base/encoding.h"
+#include "platform/base/kx_paths.h"
+#include "ver_2/commands.h"
+#include "ver_2/image_conversions.h"
+#include "ver_2/manager_v2.h"
+#include "ver_2/upload_transport.h"
+#include "ver_2/ws_user.h"
+
+namespace ver_2 {
+
+namespace {
+
+struct UploadSettings {
+    std::string remotePath;
+    std::string mode = "http";
+    std::string httpHost;
+    int32_t httpPort = 80;
+    std::string httpPath = "/upload.cgi";
+    std::string ftpUser;
+    std::string ftpPassword;
+    std::string ftpHost;
+    int32_t ftpPort = 21;
+};
+
+// The file to send: a temporary copy for batch images and data URLs (empty
+// when the source does not exist), the named file itself otherwise.
+std::string LocalFileOf(WSUser& user, const Command& command, bool& temporary) {
+    const cJSON* root = command.root;
+    std::string path;
+    std::string ignored;
+    temporary = command.func != "upload_local_file";
+    if (command.func == "upload_image") {
+        user.manager().SaveImage(GetJsonInt(root, "image_index"), true, path, ignored);
+    } else if (command.func == "upload_image_base64") {
+        DataUrlToImageFile(user.manager(), GetJsonString(root, "image_base64"), true, path,
+                           ignored);
+    } else {
+        path = Utf8ToAnsi(GetJsonString(root, "file_path"));
+    }
+    return path;
+}
+
+void ReadString(const cJSON* root, const char* name, std::string& field) {
+    bool given = false;
+    std::string value = GetJsonString(root, name, &given);
+    if (given) field = std::move(value);
+}
+
+void ReadInt(const cJSON* root, const char* name, int32_t& field) {
+    bool given = false;
+    int32_t value = GetJsonInt(root, name, &given);
+    if (given) field = value;
+}
+
+UploadSettings ReadSettings(const cJSON* root, const std::string& localPath) {
+    UploadSettings settings;
+    bool given = false;
+    std::string remotePath = GetJsonString(root, "remote_file_path", &given);
+    if (given) {
+        settings.remotePath = Utf8ToAnsi(remotePath);
+    } else {
+        char name[256] = {};
+        KXBase_GetFileName(localPath.c_str(), name, sizeof name);
+        settings.remotePath = std::string("/") + name;
+    }
+    ReadString(root, "upload_mode", settings.mode);
+    ReadString(root, "http_host", settings.httpHost);
+    ReadInt(root, "http_port", settings.httpPort);
+    ReadString(root, "http_path", settings.httpPath);
+    ReadString(root, "ftp_user", settings.ftpUser);
+    ReadString(root, "ftp_password", settings.ftpPassword);
+    ReadString(root, "ftp_host", settings.ftpHost);
+    ReadInt(root, "ftp_port", settings.ftpPort);
+    return settings;
+}
+
+}  // namespace
+
+void HandleUpload(WSUser& user, const Command& command) {
+    bool temporary = false;
+    std::string localPath = LocalFileOf(user, command, temporary);
+    UploadSettings settings = ReadSettings(command.root, localPath);
+    std::string errorText;
+    int ret = UploadFile(localPath, settings.remotePath, settings.mode, settings.httpHost,
+                         settings.httpPort, settings.httpPath, settings.ftpUser,
+                         settings.ftpPassword, settings.ftpHost, settings.ftpPort, errorText);
+    if (temporary && !localPath.empty()) KXBase_DeleteFile(localPath.c_str());
+    Reply reply(command);
+    reply.SetResult(ret, errorText);
+    reply.Send(user);
+}
+
+}  // namespace ver_2
