@@ -63,7 +63,7 @@ int ManagerV2::WatermarkImageFile(const std::string& path, const WatermarkReques
     int32_t position = WatermarkPositionCode(request.position);
     RgbColor color;
     if (path.empty() || !HasValidWatermarkValues(request) || position == 0 ||
-        !ParseHexColor(request.color, color)) {
+        !ParseHexColor(request.color, color) || KXImgProc_FindFont(request.fontName.c_str()) != 0) {
         return -1;
     }
     ImageHolder image = LoadImageFile(path, KX_PIXEL_KEEP);

@@ -212,6 +212,8 @@ TEST_F(ImageCommands, BadInputGetsTheErrorReplyAndLeavesNoFile) {
         {"local_image_add_watermark", R"("text":"x","font_size":0,)" + path},
         {"local_image_add_watermark", R"("text":"x","font_size":-3,)" + path},
         {"local_image_add_watermark", R"("text":"x","font_name":"",)" + path},
+        {"local_image_add_watermark", R"("text":"x","font_name":"No Such Font Face",)" + path},
+        {"local_image_add_watermark", R"("text":"x","font_name":"宋体 ",)" + path},
         {"local_image_add_watermark", R"("text":"x","font_name":")" + longName + "\"," + path},
         // Margins that leave no room for the text.
         {"local_image_add_watermark", R"("text":"x","text_pos":"left","margin_left":40,)" + path},

@@ -74,6 +74,13 @@ TEST_F(ImageMarking, WatermarkTextLandsAtItsPlaceInsideTheMargins) {
     EXPECT_EQ(darkest.r, 255);
     EXPECT_NEAR(darkest.g, 127, 2);
     EXPECT_EQ(darkest.g, darkest.b);
+
+    // Font names select installed families (without regard to letter case
+    // and blanks), generic families and the Chinese face names.
+    for (const char* name : {"dejavuserif", "DEJAVU SANS MONO", "monospace", "SimHei", "楷体"}) {
+        Image drawn = watermark(std::string(R"("text":"字 W","font_name":")") + name + "\"");
+        EXPECT_TRUE(drawn && InkBox(drawn.get()).right > 0) << name;
+    }
 }
 
 TEST_F(ImageMarking, DecontaminationPaintsInsideOrOutsideTheRectangleOnly) {

@@ -7,6 +7,9 @@
 #include <memory>
 #include <string_view>
 
+#include "platform/image/proc/guarded.h"
+#include "platform/image/proc/kx_imgproc.h"
+
 namespace kx_imgproc {
 namespace {
 
@@ -18,6 +21,9 @@ constexpr std::array<std::string_view, 10> kSansNames = {
     "黑体",     "simhei",  "微软雅黑", "microsoft yahei", "等线", "dengxian",
     "华文黑体", "stheiti", "幼圆",     "youyuan"};
 
+constexpr std::array<std::string_view, 5> kGenericNames = {"serif", "sans-serif", "sans",
+                                                           "monospace", "mono"};
+
 constexpr const char* kCjkSerif = "Noto Serif CJK SC";
 constexpr const char* kCjkSans = "Noto Sans CJK SC";
 
@@ -26,6 +32,9 @@ struct PatternDeleter {
 };
 struct FontSetDeleter {
     void operator()(FcFontSet* set) const { FcFontSetDestroy(set); }
+};
+struct ObjectSetDeleter {
+    void operator()(FcObjectSet* set) const { FcObjectSetDestroy(set); }
 };
 
 std::string AsciiLower(std::string text) {
@@ -131,4 +140,31 @@ bool ResolveFont(const std::string& name, bool bold, bool italic, const std::u32
     return best != nullptr && Describe(best, font);
 }
 
+bool IsKnownFontName(const std::string& name) {
+    std::string key = AsciiLower(name);
+    if (IsOneOf(key, kSerifNames) || IsOneOf(key, kSansNames) || IsOneOf(key, kGenericNames)) {
+        return true;
+    }
+    if (name.empty() || FcInit() == FcFalse) {
+        return false;
+    }
+    std::unique_ptr<FcPattern, PatternDeleter> pattern(FcPatternCreate());
+    std::unique_ptr<FcObjectSet, ObjectSetDeleter> objects(FcObjectSetBuild(FC_FAMILY, nullptr));
+    if (!pattern || !objects) {
+        return false;
+    }
+    FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
+    std::unique_ptr<FcFontSet, FontSetDeleter> faces(
+        FcFontList(nullptr, pattern.get(), objects.get()));
+    return faces && faces->nfont > 0;
+}
+
 }  // namespace kx_imgproc
+
+int KXImgProc_FindFont(const char* name) {
+    if (name == nullptr) {
+        return KX_ERR_ARGUMENT;
+    }
+    return kx_imgproc::Guarded(
+        [&] { return kx_imgproc::IsKnownFontName(name) ? KX_OK : KX_ERR_NOT_FOUND; });
+}

@@ -23,4 +23,10 @@ struct ResolvedFont {
 bool ResolveFont(const std::string& name, bool bold, bool italic, const std::u32string& text,
                  ResolvedFont* font);
 
+// True when the name selects a font of its own rather than the fallback: one
+// of the Chinese face names above, a generic family ("serif", "sans-serif",
+// "monospace"), or the family of an installed face (fontconfig's comparison:
+// letter case and blanks do not count).
+bool IsKnownFontName(const std::string& name);
+
 }  // namespace kx_imgproc

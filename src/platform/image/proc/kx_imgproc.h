@@ -111,6 +111,13 @@ int KXImgProc_ImageOCRToFile(KXOcrMgr manager, KXImage image, int32_t flags, con
 // the image upright. Pages with too little text give KX_DIRECTION_UPRIGHT.
 int KXImgProc_ImageTextDirectOCR(KXOcrMgr manager, KXImage image, int32_t* direction);
 
+// 0 when the watermark font name selects a font of its own: a Chinese face
+// name listed above, a generic family ("serif", "sans-serif", "monospace"),
+// or the family of an installed face (letter case and blanks do not count);
+// KX_ERR_NOT_FOUND for any other name, which the watermark would draw in a
+// fallback face.
+int KXImgProc_FindFont(const char* name);
+
 // Draws text (UTF-8; "\n" starts a new line) into the image within its region
 // of interest, blended with the colour word's opacity.
 int KXImgProc_AddImageWatermark(KXImage image, const char* text, uint32_t color, int32_t position,
