@@ -237,14 +237,32 @@ void BM_DirectionCorrectA4Page_DirectionCallOnly(benchmark::State& state) {
     KXImgProc_DestroyOCRMgr(manager);
 }
 
-BENCHMARK(BM_MergeTwoA4Pages_Command)->Unit(benchmark::kMillisecond)->MinTime(3);
-BENCHMARK(BM_MergeTwoA4Pages_Baseline)->Unit(benchmark::kMillisecond)->MinTime(3);
-BENCHMARK(BM_PdfOfTwentyJpegPages_Command)->Unit(benchmark::kMillisecond)->MinTime(3);
-BENCHMARK(BM_PdfOfTwentyJpegPages_Img2pdf)->Unit(benchmark::kMillisecond)->MinTime(3);
-BENCHMARK(BM_LzwTiffOfTwentyPages_Command)->Unit(benchmark::kMillisecond)->MinTime(3);
-BENCHMARK(BM_LzwTiffOfTwentyPages_LibraryWriter)->Unit(benchmark::kMillisecond)->MinTime(3);
-BENCHMARK(BM_DirectionCorrectA4Page_Command)->Unit(benchmark::kMillisecond)->MinTime(3);
-BENCHMARK(BM_DirectionCorrectA4Page_DirectionCallOnly)->Unit(benchmark::kMillisecond)->MinTime(3);
+BENCHMARK(BM_MergeTwoA4Pages_Command)->Unit(benchmark::kMillisecond)->MinTime(2)->UseRealTime();
+BENCHMARK(BM_MergeTwoA4Pages_Baseline)->Unit(benchmark::kMillisecond)->MinTime(2)->UseRealTime();
+BENCHMARK(BM_PdfOfTwentyJpegPages_Command)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2)
+    ->UseRealTime();
+BENCHMARK(BM_PdfOfTwentyJpegPages_Img2pdf)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2)
+    ->UseRealTime();
+BENCHMARK(BM_LzwTiffOfTwentyPages_Command)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2)
+    ->UseRealTime();
+BENCHMARK(BM_LzwTiffOfTwentyPages_LibraryWriter)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2)
+    ->UseRealTime();
+BENCHMARK(BM_DirectionCorrectA4Page_Command)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2)
+    ->UseRealTime();
+BENCHMARK(BM_DirectionCorrectA4Page_DirectionCallOnly)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2)
+    ->UseRealTime();
 
 }  // namespace
 
