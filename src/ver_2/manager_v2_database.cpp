@@ -97,6 +97,7 @@ void ManagerV2::OpenDatabase() {
         return;
     }
     KXBase_WriteInfo(KX_LOG_INFO, "open database success");
+    ExecSql(db_, "pragma mmap_size = 2147418112");
     CreateTablesIfNew();
 }
 
