@@ -97,6 +97,9 @@ void ManagerV2::OpenDatabase() {
         return;
     }
     KXBase_WriteInfo(KX_LOG_INFO, "open database success");
+    // Read through a memory map: a batch image's thumbnail is stored behind
+    // its picture, and reaching it walks the picture's overflow pages, which
+    // would otherwise cost one read call each.
     ExecSql(db_, "pragma mmap_size = 2147418112");
     CreateTablesIfNew();
 }
