@@ -12,10 +12,12 @@
 //  - "move_image" and "image_book_sort" on a batch of 1000 pages.
 #include <benchmark/benchmark.h>
 #include <cjson/cJSON.h>
+#include <jpeglib.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -165,6 +167,35 @@ void BM_MakeThumbnailOfA4Page(benchmark::State& state) {
     state.counters["page_KiB"] = static_cast<double>(std::filesystem::file_size(page)) / 1024;
 }
 BENCHMARK(BM_MakeThumbnailOfA4Page)->Unit(benchmark::kMillisecond);
+
+// The floor under the thumbnail: libjpeg decoding the page at 1/8 scale
+// from memory, nothing else.
+void BM_BaselineLibjpegEighthScaleDecode(benchmark::State& state) {
+    const std::string& page = ScannedPage();
+    if (page.empty()) return state.SkipWithError("no scanned page");
+    std::ifstream file(page, std::ios::binary);
+    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)),
+                                     std::istreambuf_iterator<char>());
+    for (auto _ : state) {
+        jpeg_decompress_struct info;
+        jpeg_error_mgr errors;
+        info.err = jpeg_std_error(&errors);
+        jpeg_create_decompress(&info);
+        jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
+        jpeg_read_header(&info, TRUE);
+        info.scale_num = 1;
+        info.scale_denom = 8;
+        jpeg_start_decompress(&info);
+        std::vector<unsigned char> row(size_t{info.output_width} * info.output_components);
+        JSAMPROW rows[1] = {row.data()};
+        while (info.output_scanline < info.output_height)
+            jpeg_read_scanlines(&info, rows, 1);
+        jpeg_finish_decompress(&info);
+        jpeg_destroy_decompress(&info);
+        benchmark::DoNotOptimize(row.data());
+    }
+}
+BENCHMARK(BM_BaselineLibjpegEighthScaleDecode)->Unit(benchmark::kMillisecond);
 
 // The back end alone, in this process: reading the file, the thumbnail and
 // the database transaction, without the channel.
