@@ -1,6 +1,5 @@
 #include "ver_2/bound_folder.h"
 
-#include <cinttypes>
 #include <cstdio>
 #include <memory>
 #include <set>

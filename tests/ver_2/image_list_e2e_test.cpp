@@ -297,6 +297,29 @@ TEST_F(ImageList, ThumbnailsAreReducedInTheImagesOwnFormat) {
     EXPECT_EQ(formats, (std::vector<std::string>{"jpg", "png", "bmp", "tif", "png"}));
 }
 
+TEST_F(ImageList, DocumentsGetThumbnailsOfTheirOwnFormat) {
+    Start();
+    for (const char* name : {"page.pdf", "page.ofd"}) {
+        std::string path = MakePicture(name, 1200, 1600);
+        EXPECT_EQ(Ret("insert_local_image", "{\"image_path\":" + Quoted(path) + "}"), 0) << name;
+    }
+    auto thumbnails = Thumbnails(Command("get_image_thumbnail_list"));
+    ASSERT_EQ(thumbnails.size(), 2u);
+    std::string prefix;
+    EXPECT_EQ(DataUrlBytes(thumbnails[0].second, &prefix).substr(0, 5), "%PDF-");
+    EXPECT_EQ(prefix, "data:image/pdf;base64,");
+    EXPECT_EQ(DataUrlBytes(thumbnails[1].second, &prefix).substr(0, 2), "PK");
+    EXPECT_EQ(prefix, "data:image/ofd;base64,");
+    EXPECT_EQ(Query("select format from table_default order by id"),
+              (std::vector<std::string>{"pdf", "ofd"}));
+    // The thumbnail is the reduced page, far smaller than the document.
+    for (size_t i = 0; i < 2; ++i) {
+        Json loaded = Command("load_image", "{\"image_index\":" + std::to_string(i) + "}");
+        EXPECT_LT(DataUrlBytes(thumbnails[i].second).size() * 4,
+                  DataUrlBytes(JsonString(loaded, "image_base64")).size());
+    }
+}
+
 TEST_F(ImageList, LoadAndSaveGiveTheExactBytes) {
     Start();
     std::vector<std::string> paths = {MakePicture("a.jpg", 640, 480, 1),
