@@ -12,20 +12,11 @@
 #include "platform/base/kx_paths.h"
 #include "platform/base/kx_system.h"
 #include "platform/image/kx_imgfmt.h"
+#include "platform/base/file_holders.h"
 
 namespace ver_1 {
 
 namespace {
-
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-using FileHolder = std::unique_ptr<FILE, FileCloser>;
-
-struct BufferDeleter {
-    void operator()(KXBufferObject* buffer) const { KXBase_DestroyBuffer(buffer); }
-};
-using BufferHolder = std::unique_ptr<KXBufferObject, BufferDeleter>;
 
 constexpr char kDataUrlPrefix[] = "data:image/jpeg;base64,";
 
@@ -39,10 +30,6 @@ bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
 }
 
 }  // namespace
-
-void ImageDeleter::operator()(KXImageObject* image) const {
-    KXBase_DestroyImage(image);
-}
 
 bool IsSafeName(const std::string& name) {
     return !name.empty() && name != "." && name != kImageListName &&

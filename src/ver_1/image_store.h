@@ -18,15 +18,11 @@
 #include <vector>
 
 #include "platform/image/kx_image.h"
+#include "platform/image/image_holders.h"
 
 namespace ver_1 {
 
 constexpr char kImageListName[] = "images.txt";
-
-struct ImageDeleter {
-    void operator()(KXImageObject* image) const;
-};
-using ImageHolder = std::unique_ptr<KXImageObject, ImageDeleter>;
 
 // True for a non-empty name without "/", "\\" or "..", other than "." and
 // the list file's own name.

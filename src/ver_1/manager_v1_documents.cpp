@@ -11,6 +11,7 @@
 #include "platform/image/kx_imgfmt.h"
 #include "ver_1/image_store.h"
 #include "ver_1/manager_v1.h"
+#include "platform/base/file_holders.h"
 
 namespace ver_1 {
 
@@ -37,24 +38,6 @@ WriterCalls CallsOf(int kind) {
                     KXImgFmt_CloseTiffWriter};
     }
 }
-
-// A fresh temporary path, deleted with the holder.
-class TemporaryFile {
-  public:
-    explicit TemporaryFile(const char* suffix = nullptr) {
-        char buffer[512] = {};
-        if (KXBase_GetTmpFileName(suffix, buffer, sizeof buffer) == 0) path_ = buffer;
-    }
-    ~TemporaryFile() {
-        if (!path_.empty()) KXBase_DeleteFile(path_.c_str());
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    const std::string& path() const { return path_; }
-
-  private:
-    std::string path_;
-};
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include "net/pump_messages.h"
 #include "platform/base/encoding.h"
 #include "platform/base/kx_log.h"
+#include "platform/image/scanner_page.h"
 #include "ver_1/image_store.h"
 #include "ver_1/manager_v1.h"
 #include "ver_1/pump_messages_v1.h"
@@ -14,37 +15,9 @@ namespace ver_1 {
 
 namespace {
 
-// The pixel type of a page: 1-bit grey is black and white, 8-bit grey is
-// grey, 8-bit RGB is colour; anything else is not understood (0).
-uint32_t PagePixelType(const SANE_Parameters& parameters) {
-    if (parameters.format == SANE_FRAME_GRAY && parameters.depth == 1) return KX_PIXEL_BW;
-    if (parameters.format == SANE_FRAME_GRAY && parameters.depth == 8) return KX_PIXEL_GRAY;
-    if (parameters.format == SANE_FRAME_RGB && parameters.depth == 8) return KX_PIXEL_RGB;
-    return 0;
-}
-
+// The page as a colour image, the type every stored page is made from.
 ImageHolder PageImage(const SANE_Event_Image& page) {
-    const SANE_Parameters& parameters = page.parameters;
-    uint32_t type = PagePixelType(parameters);
-    if (type == 0 || page.data == nullptr || parameters.pixels_per_line <= 0 ||
-        parameters.lines <= 0 || parameters.bytes_per_line <= 0) {
-        return nullptr;
-    }
-    KXImageInfo info{};
-    info.width = static_cast<uint32_t>(parameters.pixels_per_line);
-    info.height = static_cast<uint32_t>(parameters.lines);
-    info.type = type;
-    info.widthStep = static_cast<uint32_t>(parameters.bytes_per_line);
-    info.origin = KX_ORIGIN_TOP_LEFT;
-    KXImage image = nullptr;
-    if (KXBase_CreateImageFromData(page.data, &info, nullptr, KX_PIXEL_RGB, KX_ORIGIN_TOP_LEFT,
-                                   &image) != 0) {
-        return nullptr;
-    }
-    if (page.resolution > 0) {
-        KXBase_SetImageResolution(image, static_cast<uint32_t>(page.resolution));
-    }
-    return ImageHolder(image);
+    return ImageHolder(CopyScannerPage(page, KX_PIXEL_RGB));
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 
 #include "ver_1/scan_params.h"
 #include "ver_1/upload_request.h"
+#include "net/json_holder.h"
 
 namespace ver_1 {
 

@@ -9,6 +9,7 @@
 #include "platform/base/kx_system.h"
 #include "ver_2/image_conversions.h"
 #include "ver_2/sqlite_helpers.h"
+#include "platform/base/file_holders.h"
 
 namespace ver_2 {
 
@@ -34,7 +35,7 @@ bool BoundFolder::Writable() const {
     if (KXBase_CreateDir(folder_.c_str()) != 0 || !KXBase_IsDirectory(folder_.c_str()))
         return false;
     std::string probe = FreeName(".probe");
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(probe.c_str(), "wb"));
+    FileHolder file(std::fopen(probe.c_str(), "wb"));
     if (file == nullptr) return false;
     file.reset();
     return KXBase_DeleteFile(probe.c_str()) == 0;

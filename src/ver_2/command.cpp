@@ -23,7 +23,7 @@ void Reply::Send(WSUser& user) {
 }
 
 void SendReply(WSUser& user, cJSON* object) {
-    JsonPtr owner(object);
+    JsonHolder owner(object);
     char* text = cJSON_Print(object);
     if (text == nullptr) return;
     user.SendTextFrame(text, std::strlen(text));

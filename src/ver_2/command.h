@@ -36,7 +36,7 @@ class Reply {
     void Send(WSUser& user);
 
   private:
-    JsonPtr object_;
+    JsonHolder object_;
 };
 
 // Prints object with cJSON_Print, sends it as one text frame and deletes it.

@@ -9,6 +9,7 @@
 #include "platform/image/kx_imgfmt.h"
 #include "ver_2/manager_v2.h"
 #include "ver_2/texts.h"
+#include "platform/base/file_holders.h"
 
 namespace ver_2 {
 
@@ -50,14 +51,14 @@ const FormatNames* FindPrefix(std::string_view prefix) {
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+using FileHolder = std::unique_ptr<std::FILE, FileCloser>;
 
 // The whole content of a regular file; false for anything else, for empty
 // and for oversized files.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
     bytes.clear();
     if (!KXBase_IsRegularFile(path.c_str())) return false;
-    FilePtr file(std::fopen(path.c_str(), "rb"));
+    FileHolder file(std::fopen(path.c_str(), "rb"));
     if (file == nullptr || std::fseek(file.get(), 0, SEEK_END) != 0) return false;
     long size = std::ftell(file.get());
     if (size < 1 || size > kMaxFileBytes || std::fseek(file.get(), 0, SEEK_SET) != 0) return false;
@@ -192,7 +193,7 @@ bool BytesToBase64(const uint8_t* bytes, size_t size, std::string& base64) {
 bool WriteBytesToFile(const uint8_t* bytes, size_t size, const std::string& path) {
     if (path.empty() || (bytes == nullptr && size != 0)) return false;
     std::string partial = path + ".part";
-    FilePtr file(std::fopen(partial.c_str(), "wb"));
+    FileHolder file(std::fopen(partial.c_str(), "wb"));
     if (file == nullptr) return false;
     bool written = size == 0 || std::fwrite(bytes, 1, size, file.get()) == size;
     written = std::fclose(file.release()) == 0 && written;

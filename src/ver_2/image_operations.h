@@ -16,6 +16,7 @@
 #include <string>
 
 #include "platform/image/kx_image.h"
+#include "platform/image/image_holders.h"
 
 namespace ver_2 {
 
@@ -41,11 +42,6 @@ struct WatermarkRequest {
     bool italic = false;
     bool strikeout = false;
 };
-
-struct ImageDeleter {
-    void operator()(KXImage image) const { KXBase_DestroyImage(image); }
-};
-using ImageHolder = std::unique_ptr<KXImageObject, ImageDeleter>;
 
 // The image of a file in the given pixel type (0 = as stored), origin
 // top-left; null for an empty path and for files that do not load.

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <vector>
+#include "net/json_holder.h"
 
 namespace ver_2 {
 
@@ -27,6 +28,6 @@ int32_t JsonNumberToInt(const cJSON* number);
 struct JsonDeleter {
     void operator()(cJSON* json) const { cJSON_Delete(json); }
 };
-using JsonPtr = std::unique_ptr<cJSON, JsonDeleter>;
+using JsonHolder = std::unique_ptr<cJSON, JsonDeleter>;
 
 }  // namespace ver_2

@@ -18,6 +18,7 @@
 #include "platform/base/kx_paths.h"
 #include "platform/base/service_thread.h"
 #include "platform/image/proc/kx_imgproc.h"
+#include "platform/image/scanner_page.h"
 #include "ver_2/manager_v2.h"
 #include "ver_2/ordered_pipeline.h"
 #include "ver_2/page_files.h"
@@ -39,37 +40,6 @@ struct ScannedPage {
     int32_t blank = 0;
     bool saved = false;
 };
-
-uint32_t PixelTypeOf(const SANE_Parameters& parameters) {
-    if (parameters.format == SANE_FRAME_RGB) return KX_PIXEL_RGB;
-    if (parameters.format != SANE_FRAME_GRAY) return KX_PIXEL_KEEP;
-    if (parameters.depth == 1) return KX_PIXEL_BW;
-    if (parameters.depth == 8) return KX_PIXEL_GRAY;
-    return KX_PIXEL_KEEP;
-}
-
-// A copy of the driver's page, which is valid only during the callback.
-KXImage CopyPage(const SANE_Event_Image& page) {
-    const SANE_Parameters& parameters = page.parameters;
-    uint32_t type = PixelTypeOf(parameters);
-    if (page.data == nullptr || type == KX_PIXEL_KEEP || parameters.pixels_per_line <= 0 ||
-        parameters.lines <= 0 || parameters.bytes_per_line <= 0) {
-        return nullptr;
-    }
-    KXImageInfo info{};
-    info.width = static_cast<uint32_t>(parameters.pixels_per_line);
-    info.height = static_cast<uint32_t>(parameters.lines);
-    info.type = type;
-    info.widthStep = static_cast<uint32_t>(parameters.bytes_per_line);
-    info.origin = KX_ORIGIN_TOP_LEFT;
-    KXImage image = nullptr;
-    if (KXBase_CreateImageFromData(page.data, &info, nullptr, 0, KX_ORIGIN_TOP_LEFT, &image) != 0) {
-        return nullptr;
-    }
-    if (page.resolution > 0)
-        KXBase_SetImageResolution(image, static_cast<uint32_t>(page.resolution));
-    return image;
-}
 
 const char* TextOf(void* data) {
     return data != nullptr ? static_cast<const char*>(data) : "";
@@ -213,7 +183,7 @@ void ManagerV2::ReportEvent(int code, const char* text, int flag) {
 void ManagerV2::OnPageScanned(const SANE_Event_Image& record) {
     auto page = std::make_shared<ScannedPage>();
     page->number = ++pagesReceived_;
-    page->image = CopyPage(record);
+    page->image = CopyScannerPage(record, KX_PIXEL_KEEP);
     if (page->image == nullptr) {
         KXBase_WriteInfo(KX_LOG_INFO, "page %d lost: the scanned image cannot be copied",
                          page->number);

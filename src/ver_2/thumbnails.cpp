@@ -5,44 +5,17 @@
 #include "platform/base/kx_paths.h"
 #include "platform/image/kx_imgfmt.h"
 #include "ver_2/image_conversions.h"
+#include "platform/image/image_holders.h"
+#include "platform/base/file_holders.h"
 
 namespace ver_2 {
 
 namespace {
 
-struct ImageDestroyer {
-    void operator()(KXImageObject* image) const { KXBase_DestroyImage(image); }
-};
-using ImagePtr = std::unique_ptr<KXImageObject, ImageDestroyer>;
-
-struct BufferDestroyer {
-    void operator()(KXBufferObject* buffer) const { KXBase_DestroyBuffer(buffer); }
-};
-using BufferPtr = std::unique_ptr<KXBufferObject, BufferDestroyer>;
-
-// A path in the temporary folder, deleted with the object.
-class TemporaryFile {
-  public:
-    TemporaryFile() {
-        char name[256] = {};
-        if (KXBase_GetTmpFileName(nullptr, name, sizeof name) == 0) path_ = name;
-    }
-    ~TemporaryFile() {
-        if (!path_.empty()) KXBase_DeleteFile(path_.c_str());
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    const std::string& path() const { return path_; }
-
-  private:
-    std::string path_;
-};
-
 std::vector<uint8_t> EncodeJpeg(KXImage image) {
     KXBuffer raw = nullptr;
     if (KXImgFmt_SaveJpegImageToBuffer(image, nullptr, &raw) != 0) return {};
-    BufferPtr buffer(raw);
+    BufferHolder buffer(raw);
     const uint8_t* data = KXBase_GetBufferData(buffer.get());
     return std::vector<uint8_t>(data, data + KXBase_GetBufferSize(buffer.get()));
 }
@@ -72,7 +45,7 @@ std::vector<uint8_t> MakeThumbnail(const std::string& path) {
                                  KX_ORIGIN_TOP_LEFT, &loaded) != 0) {
         return {};
     }
-    ImagePtr thumbnail(loaded);
+    ImageHolder thumbnail(loaded);
     if (format == KX_FORMAT_JPEG) return EncodeJpeg(thumbnail.get());
     return EncodeThroughFile(thumbnail.get(), format);
 }

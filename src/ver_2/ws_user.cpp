@@ -40,7 +40,7 @@ void WSUser::HandleCommand(const uint8_t* text, size_t length) {
         message.remove_prefix(1);
     }
     // Parse one value; whatever follows it is ignored.
-    JsonPtr root(cJSON_ParseWithLengthOpts(message.data(), message.size(), nullptr, false));
+    JsonHolder root(cJSON_ParseWithLengthOpts(message.data(), message.size(), nullptr, false));
     if (root == nullptr || !cJSON_IsObject(root.get())) return;
 
     Command command;

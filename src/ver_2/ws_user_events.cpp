@@ -78,7 +78,7 @@ void WSUser::OnScanImage(const char* path, int isBlank, void* user) {
 }
 
 void WSUser::PostEvent(cJSON* event) {
-    JsonPtr owner(event);
+    JsonHolder owner(event);
     char* text = cJSON_Print(event);
     if (text == nullptr) return;
     PostSendText(text, std::strlen(text));

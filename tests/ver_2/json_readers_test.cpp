@@ -5,12 +5,12 @@
 namespace ver_2 {
 namespace {
 
-JsonPtr Parse(const char* text) {
-    return JsonPtr(cJSON_Parse(text));
+JsonHolder Parse(const char* text) {
+    return JsonHolder(cJSON_Parse(text));
 }
 
 TEST(JsonReaders, NumbersAreTruncatedAndSaturated) {
-    JsonPtr root = Parse(R"({"a":80.9,"b":-3.7,"c":1e300,"d":-1e300,"e":"80","f":true})");
+    JsonHolder root = Parse(R"({"a":80.9,"b":-3.7,"c":1e300,"d":-1e300,"e":"80","f":true})");
     bool found = false;
     EXPECT_EQ(GetJsonInt(root.get(), "a", &found), 80);
     EXPECT_TRUE(found);
@@ -26,7 +26,7 @@ TEST(JsonReaders, NumbersAreTruncatedAndSaturated) {
 }
 
 TEST(JsonReaders, FirstMemberWithTheNameCountsEvenWithTheWrongType) {
-    JsonPtr root = Parse(R"({"iden":5,"iden":"later","Func":"x","flag":false,"flag":true})");
+    JsonHolder root = Parse(R"({"iden":5,"iden":"later","Func":"x","flag":false,"flag":true})");
     bool found = true;
     EXPECT_EQ(GetJsonString(root.get(), "iden", &found), "");
     EXPECT_FALSE(found);
@@ -37,7 +37,7 @@ TEST(JsonReaders, FirstMemberWithTheNameCountsEvenWithTheWrongType) {
 }
 
 TEST(JsonReaders, BoolsOnlyFromTrueAndFalse) {
-    JsonPtr root = Parse(R"({"t":true,"f":false,"n":1,"s":"true","z":null})");
+    JsonHolder root = Parse(R"({"t":true,"f":false,"n":1,"s":"true","z":null})");
     bool found = false;
     EXPECT_TRUE(GetJsonBool(root.get(), "t", &found));
     EXPECT_TRUE(found);
@@ -48,7 +48,7 @@ TEST(JsonReaders, BoolsOnlyFromTrueAndFalse) {
 }
 
 TEST(JsonReaders, ArraysKeepOnlyElementsOfTheirType) {
-    JsonPtr root = Parse(R"({"i":[0,"1",2.9,null,-4,[5]],"s":["a",1,"b",{}],"o":{"0":1}})");
+    JsonHolder root = Parse(R"({"i":[0,"1",2.9,null,-4,[5]],"s":["a",1,"b",{}],"o":{"0":1}})");
     EXPECT_EQ(GetJsonIntArray(root.get(), "i"), (std::vector<int32_t>{0, 2, -4}));
     EXPECT_EQ(GetJsonStringArray(root.get(), "s"), (std::vector<std::string>{"a", "b"}));
     EXPECT_TRUE(GetJsonIntArray(root.get(), "o").empty());
@@ -56,7 +56,7 @@ TEST(JsonReaders, ArraysKeepOnlyElementsOfTheirType) {
 }
 
 TEST(JsonReaders, NonObjectsHaveNoMembers) {
-    JsonPtr array = Parse(R"([{"a":1}])");
+    JsonHolder array = Parse(R"([{"a":1}])");
     bool found = true;
     EXPECT_EQ(GetJsonInt(array.get(), "a", &found), 0);
     EXPECT_FALSE(found);

@@ -135,7 +135,7 @@ PixPtr RoiToGrayPix(const ImageView& view) {
     return pix;
 }
 
-ImagePtr PixToImage(PIX* pix, uint32_t type, uint32_t dpi) {
+ImageHolder PixToImage(PIX* pix, uint32_t type, uint32_t dpi) {
     int32_t depth = pix != nullptr ? pixGetDepth(pix) : 0;
     if ((depth != 1 && depth != 8 && depth != 32) || !IsSupportedType(type)) {
         return nullptr;
@@ -146,7 +146,7 @@ ImagePtr PixToImage(PIX* pix, uint32_t type, uint32_t dpi) {
     if (KXBase_CreateImage(width, height, type, KX_ORIGIN_TOP_LEFT, &raw) != 0 || raw == nullptr) {
         return nullptr;
     }
-    ImagePtr image(raw);
+    ImageHolder image(raw);
     ImageView view;
     if (GetImageView(image.get(), &view) != 0) {
         return nullptr;

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "platform/image/kx_image.h"
+#include "platform/image/image_holders.h"
 
 namespace kx_imgproc {
 
@@ -19,11 +20,6 @@ struct PixDeleter {
     void operator()(PIX* pix) const { pixDestroy(&pix); }
 };
 using PixPtr = std::unique_ptr<PIX, PixDeleter>;
-
-struct ImageDeleter {
-    void operator()(KXImage image) const { KXBase_DestroyImage(image); }
-};
-using ImagePtr = std::unique_ptr<KXImageObject, ImageDeleter>;
 
 // The pixel rows of an image together with its region of interest.
 struct ImageView {
@@ -66,7 +62,7 @@ PixPtr RoiToGrayPix(const ImageView& view);
 
 // A new image of the given type holding the PIX (1, 8 or 32 bpp); the
 // resolution is copied. Null when the image cannot be made.
-ImagePtr PixToImage(PIX* pix, uint32_t type, uint32_t dpi);
+ImageHolder PixToImage(PIX* pix, uint32_t type, uint32_t dpi);
 
 // The image's resolution, or 0 when unknown.
 uint32_t ImageResolution(KXImage image);

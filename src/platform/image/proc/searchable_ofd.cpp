@@ -24,7 +24,7 @@ bool WriteSearchableOfd(KXImage image, const ImageView& view, const std::vector<
         items.push_back({word.text, {word.left, word.top, word.right, word.bottom}, 0.0});
     }
     // The package stores whole images; a region of interest is cut out first.
-    ImagePtr region;
+    ImageHolder region;
     if (!CoversWholeImage(view)) {
         KXImage clone = nullptr;
         if (KXBase_CloneImage(image, KX_PIXEL_KEEP, 0, &clone) != 0 || clone == nullptr) {

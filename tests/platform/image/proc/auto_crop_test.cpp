@@ -68,7 +68,7 @@ Image Scan(KXImage page, double degrees, uint8_t background, int32_t border) {
         pixRotate(pix.get(), static_cast<l_float32>(radians),
                   view.type == KX_PIXEL_BW ? L_ROTATE_SAMPLING : L_ROTATE_AREA_MAP,
                   L_BRING_IN_WHITE, kPageWidth, kPageHeight));
-    kx_imgproc::ImagePtr turnedImage = kx_imgproc::PixToImage(turned.get(), view.type, 0);
+    ImageHolder turnedImage = kx_imgproc::PixToImage(turned.get(), view.type, 0);
     KXImageInfo info{};
     KXBase_GetImageInfo(turnedImage.get(), &info);
     Image scan = MakeImage(info.width + 2 * border, info.height + 2 * border, view.type);
