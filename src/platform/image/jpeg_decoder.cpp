@@ -1,12 +1,12 @@
 #include "platform/image/jpeg_decoder.h"
 
 #include <cstring>
-#include <new>
 
 #include "platform/base/kx_log.h"
 #include "platform/image/jpeg_error.h"
+#include "platform/image/jpeg_rows.h"
+#include "platform/image/jpeg_strip_decode.h"
 #include "platform/image/load_limits.h"
-#include "platform/image/pixel_rows.h"
 
 namespace kximage {
 namespace {
@@ -124,105 +124,30 @@ bool ReadHeader(const std::vector<uint8_t>& bytes, Header* header) {
     return ok;
 }
 
-// One decode: the source, the scale, and where the rows go.
-struct DecodeJob {
-    const uint8_t* bytes;
-    size_t size;
-    int scale;  // eighths
-    bool fast;
-    uint32_t type;
-    uint32_t width;
-    uint32_t height;
-    uint8_t* pixels;
-    size_t step;
-    uint8_t* scratch;     // 4 bytes per pixel of a row
-    uint8_t* scratchRgb;  // 3 bytes per pixel of a row
-};
-
-void CmykToRgb(const uint8_t* cmyk, bool inverted, uint8_t* rgb, uint32_t count) {
-    for (uint32_t i = 0; i < count; ++i, cmyk += 4, rgb += 3) {
-        uint32_t c = inverted ? cmyk[0] : 255u - cmyk[0];
-        uint32_t m = inverted ? cmyk[1] : 255u - cmyk[1];
-        uint32_t y = inverted ? cmyk[2] : 255u - cmyk[2];
-        uint32_t k = inverted ? cmyk[3] : 255u - cmyk[3];
-        rgb[0] = static_cast<uint8_t>(c * k / 255);
-        rgb[1] = static_cast<uint8_t>(m * k / 255);
-        rgb[2] = static_cast<uint8_t>(y * k / 255);
-    }
-}
-
-// Plain function: no object with a destructor lives in this frame.
-bool DecodeWithLibjpeg(JpegErrorManager* errors, jpeg_decompress_struct* info,
-                       const DecodeJob* job) {
-    if (setjmp(errors->jump)) return false;
-    info->mem->max_memory_to_use = kJpegMaxLibraryMemory;
-    jpeg_mem_src(info, job->bytes, static_cast<unsigned long>(job->size));
-    if (jpeg_read_header(info, TRUE) != JPEG_HEADER_OK) return false;
-    bool cmyk = info->jpeg_color_space == JCS_CMYK || info->jpeg_color_space == JCS_YCCK;
-    if (cmyk)
-        info->out_color_space = JCS_CMYK;
-    else
-        info->out_color_space = job->type == KX_PIXEL_RGB ? JCS_RGB : JCS_GRAYSCALE;
-    info->scale_num = static_cast<unsigned>(job->scale);
-    info->scale_denom = 8;
-    if (job->fast) {
-        info->dct_method = JDCT_IFAST;
-        info->do_fancy_upsampling = FALSE;
-    }
-    jpeg_start_decompress(info);
-    if (info->output_width != job->width || info->output_height != job->height) return false;
-    bool direct = !cmyk && job->type != KX_PIXEL_BW;
-    bool inverted = info->saw_Adobe_marker;
-    while (info->output_scanline < info->output_height) {
-        uint32_t y = info->output_scanline;
-        if (direct) {
-            JSAMPROW rows[16];
-            uint32_t count = info->output_height - y < 16 ? info->output_height - y : 16;
-            for (uint32_t k = 0; k < count; ++k)
-                rows[k] = job->pixels + (y + k) * job->step;
-            if (jpeg_read_scanlines(info, rows, count) == 0) return false;
-            continue;
-        }
-        JSAMPROW scratch = job->scratch;
-        if (jpeg_read_scanlines(info, &scratch, 1) != 1) return false;
-        uint8_t* row = job->pixels + y * job->step;
-        if (cmyk) {
-            CmykToRgb(job->scratch, inverted, job->scratchRgb, job->width);
-            ConvertPixels(job->scratchRgb, KX_PIXEL_RGB, 0, row, job->type, 0, job->width);
-        } else {
-            ConvertPixels(job->scratch, KX_PIXEL_GRAY, 0, row, KX_PIXEL_BW, 0, job->width);
-        }
-    }
-    jpeg_finish_decompress(info);
-    return true;
-}
-
+// Splittable streams (those with restart markers on MCU rows, as the
+// encoder writes them for large pages) are decoded in two strips at once; a
+// strip that fails hands the decision to the whole-stream decode.
 int Decode(const JpegSource& source, int scale, bool fast, KXImageObject* image) {
-    std::unique_ptr<uint8_t[]> scratch(new (std::nothrow) uint8_t[size_t{image->width} * 7]);
-    if (!scratch) return KX_ERR_SYSTEM;
     ClearPadding(image);
-    DecodeJob job{source.bytes.data(),
-                  source.bytes.size(),
-                  scale,
-                  fast,
-                  image->type,
-                  image->width,
-                  image->height,
-                  image->pixels.get(),
-                  image->widthStep,
-                  scratch.get(),
-                  scratch.get() + size_t{image->width} * 4};
-    JpegErrorManager errors;
-    jpeg_decompress_struct info;
-    info.err = InstallJpegErrors(&errors);
-    jpeg_create_decompress(&info);
-    bool ok = DecodeWithLibjpeg(&errors, &info, &job);
-    jpeg_destroy_decompress(&info);
-    if (!ok) {
-        KXBase_WriteInfo(KX_LOG_INFO, "jpeg decode: %s", errors.message);
-        return KX_ERR_DATA;
-    }
-    return KX_OK;
+    const uint8_t* bytes = source.bytes.data();
+    JpegRestartLayout layout;
+    if (ReadRestartLayout(bytes, source.bytes.size(), &layout) &&
+        DecodeJpegInStrips(bytes, layout, scale, fast, image) == KX_OK)
+        return KX_OK;
+    ByteSpan whole{bytes, source.bytes.size()};
+    JpegRowsJob job{.spans = &whole,
+                    .spanCount = 1,
+                    .restartShift = 0,
+                    .scale = scale,
+                    .fast = fast,
+                    .type = image->type,
+                    .width = image->width,
+                    .height = image->height,
+                    .firstKept = 0,
+                    .keptRows = image->height,
+                    .pixels = image->pixels.get(),
+                    .step = image->widthStep};
+    return DecodeJpegRows(job);
 }
 
 uint32_t ScaledSide(uint32_t side, int scale) {

@@ -1,10 +1,13 @@
 // JPEG reading on libjpeg-turbo: checking that a byte block holds one
 // complete JPEG stream, reading its header, and decoding it at full size or
-// reduced by DCT scaling (which skips most of the decoding work).
+// reduced by DCT scaling (which skips most of the decoding work). Large
+// streams with restart markers on MCU rows (as the encoder writes them) are
+// decoded in two strips on two threads (jpeg_strip_decode.h), with the same
+// pixels as a decode in one piece.
 //
 // libjpeg errors end in a longjmp inside plain functions of the decoder and
-// come back as failure values; nothing is thrown. Any thread; the functions
-// share no state.
+// come back as failure values; nothing is thrown. Any thread; decodes on
+// different threads may run at once.
 #pragma once
 
 #include <cstdint>

@@ -8,6 +8,7 @@
 
 #include "platform/base/kx_log.h"
 #include "platform/image/jpeg_error.h"
+#include "platform/image/jpeg_strips.h"
 #include "platform/image/pixel_rows.h"
 
 namespace kximage {
@@ -67,6 +68,7 @@ bool EncodeWithLibjpeg(JpegErrorManager* errors, jpeg_compress_struct* info,
     info->in_color_space = colour ? JCS_RGB : JCS_GRAYSCALE;
     jpeg_set_defaults(info);
     jpeg_set_quality(info, job->quality, TRUE);
+    if (uint64_t{image->width} * image->height >= kMinStripPixels) info->restart_in_rows = 1;
     if (image->dpi != 0 && image->dpi <= 65535) {
         info->density_unit = 1;
         info->X_density = static_cast<UINT16>(image->dpi);

@@ -1,0 +1,189 @@
+#include "platform/image/jpeg_strips.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace kximage {
+namespace {
+
+uint32_t ReadBigEndian16(const uint8_t* p) {
+    return (uint32_t{p[0]} << 8) | p[1];
+}
+
+struct Frame {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t components = 0;
+    uint32_t hMax = 1;
+    uint32_t vMax = 1;
+};
+
+// The frame header after its length field: 8-bit samples, a size, and grey
+// 1x1 or three components with only the first subsampled (by 1 or 2).
+bool ReadFrame(const uint8_t* body, size_t length, Frame* frame) {
+    if (length < 6 || body[0] != 8) return false;
+    frame->height = ReadBigEndian16(body + 1);
+    frame->width = ReadBigEndian16(body + 3);
+    frame->components = body[5];
+    if (frame->width == 0 || frame->height == 0) return false;
+    if (length != 6 + 3 * size_t{frame->components}) return false;
+    const uint8_t* sampling = body + 7;  // every third byte from here
+    if (frame->components == 1) return sampling[0] == 0x11;
+    if (frame->components != 3 || sampling[3] != 0x11 || sampling[6] != 0x11) return false;
+    frame->hMax = sampling[0] >> 4;
+    frame->vMax = sampling[0] & 0x0F;
+    return frame->hMax >= 1 && frame->hMax <= 2 && frame->vMax >= 1 && frame->vMax <= 2;
+}
+
+// A sequential scan of all components of the frame.
+bool IsWholeSequentialScan(const uint8_t* body, size_t length, uint32_t components) {
+    if (length < 1 || body[0] != components || length != 4 + 2 * size_t{components}) return false;
+    const uint8_t* spectral = body + 1 + 2 * components;
+    return spectral[0] == 0 && spectral[1] == 63 && spectral[2] == 0;
+}
+
+bool IsOtherFrameKind(uint8_t marker) {
+    // Progressive, lossless, hierarchical and arithmetic-coded frames, and
+    // arithmetic-coding conditioning tables.
+    return (marker >= 0xC2 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8);
+}
+
+// Walks the marker segments from SOI to the start of the scan, which must be
+// the only scan of a frame that qualifies. Stray bytes between segments, which
+// a decoder skips with a warning, disqualify the stream.
+bool ReadHeaders(const uint8_t* bytes, size_t size, Frame* frame, uint32_t* restartInterval,
+                 JpegRestartLayout* layout) {
+    if (size < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8) return false;
+    bool frameSeen = false;
+    *restartInterval = 0;
+    size_t i = 2;
+    while (i < size) {
+        if (bytes[i] != 0xFF) return false;
+        while (i < size && bytes[i] == 0xFF)
+            ++i;
+        if (i + 3 > size) return false;
+        uint8_t marker = bytes[i++];
+        size_t length = ReadBigEndian16(bytes + i);
+        if (marker == 0x01 || marker == 0x00 || (marker >= 0xD0 && marker <= 0xD9)) return false;
+        if (length < 2 || i + length > size) return false;
+        const uint8_t* body = bytes + i + 2;
+        size_t bodyLength = length - 2;
+        if (marker == 0xC0 || marker == 0xC1) {
+            if (frameSeen || !ReadFrame(body, bodyLength, frame)) return false;
+            frameSeen = true;
+            layout->heightField = i + 3;
+        } else if (IsOtherFrameKind(marker)) {
+            return false;
+        } else if (marker == 0xDD) {
+            if (bodyLength != 2) return false;
+            *restartInterval = ReadBigEndian16(body);
+        } else if (marker == 0xDA) {
+            if (!frameSeen || !IsWholeSequentialScan(body, bodyLength, frame->components))
+                return false;
+            layout->scanData = i + length;
+            return true;
+        }
+        i += length;
+    }
+    return false;
+}
+
+// Records every restart marker of the coded data, which must come numbered
+// 0, 1, ... 7, 0, ... and end at the EOI marker. Within coded data a 0xFF byte
+// is followed by a stuffed 0x00, by fill 0xFF bytes or by a marker.
+bool FindRestarts(const uint8_t* bytes, size_t size, JpegRestartLayout* layout) {
+    size_t i = layout->scanData;
+    while (i < size) {
+        const void* found = std::memchr(bytes + i, 0xFF, size - i);
+        if (found == nullptr) return false;
+        size_t at = static_cast<size_t>(static_cast<const uint8_t*>(found) - bytes);
+        while (at + 1 < size && bytes[at + 1] == 0xFF)
+            ++at;
+        if (at + 1 >= size) return false;
+        uint8_t next = bytes[at + 1];
+        i = at + 2;
+        if (next == 0x00) continue;
+        if (next == 0xD9) {
+            layout->scanEnd = at;
+            return true;
+        }
+        if (next < 0xD0 || next > 0xD7 || next - 0xD0u != layout->restarts.size() % 8) return false;
+        layout->restarts.push_back(at);
+    }
+    return false;
+}
+
+uint32_t DivideRoundingUp(uint32_t value, uint32_t divisor) {
+    return (value + divisor - 1) / divisor;
+}
+
+}  // namespace
+
+bool ReadRestartLayout(const uint8_t* bytes, size_t size, JpegRestartLayout* layout) {
+    *layout = JpegRestartLayout{};
+    Frame frame;
+    uint32_t restartInterval = 0;
+    if (!ReadHeaders(bytes, size, &frame, &restartInterval, layout)) return false;
+    if (uint64_t{frame.width} * frame.height < kMinStripPixels || restartInterval == 0)
+        return false;
+    uint32_t mcusPerRow = DivideRoundingUp(frame.width, 8 * frame.hMax);
+    if (restartInterval % mcusPerRow != 0) return false;
+    layout->width = frame.width;
+    layout->height = frame.height;
+    layout->mcuHeight = 8 * frame.vMax;
+    layout->rowsPerInterval = restartInterval / mcusPerRow;
+    uint32_t mcuRows = DivideRoundingUp(frame.height, layout->mcuHeight);
+    uint32_t intervals = DivideRoundingUp(mcuRows, layout->rowsPerInterval);
+    if (intervals < 4) return false;
+    layout->restarts.reserve(intervals - 1);
+    return FindRestarts(bytes, size, layout) && layout->Intervals() == intervals;
+}
+
+namespace {
+
+// The first image row of restart interval index (the height for the end).
+uint32_t RowOfInterval(const JpegRestartLayout& layout, uint32_t index) {
+    uint64_t row = uint64_t{index} * layout.rowsPerInterval * layout.mcuHeight;
+    return static_cast<uint32_t>(std::min<uint64_t>(row, layout.height));
+}
+
+size_t DataBegin(const JpegRestartLayout& layout, uint32_t interval) {
+    return interval == 0 ? layout.scanData : layout.restarts[interval - 1] + 2;
+}
+
+size_t DataEnd(const JpegRestartLayout& layout, uint32_t interval) {
+    return interval == layout.Intervals() ? layout.scanEnd : layout.restarts[interval - 1];
+}
+
+JpegStrip MakeStrip(const JpegRestartLayout& layout, uint32_t first, uint32_t end,
+                    uint32_t keepBegin, uint32_t keepEnd) {
+    JpegStrip strip;
+    strip.dataBegin = DataBegin(layout, first);
+    strip.dataEnd = DataEnd(layout, end);
+    strip.firstInterval = first;
+    strip.firstRow = RowOfInterval(layout, first);
+    strip.rows = RowOfInterval(layout, end) - strip.firstRow;
+    strip.keepBegin = keepBegin;
+    strip.keepEnd = keepEnd;
+    return strip;
+}
+
+}  // namespace
+
+void PlanJpegStrips(const JpegRestartLayout& layout, bool contextRows, JpegStrip* top,
+                    JpegStrip* bottom) {
+    // Entropy decoding, proportional to the coded bytes, is most of the work
+    // in both scaled and full decodes; the seam goes to the restart marker
+    // that halves the coded data.
+    uint32_t intervals = layout.Intervals();
+    size_t half = layout.scanData + (layout.scanEnd - layout.scanData) / 2;
+    auto pastHalf = std::lower_bound(layout.restarts.begin(), layout.restarts.end(), half);
+    uint32_t seam = static_cast<uint32_t>(pastHalf - layout.restarts.begin()) + 1;
+    seam = std::clamp<uint32_t>(seam, 2, intervals - 2);
+    uint32_t overlap = contextRows ? 1 : 0;
+    uint32_t seamRow = RowOfInterval(layout, seam);
+    *top = MakeStrip(layout, 0, seam + overlap, 0, seamRow);
+    *bottom = MakeStrip(layout, seam - overlap, intervals, seamRow, layout.height);
+}
+
+}  // namespace kximage
