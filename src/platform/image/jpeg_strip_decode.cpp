@@ -63,9 +63,10 @@ int DecodeJpegInStrips(const uint8_t* bytes, const JpegRestartLayout& layout, in
     // Smoothed chroma upsampling (full-quality decodes of subsampled colour)
     // blends each chroma row with its neighbours across the seam.
     bool contextRows = !fast && layout.mcuHeight > 8;
+    uint32_t pixelsPerByte = scale == 8 ? 4 : 16;
     JpegStrip topStrip;
     JpegStrip bottomStrip;
-    PlanJpegStrips(layout, contextRows, &topStrip, &bottomStrip);
+    PlanJpegStrips(layout, pixelsPerByte, contextRows, &topStrip, &bottomStrip);
     StripDecode top;
     StripDecode bottom;
     PrepareStrip(bytes, layout, topStrip, scale, fast, image, &top);

@@ -1,6 +1,7 @@
 #include "platform/image/jpeg_strips.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace kximage {
@@ -170,16 +171,19 @@ JpegStrip MakeStrip(const JpegRestartLayout& layout, uint32_t first, uint32_t en
 
 }  // namespace
 
-void PlanJpegStrips(const JpegRestartLayout& layout, bool contextRows, JpegStrip* top,
-                    JpegStrip* bottom) {
-    // Entropy decoding, proportional to the coded bytes, is most of the work
-    // in both scaled and full decodes; the seam goes to the restart marker
-    // that halves the coded data.
+void PlanJpegStrips(const JpegRestartLayout& layout, uint32_t pixelsPerByte, bool contextRows,
+                    JpegStrip* top, JpegStrip* bottom) {
+    auto costAbove = [&](uint32_t interval) {
+        uint64_t pixels = uint64_t{RowOfInterval(layout, interval)} * layout.width;
+        return static_cast<int64_t>(DataEnd(layout, interval) - layout.scanData +
+                                    pixels / pixelsPerByte);
+    };
     uint32_t intervals = layout.Intervals();
-    size_t half = layout.scanData + (layout.scanEnd - layout.scanData) / 2;
-    auto pastHalf = std::lower_bound(layout.restarts.begin(), layout.restarts.end(), half);
-    uint32_t seam = static_cast<uint32_t>(pastHalf - layout.restarts.begin()) + 1;
-    seam = std::clamp<uint32_t>(seam, 2, intervals - 2);
+    int64_t total = costAbove(intervals);
+    auto imbalance = [&](uint32_t seam) { return std::abs(2 * costAbove(seam) - total); };
+    uint32_t seam = 2;
+    for (uint32_t candidate = 3; candidate + 2 <= intervals; ++candidate)
+        if (imbalance(candidate) < imbalance(seam)) seam = candidate;
     uint32_t overlap = contextRows ? 1 : 0;
     uint32_t seamRow = RowOfInterval(layout, seam);
     *top = MakeStrip(layout, 0, seam + overlap, 0, seamRow);

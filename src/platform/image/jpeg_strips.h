@@ -58,11 +58,15 @@ struct JpegStrip {
     uint32_t keepEnd = 0;
 };
 
-// Cuts a stream into two strips of about equal work. With contextRows (the
-// decoder smooths chroma between neighbouring rows), each strip also decodes
-// one restart interval beyond its share on the seam side, so that the rows
-// next to the seam see the same neighbours as in a whole-stream decode.
-void PlanJpegStrips(const JpegRestartLayout& layout, bool contextRows, JpegStrip* top,
-                    JpegStrip* bottom);
+// Cuts a stream into two strips of about equal work: entropy decoding costs
+// in proportion to the coded bytes, the rest (inverse DCT, upsampling, colour
+// conversion) in proportion to the pixels, weighed as one byte for every
+// pixelsPerByte pixels (about 16 for 1/8-scale decodes, 4 for full size).
+// With contextRows (the decoder smooths chroma between neighbouring rows),
+// each strip also decodes one restart interval beyond its share on the seam
+// side, so that the rows next to the seam see the same neighbours as in a
+// whole-stream decode.
+void PlanJpegStrips(const JpegRestartLayout& layout, uint32_t pixelsPerByte, bool contextRows,
+                    JpegStrip* top, JpegStrip* bottom);
 
 }  // namespace kximage
