@@ -68,7 +68,9 @@ bool EncodeWithLibjpeg(JpegErrorManager* errors, jpeg_compress_struct* info,
     info->in_color_space = colour ? JCS_RGB : JCS_GRAYSCALE;
     jpeg_set_defaults(info);
     jpeg_set_quality(info, job->quality, TRUE);
-    if (uint64_t{image->width} * image->height >= kMinStripPixels) info->restart_in_rows = 1;
+    uint32_t mcuSide = colour ? 16 : 8;  // 4:2:0 colour, grey
+    info->restart_in_rows =
+        static_cast<int>(EncoderRestartRows(image->width, image->height, mcuSide, mcuSide));
     if (image->dpi != 0 && image->dpi <= 65535) {
         info->density_unit = 1;
         info->X_density = static_cast<UINT16>(image->dpi);

@@ -1,5 +1,7 @@
 #include "platform/image/jpeg_strip_decode.h"
 
+#include <utility>
+
 #include "platform/image/helper_thread.h"
 #include "platform/image/jpeg_rows.h"
 
@@ -8,12 +10,19 @@ namespace {
 
 const uint8_t kEndOfImage[2] = {0xFF, 0xD9};
 
-// A strip as libjpeg reads it: the file's headers up to the frame height, the
-// strip's height, the rest of the headers, the strip's coded data, an EOI.
-struct StripDecode {
-    uint8_t height[2];
-    ByteSpan spans[5];
-    JpegRowsJob job;
+// A strip of this many intervals or fewer is decoded one interval at a time
+// (each a stream without restart markers, which libjpeg-turbo decodes on its
+// fast path), unless chroma smoothing needs rows across interval seams.
+constexpr uint32_t kMostChainedIntervals = 32;
+
+struct StripTask {
+    const uint8_t* bytes;
+    const JpegRestartLayout* layout;
+    JpegStrip strip;
+    int scale;
+    bool fast;
+    bool chained;
+    KXImageObject* image;
     int status;
 };
 
@@ -21,62 +30,98 @@ uint32_t Scaled(uint32_t rows, int scale) {
     return static_cast<uint32_t>((uint64_t{rows} * static_cast<uint32_t>(scale) + 7) / 8);
 }
 
-// Strips start and end on MCU rows (multiples of 8 rows), so their scaled
-// rows add up exactly to the scaled image.
-void PrepareStrip(const uint8_t* bytes, const JpegRestartLayout& layout, const JpegStrip& strip,
-                  int scale, bool fast, KXImageObject* image, StripDecode* decode) {
-    decode->height[0] = static_cast<uint8_t>(strip.rows >> 8);
-    decode->height[1] = static_cast<uint8_t>(strip.rows & 0xFF);
-    size_t afterHeight = layout.heightField + 2;
-    decode->spans[0] = ByteSpan{bytes, layout.heightField};
-    decode->spans[1] = ByteSpan{decode->height, 2};
-    decode->spans[2] = ByteSpan{bytes + afterHeight, layout.scanData - afterHeight};
-    decode->spans[3] = ByteSpan{bytes + strip.dataBegin, strip.dataEnd - strip.dataBegin};
-    decode->spans[4] = ByteSpan{kEndOfImage, sizeof kEndOfImage};
-    uint32_t firstOutput = Scaled(strip.firstRow, scale);
-    uint32_t keptBegin = Scaled(strip.keepBegin, scale);
-    JpegRowsJob& job = decode->job;
-    job.spans = decode->spans;
-    job.spanCount = 5;
-    job.restartShift = static_cast<int>(strip.firstInterval & 7);
-    job.scale = scale;
-    job.fast = fast;
-    job.type = image->type;
-    job.width = image->width;
-    job.height = Scaled(strip.rows, scale);
-    job.firstKept = keptBegin - firstOutput;
-    job.keptRows = Scaled(strip.keepEnd, scale) - keptBegin;
-    job.pixels = Row(image, keptBegin);
-    job.step = image->widthStep;
-    decode->status = KX_ERR_STATE;
+// The file's headers up to the coded data with the frame height replaced
+// and, when dropRestarts, the restart interval segment left out.
+size_t HeaderSpans(const uint8_t* bytes, const JpegRestartLayout& layout, const uint8_t* height,
+                   bool dropRestarts, ByteSpan* spans) {
+    struct Edit {
+        size_t at;
+        size_t length;
+        const uint8_t* with;
+        size_t withLength;
+    };
+    Edit edits[2] = {{layout.heightField, 2, height, 2}, {layout.restartSegment, 6, nullptr, 0}};
+    size_t editCount = dropRestarts ? 2 : 1;
+    if (editCount == 2 && edits[1].at < edits[0].at) std::swap(edits[0], edits[1]);
+    size_t count = 0;
+    size_t from = 0;
+    for (size_t k = 0; k < editCount; ++k) {
+        spans[count++] = ByteSpan{bytes + from, edits[k].at - from};
+        if (edits[k].withLength != 0) spans[count++] = ByteSpan{edits[k].with, edits[k].withLength};
+        from = edits[k].at + edits[k].length;
+    }
+    spans[count++] = ByteSpan{bytes + from, layout.scanData - from};
+    return count;
+}
+
+// Decodes intervals [first, end) as one stream and keeps image rows
+// [keepBegin, keepEnd). Pieces start and end on MCU rows (multiples of 8
+// rows), so the scaled rows of the pieces add up exactly to the scaled image.
+int DecodePiece(const StripTask& task, uint32_t first, uint32_t end, uint32_t keepBegin,
+                uint32_t keepEnd) {
+    const JpegRestartLayout& layout = *task.layout;
+    uint32_t firstRow = layout.RowOf(first);
+    uint32_t rows = layout.RowOf(end) - firstRow;
+    uint8_t height[2] = {static_cast<uint8_t>(rows >> 8), static_cast<uint8_t>(rows & 0xFF)};
+    ByteSpan spans[7];
+    bool single = end == first + 1;
+    size_t count = HeaderSpans(task.bytes, layout, height, single, spans);
+    size_t dataBegin = layout.DataBegin(first);
+    spans[count++] = ByteSpan{task.bytes + dataBegin, layout.DataEnd(end - 1) - dataBegin};
+    spans[count++] = ByteSpan{kEndOfImage, sizeof kEndOfImage};
+    uint32_t keptBegin = Scaled(keepBegin, task.scale);
+    JpegRowsJob job{.spans = spans,
+                    .spanCount = count,
+                    .restartShift = static_cast<int>(first & 7),
+                    .scale = task.scale,
+                    .fast = task.fast,
+                    .type = task.image->type,
+                    .width = task.image->width,
+                    .height = Scaled(rows, task.scale),
+                    .firstKept = keptBegin - Scaled(firstRow, task.scale),
+                    .keptRows = Scaled(keepEnd, task.scale) - keptBegin,
+                    .pixels = Row(task.image, keptBegin),
+                    .step = task.image->widthStep};
+    return DecodeJpegRows(job);
 }
 
 void RunStrip(void* param) {
-    auto* decode = static_cast<StripDecode*>(param);
-    decode->status = DecodeJpegRows(decode->job);
+    auto* task = static_cast<StripTask*>(param);
+    const JpegStrip& strip = task->strip;
+    if (!task->chained) {
+        task->status = DecodePiece(*task, strip.firstInterval, strip.endInterval, strip.keepBegin,
+                                   strip.keepEnd);
+        return;
+    }
+    task->status = KX_OK;
+    const JpegRestartLayout& layout = *task->layout;
+    for (uint32_t i = strip.firstInterval; i < strip.endInterval && task->status == KX_OK; ++i)
+        task->status = DecodePiece(*task, i, i + 1, layout.RowOf(i), layout.RowOf(i + 1));
 }
 
 }  // namespace
 
 int DecodeJpegInStrips(const uint8_t* bytes, const JpegRestartLayout& layout, int scale, bool fast,
                        KXImageObject* image) {
-    // Smoothed chroma upsampling (full-quality decodes of subsampled colour)
-    // blends each chroma row with its neighbours across the seam.
+    // Smoothed chroma upsampling (full-quality decodes of vertically
+    // subsampled colour) blends each chroma row with its neighbours across
+    // the seam.
     bool contextRows = !fast && layout.mcuHeight > 8;
     uint32_t pixelsPerByte = scale == 8 ? 4 : 16;
-    JpegStrip topStrip;
-    JpegStrip bottomStrip;
-    PlanJpegStrips(layout, pixelsPerByte, contextRows, &topStrip, &bottomStrip);
-    StripDecode top;
-    StripDecode bottom;
-    PrepareStrip(bytes, layout, topStrip, scale, fast, image, &top);
-    PrepareStrip(bytes, layout, bottomStrip, scale, fast, image, &bottom);
+    JpegStrip top;
+    JpegStrip bottom;
+    PlanJpegStrips(layout, pixelsPerByte, contextRows, &top, &bottom);
+    auto chained = [&](const JpegStrip& strip) {
+        return !contextRows && strip.endInterval - strip.firstInterval <= kMostChainedIntervals;
+    };
+    StripTask topTask{bytes, &layout, top, scale, fast, chained(top), image, KX_ERR_STATE};
+    StripTask bottomTask{bytes, &layout, bottom, scale, fast, chained(bottom), image, KX_ERR_STATE};
     HelperRun helper;
-    bool onHelper = helper.Start(RunStrip, &bottom);
-    RunStrip(&top);
-    if (!onHelper) RunStrip(&bottom);
+    bool onHelper = helper.Start(RunStrip, &bottomTask);
+    RunStrip(&topTask);
+    if (!onHelper) RunStrip(&bottomTask);
     helper.Wait();
-    return top.status != KX_OK ? top.status : bottom.status;
+    return topTask.status != KX_OK ? topTask.status : bottomTask.status;
 }
 
 }  // namespace kximage

@@ -2,8 +2,10 @@
 // helper thread (helper_thread.h) decodes the bottom strip while the calling
 // thread decodes the top one; when the helper is busy the caller decodes both
 // in turn. Each strip writes its own rows of the same image, so nothing is
-// copied or stacked afterwards. The pixels are those of a whole-stream decode
-// with the same settings.
+// copied or stacked afterwards. A strip of a few intervals is decoded one
+// interval at a time, each a stream without restart markers (libjpeg-turbo's
+// fast path), where no chroma smoothing reaches across intervals. The pixels
+// are those of a whole-stream decode with the same settings.
 //
 // Any thread; the call returns only after both strips are done.
 #pragma once

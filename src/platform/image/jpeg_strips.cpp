@@ -76,8 +76,9 @@ bool ReadHeaders(const uint8_t* bytes, size_t size, Frame* frame, uint32_t* rest
         } else if (IsOtherFrameKind(marker)) {
             return false;
         } else if (marker == 0xDD) {
-            if (bodyLength != 2) return false;
+            if (bodyLength != 2 || layout->restartSegment != 0) return false;
             *restartInterval = ReadBigEndian16(body);
+            layout->restartSegment = i - 2;
         } else if (marker == 0xDA) {
             if (!frameSeen || !IsWholeSequentialScan(body, bodyLength, frame->components))
                 return false;
@@ -140,54 +141,39 @@ bool ReadRestartLayout(const uint8_t* bytes, size_t size, JpegRestartLayout* lay
     return FindRestarts(bytes, size, layout) && layout->Intervals() == intervals;
 }
 
-namespace {
-
-// The first image row of restart interval index (the height for the end).
-uint32_t RowOfInterval(const JpegRestartLayout& layout, uint32_t index) {
-    uint64_t row = uint64_t{index} * layout.rowsPerInterval * layout.mcuHeight;
-    return static_cast<uint32_t>(std::min<uint64_t>(row, layout.height));
+uint32_t JpegRestartLayout::RowOf(uint32_t interval) const {
+    uint64_t row = uint64_t{interval} * rowsPerInterval * mcuHeight;
+    return static_cast<uint32_t>(std::min<uint64_t>(row, height));
 }
 
-size_t DataBegin(const JpegRestartLayout& layout, uint32_t interval) {
-    return interval == 0 ? layout.scanData : layout.restarts[interval - 1] + 2;
+uint32_t EncoderRestartRows(uint32_t width, uint32_t height, uint32_t mcuWidth,
+                            uint32_t mcuHeight) {
+    if (uint64_t{width} * height < kMinStripPixels) return 0;
+    uint32_t mcuRows = DivideRoundingUp(height, mcuHeight);
+    uint32_t rows = DivideRoundingUp(mcuRows, kEncoderRestartIntervals);
+    // The interval is written as a 16-bit count of MCUs.
+    uint32_t most = 65535 / DivideRoundingUp(width, mcuWidth);
+    return std::min(rows, most);
 }
-
-size_t DataEnd(const JpegRestartLayout& layout, uint32_t interval) {
-    return interval == layout.Intervals() ? layout.scanEnd : layout.restarts[interval - 1];
-}
-
-JpegStrip MakeStrip(const JpegRestartLayout& layout, uint32_t first, uint32_t end,
-                    uint32_t keepBegin, uint32_t keepEnd) {
-    JpegStrip strip;
-    strip.dataBegin = DataBegin(layout, first);
-    strip.dataEnd = DataEnd(layout, end);
-    strip.firstInterval = first;
-    strip.firstRow = RowOfInterval(layout, first);
-    strip.rows = RowOfInterval(layout, end) - strip.firstRow;
-    strip.keepBegin = keepBegin;
-    strip.keepEnd = keepEnd;
-    return strip;
-}
-
-}  // namespace
 
 void PlanJpegStrips(const JpegRestartLayout& layout, uint32_t pixelsPerByte, bool contextRows,
                     JpegStrip* top, JpegStrip* bottom) {
     auto costAbove = [&](uint32_t interval) {
-        uint64_t pixels = uint64_t{RowOfInterval(layout, interval)} * layout.width;
-        return static_cast<int64_t>(DataEnd(layout, interval) - layout.scanData +
-                                    pixels / pixelsPerByte);
+        uint64_t pixels = uint64_t{layout.RowOf(interval)} * layout.width;
+        size_t bytes = layout.DataBegin(interval) - layout.scanData;
+        return static_cast<int64_t>(bytes + pixels / pixelsPerByte);
     };
     uint32_t intervals = layout.Intervals();
-    int64_t total = costAbove(intervals);
+    int64_t total = static_cast<int64_t>(layout.scanEnd - layout.scanData +
+                                         uint64_t{layout.height} * layout.width / pixelsPerByte);
     auto imbalance = [&](uint32_t seam) { return std::abs(2 * costAbove(seam) - total); };
     uint32_t seam = 2;
     for (uint32_t candidate = 3; candidate + 2 <= intervals; ++candidate)
         if (imbalance(candidate) < imbalance(seam)) seam = candidate;
     uint32_t overlap = contextRows ? 1 : 0;
-    uint32_t seamRow = RowOfInterval(layout, seam);
-    *top = MakeStrip(layout, 0, seam + overlap, 0, seamRow);
-    *bottom = MakeStrip(layout, seam - overlap, intervals, seamRow, layout.height);
+    uint32_t seamRow = layout.RowOf(seam);
+    *top = JpegStrip{0, seam + overlap, 0, seamRow};
+    *bottom = JpegStrip{seam - overlap, intervals, seamRow, layout.height};
 }
 
 }  // namespace kximage

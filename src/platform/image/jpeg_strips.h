@@ -6,6 +6,9 @@
 // then the file's own headers with the frame height changed to the strip's
 // rows, followed by a slice of the coded data; nothing of the coded data is
 // copied or changed (the decoder renumbers the restart markers as it reads).
+// A slice of a single interval is a stream without restart markers, which
+// libjpeg-turbo decodes faster: it gives up its fast Huffman decoder for any
+// stream with a restart interval.
 //
 // Only streams of the simple, common kind are split: 8-bit baseline or
 // extended sequential Huffman coding in one interleaved scan, grey (1x1) or
@@ -27,33 +30,48 @@ namespace kximage {
 // writes restart markers only from this size on.
 constexpr uint64_t kMinStripPixels = uint64_t{1} << 18;
 
-// Where the parts of a splittable stream lie.
+// The encoder cuts an image into about this many restart intervals: enough to
+// place the seam within a few percent of the middle of the work, few enough
+// that decoding each interval as a stream of its own costs little.
+constexpr uint32_t kEncoderRestartIntervals = 32;
+
+// The restart interval, in MCU rows, that the encoder writes for an image of
+// this size whose MCU rows are mcuHeight pixels high; 0 for none.
+uint32_t EncoderRestartRows(uint32_t width, uint32_t height, uint32_t mcuWidth, uint32_t mcuHeight);
+
+// Where the parts of a splittable stream lie. Interval i covers image rows
+// [RowOf(i), RowOf(i + 1)) and coded bytes [DataBegin(i), DataEnd(i)).
 struct JpegRestartLayout {
     uint32_t width = 0;
     uint32_t height = 0;
     uint32_t mcuHeight = 0;        // pixel rows of one MCU row: 8 or 16
     uint32_t rowsPerInterval = 0;  // MCU rows between two restart markers
     size_t heightField = 0;        // offset of the frame height (2 bytes, big-endian)
+    size_t restartSegment = 0;     // offset of the DRI segment (6 bytes)
     size_t scanData = 0;           // first byte of the coded data
     size_t scanEnd = 0;            // the marker that ends the coded data (EOI)
     std::vector<size_t> restarts;  // offset of each restart marker (its 0xFF 0xDn)
 
     uint32_t Intervals() const { return static_cast<uint32_t>(restarts.size() + 1); }
+    // The first image row of an interval; the height for Intervals().
+    uint32_t RowOf(uint32_t interval) const;
+    size_t DataBegin(uint32_t interval) const {
+        return interval == 0 ? scanData : restarts[interval - 1] + 2;
+    }
+    size_t DataEnd(uint32_t interval) const {
+        return interval + 1 == Intervals() ? scanEnd : restarts[interval];
+    }
 };
 
 // Fills layout and returns true when bytes (one complete JPEG stream) can be
 // split as described above.
 bool ReadRestartLayout(const uint8_t* bytes, size_t size, JpegRestartLayout* layout);
 
-// One strip: a self-contained stream covering image rows
-// [firstRow, firstRow + rows), of which rows [keepBegin, keepEnd) (image rows,
-// full size) are the strip's share of the picture.
+// One strip: the intervals [firstInterval, endInterval) it decodes, of which
+// image rows [keepBegin, keepEnd) are its share of the picture.
 struct JpegStrip {
-    size_t dataBegin = 0;  // its slice of the coded data
-    size_t dataEnd = 0;
     uint32_t firstInterval = 0;
-    uint32_t firstRow = 0;
-    uint32_t rows = 0;
+    uint32_t endInterval = 0;
     uint32_t keepBegin = 0;
     uint32_t keepEnd = 0;
 };
