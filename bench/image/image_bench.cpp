@@ -3,10 +3,10 @@
 //    libjpeg-turbo encode of the same pixels (goal: at most 1.3 times);
 //  - a 240-pixel thumbnail of a 300-dpi A4 JPEG written by our encoder
 //    (preview load, JPEG encode; the page carries about 32 restart intervals
-//    on MCU rows, so it decodes in two strips on two threads) against libjpeg-turbo's
-//    bare full-size and 1/8 decodes of the same file on one thread (goal:
-//    under 12 ms); the same for a page written by bare libjpeg-turbo without
-//    restart markers, which decodes on one thread;
+//    on MCU rows, so it decodes in two strips on two threads) against
+//    libjpeg-turbo's bare full-size and 1/8 decodes of the same file on one
+//    thread (goal: under 12 ms); the same for a page written by bare
+//    libjpeg-turbo without restart markers, which decodes on one thread;
 //  - a full-size load of the page through the library (two threads) against
 //    the bare full-size decode;
 //  - a 20-page PDF from unmodified JPEG files against reading the files and

@@ -103,10 +103,10 @@ void RunStrip(void* param) {
 
 int DecodeJpegInStrips(const uint8_t* bytes, const JpegRestartLayout& layout, int scale, bool fast,
                        KXImageObject* image) {
-    // Smoothed chroma upsampling (full-quality decodes of vertically
-    // subsampled colour) blends each chroma row with its neighbours across
-    // the seam.
-    bool contextRows = !fast && layout.mcuHeight > 8;
+    // Smoothed chroma upsampling (full-quality colour decodes of vertically
+    // subsampled chroma) blends each chroma row with its neighbours across
+    // the seam; grey output uses no chroma.
+    bool contextRows = !fast && layout.mcuHeight > 8 && image->type == KX_PIXEL_RGB;
     uint32_t pixelsPerByte = scale == 8 ? 4 : 16;
     JpegStrip top;
     JpegStrip bottom;
