@@ -1,9 +1,9 @@
 // JPEG writing on libjpeg-turbo. Rows go from the image to the encoder
 // without copies for grey and colour images (black-and-white rows are widened
 // to grey one at a time). Baseline, 4:2:0 for colour, JFIF density from the
-// image's resolution when known. Images of kMinStripPixels or more get
-// restart markers on MCU rows, about kEncoderRestartIntervals of them (a few
-// dozen bytes on a page), so that they can be decoded in strips on two
+// image's resolution when known. Images of kMinStripPixels or more are cut
+// into about kEncoderRestartIntervals restart intervals of whole MCU rows
+// (about 0.02 % of the file), so that they can be decoded in strips on two
 // threads.
 //
 // libjpeg errors end in a longjmp inside a plain function and come back as a

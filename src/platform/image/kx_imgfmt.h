@@ -23,6 +23,9 @@
 //    PDF and OFD writers embed those bytes unchanged and a JPEG save writes
 //    them unchanged, whatever quality is asked for (only the JFIF density is
 //    rewritten when the image's resolution was changed).
+//  - Large baseline JPEG files with restart markers on MCU rows (as saved by
+//    this library) are decoded in two strips on two threads, with the same
+//    pixels as a decode in one piece.
 //  - Bad input (empty, truncated or corrupt files, sizes beyond 65535 pixels a
 //    side or 2^28 pixels, sizes the file's length cannot justify, a ZIP that is
 //    not an OFD) gives a non-zero status and no image.
@@ -30,6 +33,8 @@
 // Saving: the whole image is written, whatever its region of interest.
 //  - JPEG: baseline, quality from ImageSaveInfo (80 without one; values above
 //    100 are taken as 100). Black-and-white images are written as grey.
+//    Images of 2^18 pixels or more carry restart markers every few MCU rows
+//    (about 32 intervals), so that loads can decode them on two threads.
 //  - BMP: 24-bit colour, 8-bit grey palette, or 1-bit.
 //  - PNG: 24-bit colour, 8-bit grey, or 1-bit.
 //  - TIFF: compression from ImageSaveInfo (LZW without one; an unknown code is
