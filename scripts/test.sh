@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
-    -DSCANBRIDGE_SANITIZE=ON -DSCANBRIDGE_TESTS=ON >/dev/null
+    -DSCANBRIDGE_SANITIZE=ON -DSCANBRIDGE_TESTS=ON -DSCANBRIDGE_BENCH=ON >/dev/null
 cmake --build build-test
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"

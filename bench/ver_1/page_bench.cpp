@@ -18,8 +18,8 @@ constexpr uint32_t kHeight = 2339;
 
 // A page-like image: white paper with dark text-like runs on every fourth
 // band of rows and a coloured block.
-ver_1::ImageHolder MakePage() {
-    ver_1::ImageHolder page = ver_1::CreateRgbImage(kWidth, kHeight);
+ImageHolder MakePage() {
+    ImageHolder page = ver_1::CreateRgbImage(kWidth, kHeight);
     uint8_t* pixels = nullptr;
     KXImageInfo info{};
     KXBase_GetImageInfo(page.get(), &info);
@@ -47,7 +47,7 @@ std::string BenchFolder() {
 }
 
 void SaveNewPage(benchmark::State& state, const char* name) {
-    ver_1::ImageHolder page = MakePage();
+    ImageHolder page = MakePage();
     std::string folder = BenchFolder();
     for (auto _ : state) {
         std::string dataUrl;
@@ -68,12 +68,12 @@ void BM_FilePngPage(benchmark::State& state) {
 BENCHMARK(BM_FilePngPage)->Unit(benchmark::kMillisecond);
 
 void BM_ListStoredJpegPage(benchmark::State& state) {
-    ver_1::ImageHolder page = MakePage();
+    ImageHolder page = MakePage();
     std::string folder = BenchFolder();
     std::string dataUrl;
     ver_1::SaveNewImage(page.get(), folder, "1.jpg", &dataUrl);
     for (auto _ : state) {
-        ver_1::ImageHolder loaded = ver_1::LoadRgbImage(folder + "1.jpg");
+        ImageHolder loaded = ver_1::LoadRgbImage(folder + "1.jpg");
         benchmark::DoNotOptimize(ver_1::JpegDataUrl(loaded.get()).size());
     }
     std::filesystem::remove_all(folder);

@@ -9,23 +9,8 @@
 using namespace ver_1;
 
 void PumpHandlerV1(const PumpMessage* message, void*) {
-    if (HandleSharedMessage(message)) return;
+    if (HandleSharedMessage(message) || RunManagerV1Message(message)) return;
     switch (message->id) {
-        case PUMP_MSG_V1_DEVICE_ARRIVED: {
-            auto device = AdoptPayload<DeviceNameMessage>(message);
-            device->manager->OpenArrivedDevice(device->name);
-            break;
-        }
-        case PUMP_MSG_V1_DEVICE_REMOVED: {
-            auto device = AdoptPayload<DeviceNameMessage>(message);
-            device->manager->CloseLeftDevice(device->name);
-            break;
-        }
-        case PUMP_MSG_V1_SCAN_FINISHED: {
-            auto finished = AdoptPayload<BackEndMessage>(message);
-            finished->manager->OnScanFinished(finished->scanSerial);
-            break;
-        }
         case PUMP_MSG_V1_HTTP_REQUEST: {
             auto request = AdoptPayload<HttpRequestMessage>(message);
             auto* user = dynamic_cast<HttpUser*>(FindConnection(request->server, request->id));

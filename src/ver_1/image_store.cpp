@@ -9,10 +9,10 @@
 
 #include "net/http_request_reader.h"
 #include "platform/base/encoding.h"
+#include "platform/base/file_holders.h"
 #include "platform/base/kx_paths.h"
 #include "platform/base/kx_system.h"
 #include "platform/image/kx_imgfmt.h"
-#include "platform/base/file_holders.h"
 
 namespace ver_1 {
 

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/image/kx_image.h"
 #include "platform/image/image_holders.h"
+#include "platform/image/kx_image.h"
 
 namespace ver_1 {
 

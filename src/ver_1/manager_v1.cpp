@@ -1,6 +1,8 @@
 #include "ver_1/manager_v1.h"
 
+#include "net/pump_messages.h"
 #include "platform/base/service_thread.h"
+#include "ver_1/pump_messages_v1.h"
 #include "ver_1/scan_options.h"
 
 namespace ver_1 {
@@ -141,6 +143,28 @@ bool ManagerV1::EchoSerial(const std::string& text, std::string* out) {
     if (scanning_) return false;
     *out = text;
     return true;
+}
+
+bool RunManagerV1Message(const PumpMessage* message) {
+    switch (message->id) {
+        case PUMP_MSG_V1_DEVICE_ARRIVED: {
+            auto device = AdoptPayload<DeviceNameMessage>(message);
+            device->manager->OpenArrivedDevice(device->name);
+            return true;
+        }
+        case PUMP_MSG_V1_DEVICE_REMOVED: {
+            auto device = AdoptPayload<DeviceNameMessage>(message);
+            device->manager->CloseLeftDevice(device->name);
+            return true;
+        }
+        case PUMP_MSG_V1_SCAN_FINISHED: {
+            auto finished = AdoptPayload<BackEndMessage>(message);
+            finished->manager->OnScanFinished(finished->scanSerial);
+            return true;
+        }
+        default:
+            return false;
+    }
 }
 
 }  // namespace ver_1

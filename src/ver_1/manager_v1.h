@@ -153,4 +153,8 @@ class ManagerV1 : public Manager {
     bool driverInited_ = false;
 };
 
+// Runs the back end's own pump messages (arrival, removal, scan finished) on
+// the service thread and releases their payloads; false for any other message.
+bool RunManagerV1Message(const PumpMessage* message);
+
 }  // namespace ver_1

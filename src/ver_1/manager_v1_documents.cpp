@@ -6,12 +6,12 @@
 #include <memory>
 
 #include "platform/base/encoding.h"
+#include "platform/base/file_holders.h"
 #include "platform/base/kx_paths.h"
 #include "platform/base/service_thread.h"
 #include "platform/image/kx_imgfmt.h"
 #include "ver_1/image_store.h"
 #include "ver_1/manager_v1.h"
-#include "platform/base/file_holders.h"
 
 namespace ver_1 {
 

@@ -30,6 +30,24 @@ std::string FtpFolder(const cJSON* object) {
     return path;
 }
 
+// The upload members shared by the scan parameters and the upload request;
+// both records name them alike.
+template <typename Record>
+void ReadUploadMembers(const cJSON* object, Record& record) {
+    record.uploadMode = JsonInt(object, "uploadMode");
+    record.httpUrl = JsonString(object, "httpUrl");
+    record.fileName = JsonString(object, "fileName");
+    record.httpMethod = JsonString(object, "httpMethod");
+    record.header = JsonString(object, "header");
+    record.param = JsonString(object, "param");
+    record.ftpUrl = JsonString(object, "ftpUrl");
+    record.ftpPath = FtpFolder(object);
+    record.ftpUser = JsonString(object, "ftpUser");
+    record.ftpPassword = JsonString(object, "ftpPassword");
+    record.ftpPort = JsonIntOrText(object, "ftpPort");
+    record.ftpMode = JsonInt(object, "ftpMode");
+}
+
 class MemberWriter {
   public:
     void Int(const char* name, int value) { Add(name, std::to_string(value)); }
@@ -126,18 +144,7 @@ ScanParams ParamsFromJson(const std::string& text) {
 
     const cJSON* upload = cJSON_GetObjectItemCaseSensitive(root, "upload");
     if (!cJSON_IsObject(upload)) return params;
-    params.uploadMode = JsonInt(upload, "uploadMode");
-    params.httpUrl = JsonString(upload, "httpUrl");
-    params.fileName = JsonString(upload, "fileName");
-    params.httpMethod = JsonString(upload, "httpMethod");
-    params.header = JsonString(upload, "header");
-    params.param = JsonString(upload, "param");
-    params.ftpUrl = JsonString(upload, "ftpUrl");
-    params.ftpPath = FtpFolder(upload);
-    params.ftpUser = JsonString(upload, "ftpUser");
-    params.ftpPassword = JsonString(upload, "ftpPassword");
-    params.ftpPort = JsonIntOrText(upload, "ftpPort");
-    params.ftpMode = JsonInt(upload, "ftpMode");
+    ReadUploadMembers(upload, params);
     return params;
 }
 
@@ -146,18 +153,7 @@ UploadRequest UploadRequestFromJson(const std::string& text) {
     JsonHolder json = ParseJsonObject(text);
     if (json == nullptr) return request;
     const cJSON* root = json.get();
-    request.uploadMode = JsonInt(root, "uploadMode");
-    request.httpUrl = JsonString(root, "httpUrl");
-    request.fileName = JsonString(root, "fileName");
-    request.httpMethod = JsonString(root, "httpMethod");
-    request.header = JsonString(root, "header");
-    request.param = JsonString(root, "param");
-    request.ftpUrl = JsonString(root, "ftpUrl");
-    request.ftpPath = FtpFolder(root);
-    request.ftpUser = JsonString(root, "ftpUser");
-    request.ftpPassword = JsonString(root, "ftpPassword");
-    request.ftpPort = JsonIntOrText(root, "ftpPort");
-    request.ftpMode = JsonInt(root, "ftpMode");
+    ReadUploadMembers(root, request);
     request.format = JsonInt(root, "format");
     return request;
 }

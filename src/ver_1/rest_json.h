@@ -14,9 +14,9 @@
 #include <memory>
 #include <string>
 
+#include "net/json_holder.h"
 #include "ver_1/scan_params.h"
 #include "ver_1/upload_request.h"
-#include "net/json_holder.h"
 
 namespace ver_1 {
 

@@ -5,11 +5,11 @@
 #include <set>
 #include <unordered_map>
 
+#include "platform/base/file_holders.h"
 #include "platform/base/kx_paths.h"
 #include "platform/base/kx_system.h"
 #include "ver_2/image_conversions.h"
 #include "ver_2/sqlite_helpers.h"
-#include "platform/base/file_holders.h"
 
 namespace ver_2 {
 

@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <memory>
 
+#include "platform/base/file_holders.h"
 #include "platform/base/kx_paths.h"
 #include "platform/base/kx_system.h"
 #include "platform/image/kx_imgfmt.h"
 #include "ver_2/manager_v2.h"
 #include "ver_2/texts.h"
-#include "platform/base/file_holders.h"
 
 namespace ver_2 {
 

@@ -15,8 +15,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/image/kx_image.h"
 #include "platform/image/image_holders.h"
+#include "platform/image/kx_image.h"
 
 namespace ver_2 {
 

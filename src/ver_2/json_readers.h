@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <vector>
+
 #include "net/json_holder.h"
 
 namespace ver_2 {

@@ -76,34 +76,29 @@ int ManagerV2::SetGlobalConfig(const GlobalConfig& config, uint32_t mask, std::s
     {
         KXLockGuard guard(lock_);
         GlobalConfig& current = globalConfig_;
+        // Each field given in the mask is taken over and written at once.
+        auto takeString = [&](uint32_t field, std::string GlobalConfig::*member, const char* key) {
+            if (!(mask & field)) return;
+            current.*member = config.*member;
+            SetConfigString(kGlobalSection, key, current.*member);
+        };
+        auto takeInt = [&](uint32_t field, int32_t GlobalConfig::*member, const char* key) {
+            if (!(mask & field)) return;
+            current.*member = config.*member;
+            SetConfigInt(kGlobalSection, key, current.*member);
+        };
         if (mask & kFieldFileSavePath) {
             current.fileSavePath = StandardiseSavePath(config.fileSavePath);
             SetConfigString(kGlobalSection, "fileSavePath", current.fileSavePath);
         }
-        if (mask & kFieldFileNamePrefix) {
-            current.fileNamePrefix = config.fileNamePrefix;
-            SetConfigString(kGlobalSection, "fileNamePrefix", current.fileNamePrefix);
-        }
-        if (mask & kFieldFileNameMode) {
-            current.fileNameMode = config.fileNameMode;
-            SetConfigString(kGlobalSection, "fileNameMode", current.fileNameMode);
-        }
-        if (mask & kFieldImageFormat) {
-            current.imageFormat = config.imageFormat;
-            SetConfigString(kGlobalSection, "imageFormat", current.imageFormat);
-        }
-        if (mask & kFieldImageJpegQuality) {
-            current.imageJpegQuality = config.imageJpegQuality;
-            SetConfigInt(kGlobalSection, "imageJpegQuality", current.imageJpegQuality);
-        }
-        if (mask & kFieldImageTiffCompression) {
-            current.imageTiffCompression = config.imageTiffCompression;
-            SetConfigString(kGlobalSection, "imageTiffCompression", current.imageTiffCompression);
-        }
-        if (mask & kFieldImageTiffJpegQuality) {
-            current.imageTiffJpegQuality = config.imageTiffJpegQuality;
-            SetConfigInt(kGlobalSection, "imageTiffJpegQuality", current.imageTiffJpegQuality);
-        }
+        takeString(kFieldFileNamePrefix, &GlobalConfig::fileNamePrefix, "fileNamePrefix");
+        takeString(kFieldFileNameMode, &GlobalConfig::fileNameMode, "fileNameMode");
+        takeString(kFieldImageFormat, &GlobalConfig::imageFormat, "imageFormat");
+        takeInt(kFieldImageJpegQuality, &GlobalConfig::imageJpegQuality, "imageJpegQuality");
+        takeString(kFieldImageTiffCompression, &GlobalConfig::imageTiffCompression,
+                   "imageTiffCompression");
+        takeInt(kFieldImageTiffJpegQuality, &GlobalConfig::imageTiffJpegQuality,
+                "imageTiffJpegQuality");
     }
     errorText.clear();
     return 0;

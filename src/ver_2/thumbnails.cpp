@@ -2,11 +2,11 @@
 
 #include <memory>
 
+#include "platform/base/file_holders.h"
 #include "platform/base/kx_paths.h"
+#include "platform/image/image_holders.h"
 #include "platform/image/kx_imgfmt.h"
 #include "ver_2/image_conversions.h"
-#include "platform/image/image_holders.h"
-#include "platform/base/file_holders.h"
 
 namespace ver_2 {
 

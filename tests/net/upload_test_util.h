@@ -6,8 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -43,11 +44,12 @@ struct ProgressLine {
 
 // The "ulnow=<n>, ultotal=<n>" lines of a log, in order.
 inline std::vector<ProgressLine> ProgressLines(const std::string& log) {
-    static const std::regex pattern(R"(ulnow=(\d+), ultotal=(\d+))");
     std::vector<ProgressLine> lines;
-    for (auto it = std::sregex_iterator(log.begin(), log.end(), pattern);
-         it != std::sregex_iterator(); ++it) {
-        lines.push_back({std::stoll((*it)[1]), std::stoll((*it)[2])});
+    for (size_t at = log.find("ulnow="); at != std::string::npos; at = log.find("ulnow=", at + 1)) {
+        char* end = nullptr;
+        long long now = std::strtoll(log.c_str() + at + 6, &end, 10);
+        if (std::strncmp(end, ", ultotal=", 10) != 0) continue;
+        lines.push_back({now, std::strtoll(end + 10, nullptr, 10)});
     }
     return lines;
 }

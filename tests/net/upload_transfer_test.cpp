@@ -55,9 +55,8 @@ TEST_F(HttpUploadFileTest, OtherSchemesAndMalformedUrlsAreRefused) {
     HttpRecorder server;
     ASSERT_TRUE(server.Start());
     std::string authority = "127.0.0.1:" + std::to_string(server.port());
-    for (const std::string& url :
-         {"ftp://" + authority + "/a.jpg", "file://" + localPath_,
-          "http://" + authority + "/a b", std::string()}) {
+    for (const std::string& url : {"ftp://" + authority + "/a.jpg", "file://" + localPath_,
+                                   "http://" + authority + "/a b", std::string()}) {
         EXPECT_FALSE(ver_1::HttpUploadFile(localPath_, url, "a.jpg")) << url;
     }
     EXPECT_FALSE(ver_1::HttpUploadFile(dir_.File("missing.jpg"), server.Url("/up"), "a.jpg"));

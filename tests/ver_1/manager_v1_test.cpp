@@ -26,25 +26,7 @@ using testing_support::TempDir;
 
 // The back-end messages of the pump, run on the test's thread.
 void RunManagerMessage(const PumpMessage* message, void*) {
-    switch (message->id) {
-        case PUMP_MSG_V1_DEVICE_ARRIVED: {
-            auto device = AdoptPayload<DeviceNameMessage>(message);
-            device->manager->OpenArrivedDevice(device->name);
-            break;
-        }
-        case PUMP_MSG_V1_DEVICE_REMOVED: {
-            auto device = AdoptPayload<DeviceNameMessage>(message);
-            device->manager->CloseLeftDevice(device->name);
-            break;
-        }
-        case PUMP_MSG_V1_SCAN_FINISHED: {
-            auto finished = AdoptPayload<BackEndMessage>(message);
-            finished->manager->OnScanFinished(finished->scanSerial);
-            break;
-        }
-        default:
-            ADD_FAILURE() << "unexpected message " << message->id;
-    }
+    if (!RunManagerV1Message(message)) ADD_FAILURE() << "unexpected message " << message->id;
 }
 
 struct Recorded {

@@ -29,13 +29,35 @@ std::string FormatText(const char* format, va_list args) {
     return text;
 }
 
+// Control characters other than the tab are written as escapes so that every
+// call stays one line: texts from peers (request heads, file names) cannot
+// start a line of their own or forge one.
+std::string OneLine(const std::string& text) {
+    std::string line;
+    line.reserve(text.size());
+    for (unsigned char c : text) {
+        if (c == '\r') {
+            line += "\\r";
+        } else if (c == '\n') {
+            line += "\\n";
+        } else if ((c < 0x20 && c != '\t') || c == 0x7f) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02x", c);
+            line += escape;
+        } else {
+            line.push_back(static_cast<char>(c));
+        }
+    }
+    return line;
+}
+
 }  // namespace
 
 int KXBase_WriteInfo(int level, const char* format, ...) {
     if (format == nullptr) return KX_ERR_ARGUMENT;
     va_list args;
     va_start(args, format);
-    std::string text = FormatText(format, args);
+    std::string text = OneLine(FormatText(format, args));
     va_end(args);
 
     KXLocalTime now;
@@ -56,5 +78,7 @@ int KXBase_WriteInfo(int level, const char* format, ...) {
 // parsed configuration unreachable for the rest of the process; sanitizer
 // builds would report them as leaks at every exit. Defined here, in the one
 // file every program links, so that there is exactly one definition.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
 #endif

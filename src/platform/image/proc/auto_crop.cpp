@@ -131,7 +131,8 @@ int AutoCrop(KXImage image, const CropRequest& request, KXImage* result) {
         }
         output.reset(pixClipRectangle(output.get(), box.get(), nullptr));
     }
-    ImageHolder made = output ? PixToImage(output.get(), view.type, ImageResolution(image)) : nullptr;
+    ImageHolder made =
+        output ? PixToImage(output.get(), view.type, ImageResolution(image)) : nullptr;
     if (!made) {
         return KX_ERR_SYSTEM;
     }

@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/image/kx_image.h"
 #include "platform/image/image_holders.h"
+#include "platform/image/kx_image.h"
 
 namespace kx_imgproc {
 

@@ -82,4 +82,6 @@ int KXImgProc_DestroyOCRMgr(KXOcrMgr manager) {
     return KX_OK;
 }
 
-void KXImgProc_ReleaseIdleEngines() { kx_imgproc::ReleaseShelvedEngines(); }
+void KXImgProc_ReleaseIdleEngines() {
+    kx_imgproc::ReleaseShelvedEngines();
+}

@@ -1,0 +1,63 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "platform/base/kx_log.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using testing_support::ReadFile;
+using testing_support::TempDir;
+
+// Everything written to standard error while `write` runs.
+template <typename Write>
+std::string CaptureStderr(const TempDir& dir, Write write) {
+    std::string path = dir.File("stderr.txt");
+    std::fflush(stderr);
+    int saved = dup(STDERR_FILENO);
+    int file = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(file, STDERR_FILENO);
+    close(file);
+    write();
+    std::fflush(stderr);
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+    return ReadFile(path);
+}
+
+TEST(Log, WritesStampThreadLevelAndTextOnOneLine) {
+    TempDir dir;
+    std::string out = CaptureStderr(dir, [] { KXBase_WriteInfo(KX_LOG_INFO, "port=%d", 38999); });
+    unsigned year, month, day, hour, minute, second, millis;
+    long thread = 0;
+    int level = 0, consumed = 0;
+    int fields = std::sscanf(out.c_str(), "%4u-%2u-%2u %2u:%2u:%2u.%3u [%ld] %d %n", &year, &month,
+                             &day, &hour, &minute, &second, &millis, &thread, &level, &consumed);
+    ASSERT_EQ(fields, 9) << out;
+    EXPECT_EQ(consumed, 29 + static_cast<int>(std::to_string(thread).size())) << out;
+    EXPECT_EQ(level, KX_LOG_INFO);
+    EXPECT_EQ(out.substr(consumed), "port=38999\n");
+}
+
+TEST(Log, ControlCharactersFromPeersCannotStartALine) {
+    TempDir dir;
+    const char* head = "GET / HTTP/1.1\r\nSec-WebSocket-Key: k\r\n\r\n\x1b[2J\x7f\tend";
+    std::string out = CaptureStderr(dir, [&] { KXBase_WriteInfo(KX_LOG_INFO, "%s", head); });
+    ASSERT_EQ(out.find('\n'), out.size() - 1) << out;
+    EXPECT_NE(out.find(R"(GET / HTTP/1.1\r\nSec-WebSocket-Key: k\r\n\r\n\x1b[2J\x7f)"
+                       "\tend"),
+              std::string::npos)
+        << out;
+}
+
+TEST(Log, UnicodeTextPassesUnchanged) {
+    TempDir dir;
+    std::string out = CaptureStderr(dir, [] { KXBase_WriteInfo(KX_LOG_DETAIL, "%s", "扫描完成"); });
+    EXPECT_NE(out.find(" 16 扫描完成\n"), std::string::npos) << out;
+}
+
+}  // namespace
