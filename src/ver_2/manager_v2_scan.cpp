@@ -219,16 +219,19 @@ void ManagerV2::OnPageScanned(const SANE_Event_Image& record) {
 }
 
 void ManagerV2::OnScanEnded(const char* text, int flag) {
-    // Every page of the scan is saved and reported before its end is, and
-    // the end is reported before a waiting StopScan may return, so its
-    // messages still carry the tags of this scan.
+    // Every page of the scan is saved and reported before its end is. The
+    // finish message is queued ahead of the end's messages, so a page that
+    // answers "scan_end" at once finds the back end idle. The end is
+    // reported before the done event is set: neither a waiting StopScan nor
+    // the finish message can return before it, so its messages still carry
+    // the tags of this scan.
     pageWorkers_->Drain();
-    ReportEvent(5, text, flag);
     auto message = std::make_unique<ScanFinishedMessage>();
     message->manager = this;
     message->scanNumber = scanNumber_;
-    if (scanDoneEvent_ != nullptr) KXBase_SetEvent(scanDoneEvent_);
     PostPayload(pump_, PUMP_MSG_V2_SCAN_FINISHED, std::move(message));
+    ReportEvent(5, text, flag);
+    if (scanDoneEvent_ != nullptr) KXBase_SetEvent(scanDoneEvent_);
 }
 
 void ManagerV2::PreparePage(bool temporary, std::string& path, PageSaveSettings& settings) {

@@ -77,10 +77,10 @@ int KXBase_CreateEvent(int manualReset, int initialState, KXEvent* event) {
 
 int KXBase_SetEvent(KXEvent event) {
     if (event == nullptr) return KX_ERR_ARGUMENT;
-    {
-        std::lock_guard guard(event->mutex);
-        event->set = true;
-    }
+    // Notified under the lock: a waiter that returns may destroy the event at
+    // once, so the setter must be done with it before the waiter can wake.
+    std::lock_guard guard(event->mutex);
+    event->set = true;
     event->changed.notify_all();
     return KX_OK;
 }
