@@ -36,6 +36,7 @@ void WebSocketUser::ThreadFunc() {
                         PostClose();
                         return;
                     }
+                    handshakeDone_ = true;
                     break;
                 case WebSocketReader::Event::kPing: {
                     static constexpr uint8_t kPong[2] = {0x8A, 0x00};
@@ -86,6 +87,6 @@ bool WebSocketUser::AcceptHandshake(const HttpRequest& request) {
         "Connection: Upgrade\r\n"
         "Sec-WebSocket-Accept:" +
         WebSocketAcceptKey(key) + "\r\n\r\n";
-    KXSocket_SendAll(socket(), reply.data(), reply.size());
+    SendLocked(reply.data(), reply.size(), nullptr, 0);
     return true;
 }

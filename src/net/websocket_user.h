@@ -14,6 +14,7 @@
 // any thread (scanner-driver threads use it for events).
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <string>
 
@@ -29,6 +30,9 @@ class WebSocketUser : public WebUser {
 
     // False, sending nothing, when text is null or length is 0.
     bool SendTextFrame(const char* text, size_t length);
+    // True once the opening handshake has been answered in full; before
+    // that only the connection thread writes to the peer.
+    bool HandshakeDone() const { return handshakeDone_; }
     void PostSendText(const char* text, size_t length);
 
   protected:
@@ -42,4 +46,7 @@ class WebSocketUser : public WebUser {
     // Sends the 101 reply for the request's "Sec-WebSocket-Key"; false when
     // the key is missing or empty.
     bool AcceptHandshake(const HttpRequest& request);
+
+  private:
+    std::atomic<bool> handshakeDone_{false};
 };

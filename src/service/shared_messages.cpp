@@ -23,6 +23,9 @@ void HandleSendText(const PumpMessage* message) {
     auto text = AdoptPayload<TextMessage>(message);
     auto* user = dynamic_cast<WebSocketUser*>(FindConnection(text->server, text->id));
     if (user == nullptr || text->text == nullptr || text->length == 0) return;
+    // Events addressed to a connection still in its handshake are dropped:
+    // its peer is not yet a WebSocket client and the reply must come first.
+    if (!user->HandshakeDone()) return;
     user->SendTextFrame(reinterpret_cast<const char*>(text->text.get()), text->length);
 }
 

@@ -194,6 +194,35 @@ TEST_F(Scanning, EventsGoToTheNewestClientAndStopWhenAnyLeaves) {
     EXPECT_EQ(ImageEvents(ReceiveUntil(third, "42[\"result\"")).size(), 2u);
 }
 
+// Events of a scan that runs while a new client has connected but not yet
+// finished its handshake are not written to it: its first bytes are the
+// handshake reply, then the open and connect packets.
+TEST_F(Scanning, NothingReachesAClientBeforeItsHandshakeReply) {
+    StartService();
+    UseSmallPages();
+    RawClient scanning;
+    ASSERT_TRUE(scanning.Connect(kSocketIoPort));
+    scanning.Send(RawClient::Handshake("/socket.io/?EIO=3&transport=websocket"));
+    ASSERT_NE(scanning.ReadUntil(std::string("\x81\x02") + "40").find("40"), std::string::npos);
+
+    RawClient late;
+    ASSERT_TRUE(late.Connect(kSocketIoPort));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // accepted, events now go to it
+    scanning.Send(RawClient::MaskedFrame(0x81, ScanEvent("", false)));
+    for (int attempt = 0; attempt < 200 && ReadList().size() < 2; ++attempt)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_EQ(ReadList().size(), 2u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the end events are written
+
+    late.Send(RawClient::Handshake("/socket.io/?EIO=3&transport=websocket"));
+    std::string opening = late.ReadUntil(std::string("\x81\x02") + "40");
+    EXPECT_EQ(opening.rfind("HTTP/1.1 101 Switching Protocols\r\n", 0), 0u) << opening;
+    size_t open = opening.find("\r\n\r\n");
+    ASSERT_NE(open, std::string::npos);
+    EXPECT_EQ(opening.substr(open + 4, 1), "\x81") << opening;  // the open packet next
+    EXPECT_EQ(opening.substr(open + 6, 2), "0{") << opening;
+}
+
 TEST_F(Scanning, BlackAndWhitePagesKeepTheirPixels) {
     StartService();
     UseSmallPages(0);
