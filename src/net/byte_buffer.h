@@ -23,14 +23,18 @@ class ByteBuffer {
     }
 
     size_t size() const { return size_; }
+    size_t capacity() const { return capacity_; }
     bool empty() const { return size_ == 0; }
     const uint8_t* data() const { return data_.get(); }
 
-    // Makes room for at least extra more bytes, growing geometrically.
-    void Reserve(size_t extra) {
+    // Makes room for at least extra more bytes, growing geometrically but
+    // never past limit (unless the bytes asked for need more), so a reader
+    // with a size limit never holds more than that limit.
+    void Reserve(size_t extra, size_t limit = SIZE_MAX) {
         if (capacity_ - size_ >= extra) return;
         size_t wanted = size_ + extra;
-        size_t grown = capacity_ * 2 > wanted ? capacity_ * 2 : wanted;
+        size_t doubled = capacity_ > limit / 2 ? limit : capacity_ * 2;
+        size_t grown = doubled > wanted ? doubled : wanted;
         std::unique_ptr<uint8_t[]> bigger(new uint8_t[grown]);
         if (size_ != 0) std::memcpy(bigger.get(), data_.get(), size_);
         data_ = std::move(bigger);
@@ -38,8 +42,8 @@ class ByteBuffer {
     }
 
     // Space for count bytes at the end; call Commit(count) once filled.
-    uint8_t* Append(size_t count) {
-        Reserve(count);
+    uint8_t* Append(size_t count, size_t limit = SIZE_MAX) {
+        Reserve(count, limit);
         return data_.get() + size_;
     }
     void Commit(size_t count) { size_ += count; }

@@ -81,7 +81,7 @@ size_t HttpRequestReader::FeedHead(const uint8_t* data, size_t size, Event* even
 
 size_t HttpRequestReader::FeedBody(const uint8_t* data, size_t size, Event* event) {
     size_t count = std::min(size, bodyLength_ - body_.size());
-    std::copy_n(data, count, body_.Append(count));
+    std::copy_n(data, count, body_.Append(count, bodyLength_));
     body_.Commit(count);
     if (body_.size() == bodyLength_) {
         readingBody_ = false;

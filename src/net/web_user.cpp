@@ -50,8 +50,13 @@ void WebUser::PostClose() {
 
 void WebUser::SendLocked(const void* head, size_t headSize, const void* body, size_t bodySize) {
     KXLockGuard guard(sendLock_);
-    if (headSize != 0) KXSocket_SendAll(socket_, head, headSize, bodySize != 0);
-    if (bodySize != 0) KXSocket_SendAll(socket_, body, bodySize);
+    bool sent = headSize == 0 || KXSocket_SendAll(socket_, head, headSize, bodySize != 0) == KX_OK;
+    if (sent && bodySize != 0) sent = KXSocket_SendAll(socket_, body, bodySize) == KX_OK;
+    // A send that failed or timed out may have left part of a message on the
+    // wire, so the stream is no longer usable: end the connection, which
+    // also makes later sends fail at once instead of waiting out the
+    // time-out again. The connection thread then sees the end and closes.
+    if (!sent) KXSocket_Shutdown(socket_);
 }
 
 void WebUser::UserThreadEntry(KXThread, void* user) {

@@ -155,7 +155,7 @@ size_t WebSocketReader::FeedPayload(const uint8_t* data, size_t size, Event* eve
     if (maskCount_ < 4) return used;
 
     size_t count = static_cast<size_t>(std::min<uint64_t>(remaining_, size - used));
-    UnmaskPayload(data + used, message_.Append(count), count, mask_, payloadDone_);
+    UnmaskPayload(data + used, message_.Append(count, kMaxMessage), count, mask_, payloadDone_);
     message_.Commit(count);
     used += count;
     payloadDone_ += count;
