@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -19,15 +20,6 @@ namespace ver_1 {
 namespace {
 
 constexpr char kDataUrlPrefix[] = "data:image/jpeg;base64,";
-
-bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    FileHolder file(std::fopen(path.c_str(), "wb"));
-    if (file == nullptr) return false;
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-    written = std::fclose(file.release()) == 0 && written;
-    if (!written) KXBase_DeleteFile(path.c_str());
-    return written;
-}
 
 }  // namespace
 
@@ -65,6 +57,8 @@ std::vector<std::string> ReadImageList(const std::string& pid) {
     while ((length = getline(&line, &capacity, file.get())) > 0) {
         std::string name(line, static_cast<size_t>(length));
         if (name.back() == '\n') name.pop_back();
+        // A list written with Windows line ends reads as if in text mode.
+        if (!name.empty() && name.back() == '\r') name.pop_back();
         if (IsSafeName(name)) names.push_back(std::move(name));
     }
     std::free(line);
@@ -74,13 +68,11 @@ std::vector<std::string> ReadImageList(const std::string& pid) {
 bool WriteImageList(const std::string& pid, const std::vector<std::string>& names) {
     std::string folder;
     if (!ImageDirectory(pid, &folder)) return false;
-    FileHolder file(std::fopen((folder + kImageListName).c_str(), "w"));
-    if (file == nullptr) return false;
-    bool written = true;
-    for (const std::string& name : names) {
-        written = std::fprintf(file.get(), "%s\n", name.c_str()) >= 0 && written;
-    }
-    return std::fflush(file.get()) == 0 && written;
+    std::string text;
+    for (const std::string& name : names)
+        text += name + "\n";
+    // Replaced whole, so a failed write never loses the names already listed.
+    return KXBase_ReplaceFile((folder + kImageListName).c_str(), text.data(), text.size()) == 0;
 }
 
 long long NameNumber(const std::string& name) {
@@ -91,6 +83,8 @@ std::string NextImageName(const std::vector<std::string>& names, const std::stri
     long long largest = 0;
     for (const std::string& name : names)
         largest = std::max(largest, NameNumber(name));
+    // A hand-made name at the top of the range must not overflow the count.
+    largest = std::min(largest, LLONG_MAX - 1);
     return std::to_string(largest + 1) + "." + extension;
 }
 
@@ -156,7 +150,7 @@ bool SaveNewImage(KXImage image, const std::string& folder, const std::string& n
     }
     std::vector<uint8_t> jpeg = EncodeJpeg(image);
     *dataUrl = JpegDataUrl(jpeg);
-    return !jpeg.empty() && WriteBytes(path, jpeg);
+    return !jpeg.empty() && KXBase_ReplaceFile(path.c_str(), jpeg.data(), jpeg.size()) == 0;
 }
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {

@@ -91,10 +91,8 @@ bool ManagerV1::SaveImageData(const std::string& pid, const std::string& name,
     if (KXBase_Base64Decode(base64.data(), base64.size(), nullptr, &size) != 0) return false;
     std::vector<uint8_t> bytes(size);
     if (KXBase_Base64Decode(base64.data(), base64.size(), bytes.data(), &size) != 0) return false;
-    FILE* file = std::fopen((folder + name).c_str(), "wb");
-    if (file == nullptr) return false;
-    bool written = std::fwrite(bytes.data(), 1, size, file) == size;
-    return std::fclose(file) == 0 && written;
+    // Replaced whole: a failed write keeps the image that was there.
+    return KXBase_ReplaceFile((folder + name).c_str(), bytes.data(), size) == 0;
 }
 
 bool ManagerV1::DeleteImage(const std::string& pid, const std::string& name) {

@@ -1,5 +1,10 @@
 #include "ver_1/scan_params.h"
 
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "platform/base/encoding.h"
 #include "platform/base/kx_paths.h"
 #include "platform/base/kx_profile.h"
@@ -8,16 +13,22 @@ namespace ver_1 {
 
 namespace {
 
+// One scanner's section of "config1.ini". Reads go to the file at once;
+// values put are written together by Commit, in one replacement of the file.
 class ParamsFile {
   public:
     explicit ParamsFile(std::string section)
         : path_(ParamsFilePath()), section_(std::move(section)) {}
 
+    // The whole value, however long (URLs with tokens easily pass 255 bytes).
     std::string String(const char* key, const char* fallback) const {
-        char buffer[256] = {};
-        KXBase_GetProfileString(path_.c_str(), section_.c_str(), key, fallback, buffer,
-                                sizeof buffer);
-        return buffer;
+        std::vector<char> buffer(256);
+        for (;;) {
+            KXBase_GetProfileString(path_.c_str(), section_.c_str(), key, fallback, buffer.data(),
+                                    buffer.size());
+            if (std::strlen(buffer.data()) + 1 < buffer.size()) return buffer.data();
+            buffer.assign(buffer.size() * 2, '\0');
+        }
     }
     int Int(const char* key, int fallback) const {
         int value = fallback;
@@ -26,19 +37,19 @@ class ParamsFile {
     }
     // A value is one line of the file: line breaks inside it would start
     // new keys or sections, so they are written as blanks.
-    void Put(const char* key, std::string text) const {
+    void Put(const char* key, std::string text) {
         for (char& c : text) {
             if (c == '\r' || c == '\n') c = ' ';
         }
-        KXBase_SetProfileString(path_.c_str(), section_.c_str(), key, text.c_str());
+        pending_.emplace_back(key, std::move(text));
     }
-    void Put(const char* key, int value) const {
-        KXBase_SetProfileInt(path_.c_str(), section_.c_str(), key, value);
-    }
+    void Put(const char* key, int value) { pending_.emplace_back(key, std::to_string(value)); }
+    void Commit() { KXBase_SetProfileStrings(path_.c_str(), section_.c_str(), pending_); }
 
   private:
     std::string path_;
     std::string section_;
+    std::vector<std::pair<std::string, std::string>> pending_;
 };
 
 }  // namespace
@@ -131,6 +142,7 @@ void SaveParams(const ScanParams& params, const std::string& section) {
     file.Put("ftpPassword", params.ftpPassword);
     file.Put("ftpPort", params.ftpPort);
     file.Put("ftpMode", params.ftpMode);
+    file.Commit();
 }
 
 }  // namespace ver_1

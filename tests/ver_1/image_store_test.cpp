@@ -2,7 +2,11 @@
 #include "ver_1/image_store.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
+
+#include "platform/base/kx_paths.h"
 #include "support/temp_dir.h"
 
 namespace ver_1 {
@@ -18,6 +22,7 @@ TEST(ImageNames, NextNumberFollowsTheLargestLeadingNumber) {
     EXPECT_EQ(NextImageName({"7.jpg", "abc.jpg", "12.jpg"}, "jpg"), "13.jpg");
     EXPECT_EQ(NextImageName({"abc.jpg"}, "png"), "1.png");
     EXPECT_EQ(NextImageName({"3x.jpg", "-9.jpg"}, "jpg"), "4.jpg");
+    EXPECT_EQ(NextImageName({"99999999999999999999.jpg"}, "jpg"), "9223372036854775807.jpg");
 }
 
 TEST(ImageNames, OnlyNamesThatStayInTheFolderAreSafe) {
@@ -58,6 +63,35 @@ TEST_F(ImageList, ReadSkipsEmptyAndUnsafeLinesAndWriteRoundTrips) {
     ASSERT_TRUE(WriteImageList("p", {"b.jpg", "a.jpg"}));
     EXPECT_EQ(ReadFile(list), "b.jpg\na.jpg\n");
     EXPECT_TRUE(ReadImageList("..").empty());
+}
+
+TEST_F(ImageList, WindowsLineEndsReadLikeTextMode) {
+    std::string list = documents_.File("scanbridge/p/images.txt");
+    WriteFile(list, "2.jpg\r\n1.jpg\r\n");
+    EXPECT_EQ(ReadImageList("p"), (std::vector<std::string>{"2.jpg", "1.jpg"}));
+}
+
+// The list is replaced whole: when the new one cannot be written (here the
+// file-size limit stands in for a full disk), the old one stays, and no
+// stray file is left in the folder.
+TEST_F(ImageList, AFailedWriteKeepsTheOldList) {
+    std::string list = documents_.File("scanbridge/p/images.txt");
+    ASSERT_TRUE(WriteImageList("p", {"1.jpg", "2.jpg"}));
+    EXPECT_EQ(ReadFile(list), "1.jpg\n2.jpg\n");
+
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 8;
+    setrlimit(RLIMIT_FSIZE, &small);
+    bool written = WriteImageList("p", {"1.jpg", "2.jpg", "3.jpg"});
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(ReadFile(list), "1.jpg\n2.jpg\n");
+    std::vector<std::string> names;
+    KXBase_ListFiles((documents_.path() + "scanbridge/p/").c_str(), &names);
+    EXPECT_EQ(names, std::vector<std::string>{"images.txt"});
 }
 
 }  // namespace

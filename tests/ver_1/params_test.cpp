@@ -42,6 +42,12 @@ TEST_F(ParamsFile, MissingKeysTakeTheLoadDefaultsAndSavedRecordsComeBack) {
     EXPECT_EQ(read.ftpPassword, "a  b=c [x]");
     std::string text = ReadFile(config_.path() + "conf/config1.ini");
     EXPECT_EQ(text.find("\n[x]"), std::string::npos) << text;
+
+    // Values of any length come back whole.
+    params.httpUrl = "http://127.0.0.1/upload?token=" + std::string(3000, 't');
+    SaveParams(params, "S");
+    LoadParams(read, "S");
+    EXPECT_EQ(read.httpUrl, params.httpUrl);
 }
 
 TEST(ParamsJson, SetParamsReadingRules) {

@@ -183,6 +183,26 @@ int KXBase_MoveFile(const char* from, const char* to) {
     return KX_OK;
 }
 
+int KXBase_ReplaceFile(const char* path, const void* data, size_t size) {
+    if (path == nullptr || (data == nullptr && size != 0)) return KX_ERR_ARGUMENT;
+    std::string temporary = std::string(path) + ".XXXXXX";
+    int fd = mkstemp(temporary.data());
+    if (fd < 0) return KX_ERR_SYSTEM;
+    const auto* bytes = static_cast<const char*>(data);
+    bool ok = true;
+    for (size_t done = 0; ok && done < size;) {
+        ssize_t wrote = write(fd, bytes + done, size - done);
+        if (wrote < 0 && errno == EINTR) continue;
+        ok = wrote > 0;
+        if (ok) done += static_cast<size_t>(wrote);
+    }
+    ok = ok && fchmod(fd, 0644) == 0 && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    ok = ok && rename(temporary.c_str(), path) == 0;
+    if (!ok) unlink(temporary.c_str());
+    return ok ? KX_OK : KX_ERR_SYSTEM;
+}
+
 int KXBase_ListFiles(const char* folder, std::vector<std::string>* names) {
     if (folder == nullptr || names == nullptr) return KX_ERR_ARGUMENT;
     names->clear();

@@ -44,5 +44,9 @@ bool KXBase_IsRegularFile(const char* path);
 bool KXBase_IsDirectory(const char* path);
 // Renames from to to; fails, changing nothing, when to exists.
 int KXBase_MoveFile(const char* from, const char* to);
+// Makes path hold the size bytes at data: they are written to a new sibling
+// file, flushed to disk and renamed over path, so that a reader, a full disk
+// or a crash sees the old contents or the new ones whole, never a part.
+int KXBase_ReplaceFile(const char* path, const void* data, size_t size);
 // Names (not paths) of the regular files directly inside folder.
 int KXBase_ListFiles(const char* folder, std::vector<std::string>* names);

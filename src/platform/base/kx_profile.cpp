@@ -1,9 +1,5 @@
 #include "platform/base/kx_profile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <climits>
 #include <cstdio>
@@ -15,6 +11,7 @@
 #include <string>
 
 #include "platform/base/ini_document.h"
+#include "platform/base/kx_paths.h"
 
 namespace {
 
@@ -31,38 +28,9 @@ IniDocument ReadDocument(const char* file) {
     return IniDocument::Parse(text.str());
 }
 
-bool WriteAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t wrote = write(fd, text.data() + done, text.size() - done);
-        if (wrote <= 0) return false;
-        done += static_cast<size_t>(wrote);
-    }
-    return true;
-}
-
-// Writes the text to a temporary sibling, flushes it to disk, then renames it
-// over the file, so readers see either the old or the new file complete.
-int ReplaceFile(const char* file, const std::string& text) {
-    std::string temporary = std::string(file) + ".XXXXXX";
-    int fd = mkstemp(temporary.data());
-    if (fd < 0) return KX_ERR_SYSTEM;
-    bool ok = WriteAll(fd, text) && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    if (ok) {
-        chmod(temporary.c_str(), 0644);
-        ok = rename(temporary.c_str(), file) == 0;
-    }
-    if (!ok) unlink(temporary.c_str());
-    return ok ? KX_OK : KX_ERR_SYSTEM;
-}
-
 int SetValue(const char* file, const char* section, const char* key, const std::string& value) {
-    if (file == nullptr || section == nullptr || key == nullptr) return KX_ERR_ARGUMENT;
-    std::lock_guard guard(ProfileMutex());
-    IniDocument document = ReadDocument(file);
-    document.Set(section, key, value);
-    return ReplaceFile(file, document.Text());
+    if (key == nullptr) return KX_ERR_ARGUMENT;
+    return KXBase_SetProfileStrings(file, section, {{key, value}});
 }
 
 }  // namespace
@@ -107,4 +75,15 @@ int KXBase_SetProfileInt(const char* file, const char* section, const char* key,
 int KXBase_SetProfileString(const char* file, const char* section, const char* key,
                             const char* text) {
     return SetValue(file, section, key, text != nullptr ? text : "");
+}
+
+int KXBase_SetProfileStrings(const char* file, const char* section,
+                             const std::vector<std::pair<std::string, std::string>>& values) {
+    if (file == nullptr || section == nullptr) return KX_ERR_ARGUMENT;
+    std::lock_guard guard(ProfileMutex());
+    IniDocument document = ReadDocument(file);
+    for (const auto& [key, value] : values)
+        document.Set(section, key.c_str(), value);
+    std::string text = document.Text();
+    return KXBase_ReplaceFile(file, text.data(), text.size());
 }

@@ -9,6 +9,9 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/base/kx_status.h"
 
@@ -22,3 +25,7 @@ int KXBase_GetProfileString(const char* file, const char* section, const char* k
 int KXBase_SetProfileInt(const char* file, const char* section, const char* key, int value);
 int KXBase_SetProfileString(const char* file, const char* section, const char* key,
                             const char* text);
+// Writes several keys of one section in a single replacement of the file, so
+// a record is stored whole or not at all.
+int KXBase_SetProfileStrings(const char* file, const char* section,
+                             const std::vector<std::pair<std::string, std::string>>& values);
