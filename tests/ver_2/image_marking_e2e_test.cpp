@@ -76,8 +76,10 @@ TEST_F(ImageMarking, WatermarkTextLandsAtItsPlaceInsideTheMargins) {
     EXPECT_EQ(darkest.g, darkest.b);
 
     // Font names select installed families (without regard to letter case
-    // and blanks), generic families and the Chinese face names.
-    for (const char* name : {"dejavuserif", "DEJAVU SANS MONO", "monospace", "SimHei", "楷体"}) {
+    // and blanks), generic families, the Chinese face names and the common
+    // faces pages name from their own systems.
+    for (const char* name : {"dejavuserif", "DEJAVU SANS MONO", "monospace", "SimHei", "楷体",
+                             "Arial", "Times New Roman", "微软雅黑"}) {
         Image drawn = watermark(std::string(R"("text":"字 W","font_name":")") + name + "\"");
         EXPECT_TRUE(drawn && InkBox(drawn.get()).right > 0) << name;
     }

@@ -17,12 +17,22 @@ constexpr std::array<std::string_view, 16> kSerifNames = {
     "宋体",        "simsun",     "新宋体",   "nsimsun",     "仿宋",     "fangsong",
     "仿宋_gb2312", "楷体",       "kaiti",    "楷体_gb2312", "华文宋体", "stsong",
     "华文仿宋",    "stfangsong", "华文楷体", "stkaiti"};
-constexpr std::array<std::string_view, 10> kSansNames = {
-    "黑体",     "simhei",  "微软雅黑", "microsoft yahei", "等线", "dengxian",
-    "华文黑体", "stheiti", "幼圆",     "youyuan"};
+constexpr std::array<std::string_view, 14> kSansNames = {
+    "黑体",     "simhei",          "微软雅黑", "microsoft yahei", "等线", "dengxian",
+    "华文黑体", "stheiti",         "幼圆",     "youyuan",         "苹方", "pingfang sc",
+    "冬青黑体", "hiragino sans gb"};
 
 constexpr std::array<std::string_view, 5> kGenericNames = {"serif", "sans-serif", "sans",
                                                            "monospace", "mono"};
+// Faces that pages name from their own systems, by kind. fontconfig's alias
+// rules give each a close installed face, else the default face of its kind.
+constexpr std::array<std::string_view, 8> kCommonSansNames = {
+    "arial",   "helvetica", "verdana",      "tahoma",
+    "calibri", "segoe ui",  "trebuchet ms", "microsoft sans serif"};
+constexpr std::array<std::string_view, 4> kCommonSerifNames = {"times new roman", "times",
+                                                               "georgia", "cambria"};
+constexpr std::array<std::string_view, 4> kCommonMonoNames = {"courier new", "courier", "consolas",
+                                                              "lucida console"};
 
 constexpr const char* kCjkSerif = "Noto Serif CJK SC";
 constexpr const char* kCjkSans = "Noto Sans CJK SC";
@@ -63,6 +73,9 @@ void AddFamilies(FcPattern* pattern, const std::string& name) {
         add("sans-serif");
     } else if (!name.empty()) {
         add(name.c_str());
+        if (IsOneOf(key, kCommonSansNames)) add("sans-serif");
+        if (IsOneOf(key, kCommonSerifNames)) add("serif");
+        if (IsOneOf(key, kCommonMonoNames)) add("monospace");
     }
     add(kCjkSans);
 }
@@ -142,7 +155,9 @@ bool ResolveFont(const std::string& name, bool bold, bool italic, const std::u32
 
 bool IsKnownFontName(const std::string& name) {
     std::string key = AsciiLower(name);
-    if (IsOneOf(key, kSerifNames) || IsOneOf(key, kSansNames) || IsOneOf(key, kGenericNames)) {
+    if (IsOneOf(key, kSerifNames) || IsOneOf(key, kSansNames) || IsOneOf(key, kGenericNames) ||
+        IsOneOf(key, kCommonSansNames) || IsOneOf(key, kCommonSerifNames) ||
+        IsOneOf(key, kCommonMonoNames)) {
         return true;
     }
     if (name.empty() || FcInit() == FcFalse) {
