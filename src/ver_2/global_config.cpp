@@ -45,16 +45,21 @@ bool IsValidPrefix(const std::string& prefix) {
 
 }  // namespace
 
-std::string StandardiseSavePath(const std::string& path) {
+std::string StandardiseFolderPath(const std::string& path) {
     std::string withSlash = path + "/";
     std::string buffer(withSlash.size() + 2, '\0');
     if (KXBase_StandardiseFileName(withSlash.c_str(), buffer.data(), buffer.size()) != 0) {
-        return withSlash;
+        return {};
     }
     buffer.resize(buffer.find('\0'));
     // "." and "a/.." standardise to "." without the separator.
     if (buffer.empty() || buffer.back() != '/') buffer.push_back('/');
     return buffer;
+}
+
+std::string StandardiseSavePath(const std::string& path) {
+    std::string standard = StandardiseFolderPath(path);
+    return standard.empty() ? path + "/" : standard;
 }
 
 bool IsValidGlobalConfig(const GlobalConfig& config, uint32_t mask) {

@@ -32,6 +32,9 @@ enum GlobalConfigField : uint32_t {
 // Settings files hold at most this many bytes per value.
 inline constexpr size_t kMaxSettingLength = 255;
 
+// A folder path standardised and ending with "/"; empty when it cannot be
+// standardised.
+std::string StandardiseFolderPath(const std::string& path);
 // The form in which a save folder is held: the standardised path with "/"
 // appended.
 std::string StandardiseSavePath(const std::string& path);

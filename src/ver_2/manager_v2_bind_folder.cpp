@@ -4,11 +4,15 @@
 // take files; a mirror step that fails afterwards (a file put into the folder
 // by someone else, say) is repaired by writing the whole folder again, so the
 // folder always ends up matching the database.
+#include <filesystem>
+#include <system_error>
+
 #include "platform/base/kx_log.h"
 #include "platform/base/kx_paths.h"
 #include "platform/base/service_thread.h"
 #include "ver_2/batch_tables.h"
 #include "ver_2/bound_folder.h"
+#include "ver_2/global_config.h"
 #include "ver_2/manager_v2.h"
 #include "ver_2/texts.h"
 
@@ -17,13 +21,22 @@ namespace ver_2 {
 namespace {
 
 constexpr char kOrderMode[] = "order";
+constexpr size_t kPathBuffer = 256;
 
-std::string StandardiseFolder(const std::string& folder) {
-    std::string withSlash = folder + "/";
-    std::string standard(withSlash.size() + 2, '\0');
-    if (KXBase_StandardiseFileName(withSlash.c_str(), standard.data(), standard.size()) != 0)
-        return {};
-    return standard.c_str();
+// Binding clears every file of the folder, so the folders that hold the
+// service's own files (settings and database, temporary files, kept scans)
+// are never bound.
+bool HoldsServiceFiles(const std::string& folder, const std::string& saveFolder) {
+    char config[kPathBuffer] = {};
+    char temporary[kPathBuffer] = {};
+    KXBase_GetConfigPath(config, sizeof config);
+    KXBase_GetTmpPath(temporary, sizeof temporary);
+    for (const std::string& own : {std::string(config), std::string(temporary), saveFolder}) {
+        std::error_code error;
+        if (folder == StandardiseFolderPath(own) || std::filesystem::equivalent(folder, own, error))
+            return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -34,8 +47,9 @@ int ManagerV2::BindFolder(const std::string& folder, int32_t width, int32_t base
     errorText = kErrorText;
     if (folder.empty() || width < 1 || base < 0 || db_ == nullptr) return -1;
     if (width > BoundFolder::kMaxWidth) return -1;
-    std::string standard = StandardiseFolder(folder);
-    if (standard.empty() || !BoundFolder(standard, width, base).Writable()) return -1;
+    std::string standard = StandardiseFolderPath(folder);
+    if (standard.empty() || HoldsServiceFiles(standard, globalConfig_.fileSavePath)) return -1;
+    if (!BoundFolder(standard, width, base).Writable()) return -1;
     bindFolder_ = standard;
     bindNameMode_ = kOrderMode;
     bindNameWidth_ = width;

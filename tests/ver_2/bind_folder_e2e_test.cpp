@@ -194,6 +194,11 @@ TEST_F(BindFolder, BadSettingsAndUnwritableFoldersAreRefused) {
         "{\"folder\":" + Quoted(home_.root().path() + "plain.txt") + "}",
         "{\"folder\":" + Quoted(home_.root().path() + "plain.txt/sub") + "}",
         R"({"folder":"/proc/scanbridge-bound"})",
+        // The folders of the service's own files: binding would clear them.
+        "{\"folder\":" + Quoted(home_.configDir()) + "}",
+        "{\"folder\":" + Quoted(home_.configDir() + "../config") + "}",
+        "{\"folder\":" + Quoted(TmpFolder()) + "}",
+        "{\"folder\":" + Quoted(SaveFolder()) + "}",
     };
     for (const std::string& members : refused) {
         Json reply = Command("bind_folder", members);
@@ -201,6 +206,7 @@ TEST_F(BindFolder, BadSettingsAndUnwritableFoldersAreRefused) {
         EXPECT_EQ(JsonString(reply, "err_info"), "错误");
     }
     EXPECT_FALSE(fs::exists(Folder()));
+    EXPECT_TRUE(fs::exists(home_.configDir() + "newConfig2.db"));
     // A width given as text counts as not given: 1.
     EXPECT_EQ(Ret("bind_folder", "{\"folder\":" + Quoted(Folder()) + ",\"name_width\":\"4\"}"), 0);
     EXPECT_EQ(Files(Folder()).count("0.jpg"), 1u);
