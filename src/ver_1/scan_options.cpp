@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "platform/base/encoding.h"
 #include "platform/base/kx_log.h"
+#include "platform/driver/option_words.h"
 
 namespace ver_1 {
 
@@ -89,11 +91,12 @@ bool ReadOption(SANE_Handle device, int index, const SANE_Option_Descriptor& des
     switch (descriptor.type) {
         case SANE_TYPE_BOOL:
         case SANE_TYPE_INT: {
-            SANE_Word word = 0;
-            if (sane_qnsane_control_option(device, index, SANE_ACTION_GET_VALUE, &word, nullptr) !=
-                SANE_STATUS_GOOD) {
+            std::vector<SANE_Word> words = OptionWords(descriptor);
+            if (sane_qnsane_control_option(device, index, SANE_ACTION_GET_VALUE, words.data(),
+                                           nullptr) != SANE_STATUS_GOOD) {
                 return false;
             }
+            SANE_Word word = words.front();
             value->number = word;
             if (descriptor.type == SANE_TYPE_BOOL) {
                 KXBase_WriteInfo(KX_LOG_INFO, "\t\tvalueType=BOOL, value=%s",
@@ -212,8 +215,8 @@ void WriteScannerOptions(SANE_Handle device, const ScanParams& params) {
             sane_qnsane_control_option(device, index, SANE_ACTION_SET_VALUE, buffer.data(),
                                        nullptr);
         } else {
-            SANE_Word word = value.number;
-            sane_qnsane_control_option(device, index, SANE_ACTION_SET_VALUE, &word, nullptr);
+            std::vector<SANE_Word> words = OptionWords(*descriptor, value.number);
+            sane_qnsane_control_option(device, index, SANE_ACTION_SET_VALUE, words.data(), nullptr);
         }
     }
 }

@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <vector>
+
+#include "platform/driver/option_words.h"
 
 namespace ver_2 {
 
@@ -23,9 +26,11 @@ size_t StringBufferSize(const SANE_Option_Descriptor& descriptor) {
     return std::max(kMinStringBuffer, static_cast<size_t>(std::max<SANE_Int>(descriptor.size, 0)));
 }
 
-bool ReadWord(OptionSource& source, SANE_Int index, SANE_Word* word) {
-    *word = 0;
-    return source.Control(index, SANE_ACTION_GET_VALUE, word) == SANE_STATUS_GOOD;
+// The option's first word; 0 when it cannot be read.
+SANE_Word ReadWord(OptionSource& source, SANE_Int index, const SANE_Option_Descriptor& descriptor) {
+    std::vector<SANE_Word> words = OptionWords(descriptor);
+    if (source.Control(index, SANE_ACTION_GET_VALUE, words.data()) != SANE_STATUS_GOOD) return 0;
+    return words.front();
 }
 
 void ReadIntConstraint(const SANE_Option_Descriptor& descriptor, DeviceParam& param) {
@@ -78,23 +83,21 @@ void ReadStringOption(OptionSource& source, SANE_Int index,
 // Fills param from option index; false for types that are not listed.
 bool ReadOption(OptionSource& source, SANE_Int index, const SANE_Option_Descriptor& descriptor,
                 DeviceParam& param) {
-    SANE_Word word = 0;
     switch (descriptor.type) {
-        case SANE_TYPE_BOOL:
-            ReadWord(source, index, &word);
+        case SANE_TYPE_BOOL: {
+            SANE_Word word = ReadWord(source, index, descriptor);
             param.valueType = "bool";
             param.boolValue = word != 0;
             return true;
+        }
         case SANE_TYPE_INT:
-            ReadWord(source, index, &word);
             param.valueType = "int";
-            param.intValue = word;
+            param.intValue = ReadWord(source, index, descriptor);
             ReadIntConstraint(descriptor, param);
             return true;
         case SANE_TYPE_FIXED:
-            ReadWord(source, index, &word);
             param.valueType = "double";
-            param.doubleValue = SANE_UNFIX(word);
+            param.doubleValue = SANE_UNFIX(ReadWord(source, index, descriptor));
             ReadFixedConstraint(descriptor, param);
             return true;
         case SANE_TYPE_STRING:
@@ -139,7 +142,8 @@ bool SetOption(OptionSource& source, SANE_Int index, const SANE_Option_Descripto
         default:
             return true;
     }
-    return source.Control(index, SANE_ACTION_SET_VALUE, &word) == SANE_STATUS_GOOD;
+    std::vector<SANE_Word> words = OptionWords(descriptor, word);
+    return source.Control(index, SANE_ACTION_SET_VALUE, words.data()) == SANE_STATUS_GOOD;
 }
 
 bool ApplyOne(OptionSource& source, const DeviceParam& entry) {

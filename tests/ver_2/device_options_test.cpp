@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 
@@ -78,7 +79,9 @@ class ScriptedOptions : public OptionSource {
                 const std::string& text = strings_[index];
                 std::memcpy(value, text.c_str(), text.size() + 1);
             } else {
-                *static_cast<SANE_Word*>(value) = words_[index];
+                // Like a driver, the whole size: an array option fills every word.
+                auto* words = static_cast<SANE_Word*>(value);
+                std::fill(words, words + WordCount(*d), words_[index]);
             }
             return SANE_STATUS_GOOD;
         }
@@ -90,15 +93,20 @@ class ScriptedOptions : public OptionSource {
         if (d->type == SANE_TYPE_STRING) {
             strings_[index] = static_cast<const char*>(value);
         } else {
-            words_[index] = *static_cast<const SANE_Word*>(value);
+            const auto* words = static_cast<const SANE_Word*>(value);
+            words_[index] = words[0];
+            lastSet_.assign(words, words + WordCount(*d));
         }
         return SANE_STATUS_GOOD;
     }
+
+    static size_t WordCount(const SANE_Option_Descriptor& d) { return d.size / sizeof(SANE_Word); }
 
     std::vector<SANE_Option_Descriptor> table_;
     std::map<SANE_Int, SANE_Word> words_;
     std::map<SANE_Int, std::string> strings_;
     std::set<SANE_Int> refused_;
+    std::vector<SANE_Word> lastSet_;  // every word of the last word option set
     int presses_ = 0;
 };
 
@@ -169,6 +177,26 @@ TEST(DeviceOptions, ReadsEveryTypeAndConstraintUnderItsGroup) {
     const DeviceParam* duplex = Find(groups, "Duplex");
     EXPECT_EQ(duplex->valueType, "bool");
     EXPECT_TRUE(duplex->boolValue);
+}
+
+// A word option may be an array (a gamma table): the driver reads and writes
+// all of it, the value listed and set is its first word, and a set gives
+// every word that value.
+TEST(DeviceOptions, ArrayOptionsAreReadAndSetWhole) {
+    ScriptedOptions options;
+    options.table_.push_back(
+        Make("Gamma table", SANE_TYPE_INT, SANE_CONSTRAINT_NONE, nullptr, 256 * sizeof(SANE_Word)));
+    SANE_Int index = static_cast<SANE_Int>(options.table_.size()) - 1;
+    options.words_[index] = 42;
+    std::vector<DeviceParamGroup> groups;
+    ASSERT_EQ(ReadDeviceParams(options, groups), 0);
+    ASSERT_NE(Find(groups, "Gamma table"), nullptr);
+    EXPECT_EQ(Find(groups, "Gamma table")->intValue, 42);
+
+    DeviceParam table = Entry("Gamma table");
+    table.intValue = 7;
+    EXPECT_EQ(ApplyDeviceParams(options, {table}), 0);
+    EXPECT_EQ(options.lastSet_, std::vector<SANE_Word>(256, 7));
 }
 
 TEST(DeviceOptions, AppliesByTitleAndByTheOptionsOwnType) {
