@@ -39,8 +39,11 @@ void WSUser::HandleCommand(const uint8_t* text, size_t length) {
     while (!message.empty() && message.front() >= 1 && message.front() <= 32) {
         message.remove_prefix(1);
     }
-    // Parse one value; whatever follows it is ignored.
-    JsonHolder root(cJSON_ParseWithLengthOpts(message.data(), message.size(), nullptr, false));
+    // Parse one value; whatever follows it is ignored. The parser gets its
+    // own terminated copy: some cJSON releases read one byte past a length-
+    // bounded buffer on truncated input.
+    std::string copy(message);
+    JsonHolder root(cJSON_ParseWithOpts(copy.c_str(), nullptr, false));
     if (root == nullptr || !cJSON_IsObject(root.get())) return;
 
     Command command;
