@@ -20,15 +20,15 @@ bool SignalWatcher::Start() {
 
     signalFd_ = signalfd(-1, &signals, SFD_CLOEXEC);
     stopFd_ = eventfd(0, EFD_CLOEXEC);
-    if (signalFd_ < 0 || stopFd_ < 0) {
-        Stop();
-        return false;
+    if (signalFd_ >= 0 && stopFd_ >= 0 && KXBase_OpenThread(Run, this, &thread_) == KX_OK) {
+        return true;
     }
-    if (KXBase_OpenThread(Run, this, &thread_) != KX_OK) {
-        Stop();
-        return false;
-    }
-    return true;
+    // Without the watcher the signals keep their default action, so the
+    // service can still be stopped.
+    Stop();
+    pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
+    KXBase_WriteInfo(KX_LOG_INFO, "signal watcher not started; SIGINT and SIGTERM end at once");
+    return false;
 }
 
 void SignalWatcher::Stop() {
