@@ -1,11 +1,20 @@
 // The REST server as a client sees it on the wire: persistent connections,
 // pipelined requests, header letter case, requests that get no answer, the
 // size limits, and the scanner and parameter endpoints.
+#include <sys/resource.h>
+
+#include <filesystem>
+#include <memory>
+#include <thread>
+#include <vector>
+
 #include "support/temp_dir.h"
 #include "ver_1/generation1_fixture.h"
 
 namespace testing_support {
 namespace {
+
+namespace fs = std::filesystem;
 
 constexpr char kDevicesRequest[] = "GET /VevIzer/getDevices HTTP/1.1\r\nHost: x\r\n\r\n";
 constexpr char kDevicesBody[] = "{\"code\":200, \"msg\":null, \"data\":[\"Virtual Scanner\"]}";
@@ -94,6 +103,36 @@ TEST_F(RestWire, MalformedInputNeverCrashesAndLimitsEndTheConnection) {
     EXPECT_EQ(Get("/VevIzer/getDevices"), kDevicesBody);
     partial.Send("cdefghij");
     EXPECT_EQ(ReadResponse(partial).body, TextBody("success"));
+}
+
+// Running out of descriptors while connections pile up only pauses
+// accepting: once they close, the port serves again.
+TEST_F(RestWire, RunningOutOfDescriptorsDoesNotEndTheServer) {
+    StartService();
+    size_t open =
+        std::distance(fs::directory_iterator("/proc/" + std::to_string(service_.pid()) + "/fd"),
+                      fs::directory_iterator());
+    rlimit limit{open + 2, open + 2};
+    ASSERT_EQ(prlimit(service_.pid(), RLIMIT_NOFILE, &limit, nullptr), 0);
+    {
+        std::vector<std::unique_ptr<RawClient>> crowd;
+        for (int i = 0; i < 6; ++i) {
+            crowd.push_back(std::make_unique<RawClient>());
+            ASSERT_TRUE(crowd.back()->Connect(kRestPort));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
+    // The crowd's connections end one by one; within a few seconds a new
+    // request is answered.
+    std::string body;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (body.empty() && std::chrono::steady_clock::now() < deadline) {
+        RawClient client;
+        ASSERT_TRUE(client.Connect(kRestPort));
+        client.Send("GET /VevIzer/getSerialNumber?pid=after HTTP/1.1\r\n\r\n");
+        body = ReadResponse(client, std::chrono::seconds(2)).body;
+    }
+    EXPECT_EQ(body, TextBody("after"));
 }
 
 TEST_F(RestWire, NoScannerAnswersEmptyTexts) {

@@ -62,6 +62,12 @@ int KXSocket_Accept(KXSocket listener, KXSocket* accepted, std::string* peerIp,
         if (fd < 0) {
             // A connection reset before it was accepted is not the server's failure.
             if (errno == EINTR || errno == ECONNABORTED) continue;
+            // Running out of descriptors or memory passes as connections
+            // close; waiting keeps the port served instead of ending it.
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                usleep(100 * 1000);
+                continue;
+            }
             return KX_ERR_SYSTEM;
         }
         ConfigureConnection(fd);
