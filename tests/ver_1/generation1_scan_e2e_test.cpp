@@ -42,8 +42,19 @@ std::vector<ImageEvent> ImageEvents(const std::vector<std::string>& messages) {
     return events;
 }
 
+constexpr char kSocketIoTarget[] = "/socket.io/?EIO=3&transport=websocket";
+const std::string kConnectPacket = std::string("\x81\x02") + "40";
+
 class Scanning : public Generation1Test {
   protected:
+    // A Socket.IO client that speaks raw frames, so that waiting for silence
+    // on it does not end its connection; true once its connect packet came.
+    bool ConnectRawSocketIo(RawClient& client) {
+        return client.Connect(kSocketIoPort) &&
+               client.Send(RawClient::Handshake(kSocketIoTarget)) &&
+               client.ReadUntil(kConnectPacket).find(kConnectPacket) != std::string::npos;
+    }
+
     // Small pages keep the scans quick.
     void UseSmallPages(int pixel = 2) {
         PostForm("/VevIzer/setParams",
@@ -162,15 +173,8 @@ TEST_F(Scanning, StartFailureIsReportedAsScanError) {
 TEST_F(Scanning, EventsGoToTheNewestClientAndStopWhenAnyLeaves) {
     StartService();
     UseSmallPages();
-    // The older client speaks raw frames, so that waiting for silence on it
-    // does not end its connection.
     RawClient older;
-    ASSERT_TRUE(older.Connect(kSocketIoPort));
-    older.Send(RawClient::Handshake("/socket.io/?EIO=3&transport=websocket"));
-    std::string connected = older.ReadUntil(std::string("\x81\x02") + "40");
-    ASSERT_NE(connected.find("\x81\x02"
-                             "40"),
-              std::string::npos);
+    ASSERT_TRUE(ConnectRawSocketIo(older));
     WsClient newer;
     ASSERT_TRUE(ConnectSocketIo(newer));
 
@@ -201,9 +205,7 @@ TEST_F(Scanning, NothingReachesAClientBeforeItsHandshakeReply) {
     StartService();
     UseSmallPages();
     RawClient scanning;
-    ASSERT_TRUE(scanning.Connect(kSocketIoPort));
-    scanning.Send(RawClient::Handshake("/socket.io/?EIO=3&transport=websocket"));
-    ASSERT_NE(scanning.ReadUntil(std::string("\x81\x02") + "40").find("40"), std::string::npos);
+    ASSERT_TRUE(ConnectRawSocketIo(scanning));
 
     RawClient late;
     ASSERT_TRUE(late.Connect(kSocketIoPort));
@@ -214,8 +216,8 @@ TEST_F(Scanning, NothingReachesAClientBeforeItsHandshakeReply) {
     ASSERT_EQ(ReadList().size(), 2u);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the end events are written
 
-    late.Send(RawClient::Handshake("/socket.io/?EIO=3&transport=websocket"));
-    std::string opening = late.ReadUntil(std::string("\x81\x02") + "40");
+    late.Send(RawClient::Handshake(kSocketIoTarget));
+    std::string opening = late.ReadUntil(kConnectPacket);
     EXPECT_EQ(opening.rfind("HTTP/1.1 101 Switching Protocols\r\n", 0), 0u) << opening;
     size_t open = opening.find("\r\n\r\n");
     ASSERT_NE(open, std::string::npos);
