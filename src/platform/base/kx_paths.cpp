@@ -58,8 +58,36 @@ std::string DocumentsFolder() {
     return Folder("SCANBRIDGE_DOCUMENTS_DIR", "XDG_DOCUMENTS_DIR", "", HomeFolder() + "Documents");
 }
 
+// The user's own folder at path: created private when missing (with its
+// parents), made private when the user owns it; false when it is not a plain
+// folder of this user (another user made it first, or it is a link).
+bool OwnPrivateFolder(const std::string& path) {
+    std::string folder = path.substr(0, path.size() - 1);
+    if (mkdir(folder.c_str(), 0700) != 0 && errno == ENOENT) {
+        KXBase_CreateDir(folder.substr(0, folder.rfind('/') + 1).c_str());
+        mkdir(folder.c_str(), 0700);
+    }
+    struct stat info {};
+    if (lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != geteuid()) {
+        return false;
+    }
+    if ((info.st_mode & 077) != 0) chmod(folder.c_str(), 0700);
+    return true;
+}
+
+// The temporary folder holds scans in passing, so the default one (in a
+// folder every user can write) must be the user's own; when another user
+// holds that name, a folder named after the user id is used instead. A
+// folder named by the override is taken as it is.
 std::string TmpFolder() {
-    return Folder("SCANBRIDGE_TMP_DIR", "TMPDIR", "scanbridge", "/tmp/scanbridge");
+    std::string chosen = FromEnvironment("SCANBRIDGE_TMP_DIR");
+    if (!chosen.empty()) return WithSlash(chosen);
+    std::string shared = Folder("SCANBRIDGE_TMP_DIR", "TMPDIR", "scanbridge", "/tmp/scanbridge");
+    if (OwnPrivateFolder(shared)) return shared;
+    std::string personal =
+        shared.substr(0, shared.size() - 1) + "-" + std::to_string(geteuid()) + "/";
+    OwnPrivateFolder(personal);
+    return personal;
 }
 
 std::string Standardise(const std::string& path) {

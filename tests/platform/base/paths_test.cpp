@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <string>
@@ -49,6 +51,28 @@ TEST(Paths, DefaultsComeFromXdgAndHome) {
     EXPECT_EQ(Folder(KXBase_GetConfigPath), "/home/u/.config/scanbridge/");
     EXPECT_EQ(Folder(KXBase_GetDocumentsPath), "/home/u/Docs/");
     EXPECT_EQ(Folder(KXBase_GetTmpPath), "/tmp/scanbridge/");
+}
+
+// The default temporary folder is made private, and one that another user
+// holds is not used.
+TEST(Paths, TheDefaultTemporaryFolderIsTheUsersOwn) {
+    TempDir dir;
+    ScopedEnv tmp("SCANBRIDGE_TMP_DIR", "");
+    ScopedEnv tmpdir("TMPDIR", dir.path() + "base");
+    std::string own = Folder(KXBase_GetTmpPath);
+    EXPECT_EQ(own, dir.path() + "base/scanbridge/");
+    struct stat info {};
+    ASSERT_EQ(stat(own.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+
+    ScopedEnv elsewhere("TMPDIR", dir.path() + "shared");
+    std::string taken = dir.path() + "shared/scanbridge";
+    ASSERT_EQ(KXBase_CreateDir(taken.c_str()), 0);
+    if (chown(taken.c_str(), 65534, 65534) != 0) GTEST_SKIP() << "needs to change owners";
+    std::string personal = Folder(KXBase_GetTmpPath);
+    EXPECT_EQ(personal, dir.path() + "shared/scanbridge-" + std::to_string(geteuid()) + "/");
+    ASSERT_EQ(stat(personal.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
 }
 
 TEST(Paths, StandardiseFileName) {
