@@ -72,7 +72,8 @@ bool WriteImageList(const std::string& pid, const std::vector<std::string>& name
     for (const std::string& name : names)
         text += name + "\n";
     // Replaced whole, so a failed write never loses the names already listed.
-    return KXBase_ReplaceFile((folder + kImageListName).c_str(), text.data(), text.size()) == 0;
+    return KXBase_ReplaceFile((folder + kImageListName).c_str(), text.data(), text.size(),
+                              KX_REPLACE_DURABLE) == 0;
 }
 
 long long NameNumber(const std::string& name) {
@@ -150,7 +151,8 @@ bool SaveNewImage(KXImage image, const std::string& folder, const std::string& n
     }
     std::vector<uint8_t> jpeg = EncodeJpeg(image);
     *dataUrl = JpegDataUrl(jpeg);
-    return !jpeg.empty() && KXBase_ReplaceFile(path.c_str(), jpeg.data(), jpeg.size()) == 0;
+    return !jpeg.empty() &&
+           KXBase_ReplaceFile(path.c_str(), jpeg.data(), jpeg.size(), KX_REPLACE_PLAIN) == 0;
 }
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {

@@ -92,7 +92,7 @@ bool ManagerV1::SaveImageData(const std::string& pid, const std::string& name,
     std::vector<uint8_t> bytes(size);
     if (KXBase_Base64Decode(base64.data(), base64.size(), bytes.data(), &size) != 0) return false;
     // Replaced whole: a failed write keeps the image that was there.
-    return KXBase_ReplaceFile((folder + name).c_str(), bytes.data(), size) == 0;
+    return KXBase_ReplaceFile((folder + name).c_str(), bytes.data(), size, KX_REPLACE_PLAIN) == 0;
 }
 
 bool ManagerV1::DeleteImage(const std::string& pid, const std::string& name) {

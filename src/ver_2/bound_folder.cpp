@@ -13,14 +13,6 @@
 
 namespace ver_2 {
 
-namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-}  // namespace
-
 BoundFolder::BoundFolder(std::string folder, int32_t width, int32_t base)
     : folder_(std::move(folder)), width_(width), base_(base) {}
 

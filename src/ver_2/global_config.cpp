@@ -10,6 +10,8 @@ namespace ver_2 {
 
 namespace {
 
+constexpr size_t kPathBuffer = 256;
+
 constexpr std::array<std::string_view, 2> kFileNameModes = {"date_time", "random"};
 constexpr std::array<std::string_view, 8> kImageFormats = {"jpg", "bmp", "png",     "tif",
                                                            "pdf", "ofd", "ocr-pdf", "ocr-ofd"};
@@ -44,6 +46,18 @@ bool IsValidPrefix(const std::string& prefix) {
 }
 
 }  // namespace
+
+std::string ConfigFolder() {
+    char folder[kPathBuffer] = {};
+    KXBase_GetConfigPath(folder, sizeof folder);
+    return folder;
+}
+
+std::string TemporaryFolder() {
+    char folder[kPathBuffer] = {};
+    KXBase_GetTmpPath(folder, sizeof folder);
+    return folder;
+}
 
 std::string StandardiseFolderPath(const std::string& path) {
     std::string withSlash = path + "/";

@@ -32,6 +32,10 @@ enum GlobalConfigField : uint32_t {
 // Settings files hold at most this many bytes per value.
 inline constexpr size_t kMaxSettingLength = 255;
 
+// The base library's configuration and temporary folders, ending with "/".
+std::string ConfigFolder();
+std::string TemporaryFolder();
+
 // A folder path standardised and ending with "/"; empty when it cannot be
 // standardised.
 std::string StandardiseFolderPath(const std::string& path);

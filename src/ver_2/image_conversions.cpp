@@ -48,11 +48,6 @@ const FormatNames* FindPrefix(std::string_view prefix) {
     return nullptr;
 }
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FileHolder = std::unique_ptr<std::FILE, FileCloser>;
-
 // The whole content of a regular file; false for anything else, for empty
 // and for oversized files.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
@@ -191,15 +186,8 @@ bool BytesToBase64(const uint8_t* bytes, size_t size, std::string& base64) {
 }
 
 bool WriteBytesToFile(const uint8_t* bytes, size_t size, const std::string& path) {
-    if (path.empty() || (bytes == nullptr && size != 0)) return false;
-    std::string partial = path + ".part";
-    FileHolder file(std::fopen(partial.c_str(), "wb"));
-    if (file == nullptr) return false;
-    bool written = size == 0 || std::fwrite(bytes, 1, size, file.get()) == size;
-    written = std::fclose(file.release()) == 0 && written;
-    if (written && std::rename(partial.c_str(), path.c_str()) == 0) return true;
-    KXBase_DeleteFile(partial.c_str());
-    return false;
+    return !path.empty() &&
+           KXBase_ReplaceFile(path.c_str(), bytes, size, KX_REPLACE_PLAIN) == KX_OK;
 }
 
 }  // namespace ver_2

@@ -16,12 +16,6 @@ constexpr char kSettingsFile[] = "config2.ini";
 constexpr char kGlobalSection[] = "global";
 constexpr size_t kPathBuffer = 256;
 
-std::string ConfigFolder() {
-    char folder[kPathBuffer] = {};
-    KXBase_GetConfigPath(folder, sizeof folder);
-    return folder;
-}
-
 std::string SettingsFile() {
     return ConfigFolder() + kSettingsFile;
 }

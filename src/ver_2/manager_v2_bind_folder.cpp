@@ -21,17 +21,12 @@ namespace ver_2 {
 namespace {
 
 constexpr char kOrderMode[] = "order";
-constexpr size_t kPathBuffer = 256;
 
 // Binding clears every file of the folder, so the folders that hold the
 // service's own files (settings and database, temporary files, kept scans)
 // are never bound.
 bool HoldsServiceFiles(const std::string& folder, const std::string& saveFolder) {
-    char config[kPathBuffer] = {};
-    char temporary[kPathBuffer] = {};
-    KXBase_GetConfigPath(config, sizeof config);
-    KXBase_GetTmpPath(temporary, sizeof temporary);
-    for (const std::string& own : {std::string(config), std::string(temporary), saveFolder}) {
+    for (const std::string& own : {ConfigFolder(), TemporaryFolder(), saveFolder}) {
         std::error_code error;
         if (folder == StandardiseFolderPath(own) || std::filesystem::equivalent(folder, own, error))
             return true;

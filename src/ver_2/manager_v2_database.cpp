@@ -82,11 +82,10 @@ bool InsertDeviceParam(SqlStatement& insert, const DeviceParam& param) {
 }  // namespace
 
 void ManagerV2::OpenDatabase() {
-    char folder[256] = {};
-    KXBase_GetConfigPath(folder, sizeof folder);
-    KXBase_CreateDir(folder);
-    KXBase_DeleteFile((std::string(folder) + kOldDatabaseFile).c_str());
-    std::string path = std::string(folder) + kDatabaseFile;
+    std::string folder = ConfigFolder();
+    KXBase_CreateDir(folder.c_str());
+    KXBase_DeleteFile((folder + kOldDatabaseFile).c_str());
+    std::string path = folder + kDatabaseFile;
     int flags =
         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_SHAREDCACHE;
     if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {

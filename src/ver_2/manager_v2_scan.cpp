@@ -242,12 +242,7 @@ void ManagerV2::PreparePage(bool temporary, std::string& path, PageSaveSettings&
 
 std::string ManagerV2::MakeFileName(bool temporary, const std::string& extension) {
     KXLockGuard guard(lock_);
-    std::string folder = globalConfig_.fileSavePath;
-    if (temporary) {
-        char tmp[256] = {};
-        KXBase_GetTmpPath(tmp, sizeof tmp);
-        folder = tmp;
-    }
+    std::string folder = temporary ? TemporaryFolder() : globalConfig_.fileSavePath;
     return MakeUniqueFileName(folder, globalConfig_.fileNamePrefix, globalConfig_.fileNameMode,
                               extension);
 }

@@ -3,6 +3,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
@@ -32,7 +33,9 @@ std::string FormatText(const char* format, va_list args) {
 // Control characters other than the tab are written as escapes so that every
 // call stays one line: texts from peers (request heads, file names) cannot
 // start a line of their own or forge one.
-std::string OneLine(const std::string& text) {
+std::string OneLine(std::string text) {
+    auto isControl = [](unsigned char c) { return (c < 0x20 && c != '\t') || c == 0x7f; };
+    if (std::none_of(text.begin(), text.end(), isControl)) return text;
     std::string line;
     line.reserve(text.size());
     for (unsigned char c : text) {
@@ -40,7 +43,7 @@ std::string OneLine(const std::string& text) {
             line += "\\r";
         } else if (c == '\n') {
             line += "\\n";
-        } else if ((c < 0x20 && c != '\t') || c == 0x7f) {
+        } else if (isControl(c)) {
             char escape[8];
             std::snprintf(escape, sizeof escape, "\\x%02x", c);
             line += escape;

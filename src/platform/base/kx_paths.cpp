@@ -211,7 +211,7 @@ int KXBase_MoveFile(const char* from, const char* to) {
     return KX_OK;
 }
 
-int KXBase_ReplaceFile(const char* path, const void* data, size_t size) {
+int KXBase_ReplaceFile(const char* path, const void* data, size_t size, KXReplaceMode mode) {
     if (path == nullptr || (data == nullptr && size != 0)) return KX_ERR_ARGUMENT;
     std::string temporary = std::string(path) + ".XXXXXX";
     int fd = mkstemp(temporary.data());
@@ -224,7 +224,7 @@ int KXBase_ReplaceFile(const char* path, const void* data, size_t size) {
         ok = wrote > 0;
         if (ok) done += static_cast<size_t>(wrote);
     }
-    ok = ok && fchmod(fd, 0644) == 0 && fsync(fd) == 0;
+    ok = ok && fchmod(fd, 0644) == 0 && (mode != KX_REPLACE_DURABLE || fsync(fd) == 0);
     ok = close(fd) == 0 && ok;
     ok = ok && rename(temporary.c_str(), path) == 0;
     if (!ok) unlink(temporary.c_str());

@@ -44,9 +44,17 @@ bool KXBase_IsRegularFile(const char* path);
 bool KXBase_IsDirectory(const char* path);
 // Renames from to to; fails, changing nothing, when to exists.
 int KXBase_MoveFile(const char* from, const char* to);
+// How KXBase_ReplaceFile finishes: durable flushes the new file to disk
+// before the rename, so that even a power cut leaves old or new contents
+// (for small records such as settings and lists); plain skips the flush (for
+// image files written in bulk, where it would cost more than it saves).
+enum KXReplaceMode : int {
+    KX_REPLACE_PLAIN = 0,
+    KX_REPLACE_DURABLE = 1,
+};
 // Makes path hold the size bytes at data: they are written to a new sibling
-// file, flushed to disk and renamed over path, so that a reader, a full disk
-// or a crash sees the old contents or the new ones whole, never a part.
-int KXBase_ReplaceFile(const char* path, const void* data, size_t size);
+// file and renamed over path, so that a reader, a full disk or a crash sees
+// the old contents or the new ones whole, never a part.
+int KXBase_ReplaceFile(const char* path, const void* data, size_t size, KXReplaceMode mode);
 // Names (not paths) of the regular files directly inside folder.
 int KXBase_ListFiles(const char* folder, std::vector<std::string>* names);

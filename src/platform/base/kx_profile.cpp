@@ -85,5 +85,5 @@ int KXBase_SetProfileStrings(const char* file, const char* section,
     for (const auto& [key, value] : values)
         document.Set(section, key.c_str(), value);
     std::string text = document.Text();
-    return KXBase_ReplaceFile(file, text.data(), text.size());
+    return KXBase_ReplaceFile(file, text.data(), text.size(), KX_REPLACE_DURABLE);
 }

@@ -124,15 +124,16 @@ TEST(Paths, CreateDirDeleteFileAndMoveWithoutReplacing) {
 TEST(Paths, ReplaceFileSwapsContentsWholeOrNotAtAll) {
     TempDir dir;
     std::string path = dir.File("list.txt");
-    ASSERT_EQ(KXBase_ReplaceFile(path.c_str(), "new", 3), 0);
+    ASSERT_EQ(KXBase_ReplaceFile(path.c_str(), "new", 3, KX_REPLACE_DURABLE), 0);
     EXPECT_EQ(testing_support::ReadFile(path), "new");
-    ASSERT_EQ(KXBase_ReplaceFile(path.c_str(), "", 0), 0);
+    ASSERT_EQ(KXBase_ReplaceFile(path.c_str(), "", 0, KX_REPLACE_PLAIN), 0);
     EXPECT_EQ(testing_support::ReadFile(path), "");
 
     std::string folder = dir.path() + "in-the-way";
     ASSERT_EQ(KXBase_CreateDir((folder + "/x").c_str()), 0);
-    EXPECT_NE(KXBase_ReplaceFile(folder.c_str(), "data", 4), 0);
-    EXPECT_NE(KXBase_ReplaceFile((dir.path() + "missing/f").c_str(), "data", 4), 0);
+    EXPECT_NE(KXBase_ReplaceFile(folder.c_str(), "data", 4, KX_REPLACE_PLAIN), 0);
+    EXPECT_NE(KXBase_ReplaceFile((dir.path() + "missing/f").c_str(), "data", 4, KX_REPLACE_DURABLE),
+              0);
     std::vector<std::string> names;
     ASSERT_EQ(KXBase_ListFiles(dir.path().c_str(), &names), 0);
     EXPECT_EQ(names, std::vector<std::string>{"list.txt"});
