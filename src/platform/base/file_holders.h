@@ -26,6 +26,12 @@ class FdHolder {
     FdHolder& operator=(const FdHolder&) = delete;
 
     int get() const { return fd_; }
+    // Closes now and reports whether the close succeeded.
+    bool Close() {
+        int fd = fd_;
+        fd_ = -1;
+        return close(fd) == 0;
+    }
 
   private:
     int fd_;
