@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/base/kx_paths.h"
 #include "platform/base/kx_pump.h"
 #include "platform/base/kx_thread.h"
 #include "platform/image/proc/kx_imgproc.h"
@@ -32,6 +33,9 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    // Settings and the database of scanned pages are the user's alone, also
+    // when an earlier version left them readable by others.
+    KXBase_SecureConfigFolder();
     curl_global_init(CURL_GLOBAL_ALL);
     KXPump pump = nullptr;
     if (KXBase_CreateMsgPump(&pump) != KX_OK) return 0;

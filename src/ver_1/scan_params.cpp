@@ -115,7 +115,7 @@ void LoadParams(ScanParams& params, const std::string& section) {
 void SaveParams(const ScanParams& params, const std::string& section) {
     char folder[256] = {};
     KXBase_GetConfigPath(folder, sizeof folder);
-    KXBase_CreateDir(folder);
+    KXBase_CreatePrivateDir(folder);
     ParamsFile file(section);
     file.Put("device", params.device);
     file.Put("autofeeder", params.autofeeder ? 1 : 0);

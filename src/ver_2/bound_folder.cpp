@@ -1,8 +1,16 @@
 #include "ver_2/bound_folder.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <set>
+#include <system_error>
 #include <unordered_map>
 
 #include "platform/base/file_holders.h"
@@ -12,6 +20,63 @@
 #include "ver_2/sqlite_helpers.h"
 
 namespace ver_2 {
+
+namespace {
+
+// Staging names: the swap file of an exchange, the files a reorder moves
+// aside, and the write probe where unnamed files are not supported. Each may
+// carry a "-" suffix of hex digits and numbers (FreeName, reorder places).
+constexpr std::string_view kStagingPrefix = ".scanbridge-";
+constexpr std::array<std::string_view, 3> kStagingStems = {"swap", "reorder", "probe"};
+// Whole-file replacement writes the new file as a sibling named by the
+// target, "." and six letters or digits before renaming it into place.
+constexpr size_t kReplacementSuffixLength = 6;
+
+bool AllOf(std::string_view text, bool (*allowed)(char)) {
+    return std::all_of(text.begin(), text.end(), allowed);
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool IsAlphanumeric(char c) {
+    return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool IsSuffixCharacter(char c) {
+    return IsDigit(c) || (c >= 'a' && c <= 'f') || c == '-';
+}
+
+// "0001.jpg": digits, a dot and one of the image extensions.
+bool IsNumberedName(std::string_view name) {
+    size_t dot = name.find('.');
+    return dot != 0 && dot != std::string_view::npos && AllOf(name.substr(0, dot), IsDigit) &&
+           IsImageExtension(name.substr(dot + 1));
+}
+
+bool IsStagingName(std::string_view name) {
+    if (!name.starts_with(kStagingPrefix)) return false;
+    name.remove_prefix(kStagingPrefix.size());
+    for (std::string_view stem : kStagingStems) {
+        if (name.starts_with(stem) && AllOf(name.substr(stem.size()), IsSuffixCharacter))
+            return true;
+    }
+    return false;
+}
+
+bool IsReplacementName(std::string_view name) {
+    if (name.size() <= kReplacementSuffixLength + 1) return false;
+    size_t dot = name.size() - kReplacementSuffixLength - 1;
+    return name[dot] == '.' && AllOf(name.substr(dot + 1), IsAlphanumeric) &&
+           IsNumberedName(name.substr(0, dot));
+}
+
+std::string FolderWithoutSlash(const std::string& folder) {
+    return folder.size() > 1 ? folder.substr(0, folder.size() - 1) : folder;
+}
+
+}  // namespace
 
 BoundFolder::BoundFolder(std::string folder, int32_t width, int32_t base)
     : folder_(std::move(folder)), width_(width), base_(base) {}
@@ -23,14 +88,34 @@ std::string BoundFolder::NumberedFileName(size_t index, const std::string& forma
     return folder_ + digits + "." + format;
 }
 
+bool BoundFolder::IsOwnName(std::string_view name) {
+    return IsNumberedName(name) || IsStagingName(name) || IsReplacementName(name);
+}
+
 bool BoundFolder::Writable() const {
     if (KXBase_CreateDir(folder_.c_str()) != 0 || !KXBase_IsDirectory(folder_.c_str()))
         return false;
-    std::string probe = FreeName(".probe");
-    FileHolder file(std::fopen(probe.c_str(), "wb"));
-    if (file == nullptr) return false;
-    file.reset();
+    // An unnamed file has no name to leave behind.
+    FdHolder unnamed(open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+    if (unnamed.get() >= 0) return true;
+    if (errno != EOPNOTSUPP && errno != EISDIR) return false;
+    // File systems without unnamed files: a staging name, which the next
+    // Clear deletes should the process die before the probe is removed.
+    std::string probe = FreeName(std::string(kStagingPrefix) + "probe");
+    FdHolder named(open(probe.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600));
+    if (named.get() < 0) return false;
     return KXBase_DeleteFile(probe.c_str()) == 0;
+}
+
+bool BoundFolder::HoldsOnlyOwnFiles() const {
+    std::error_code error;
+    std::filesystem::directory_iterator entries(FolderWithoutSlash(folder_), error);
+    for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
+        bool plainFile =
+            entries->symlink_status(error).type() == std::filesystem::file_type::regular;
+        if (error || !plainFile || !IsOwnName(entries->path().filename().string())) return false;
+    }
+    return !error;
 }
 
 bool BoundFolder::Clear() const {
@@ -38,7 +123,7 @@ bool BoundFolder::Clear() const {
     if (KXBase_ListFiles(folder_.c_str(), &names) != 0) return false;
     bool cleared = true;
     for (const std::string& name : names) {
-        if (KXBase_DeleteFile((folder_ + name).c_str()) != 0) cleared = false;
+        if (IsOwnName(name) && KXBase_DeleteFile((folder_ + name).c_str()) != 0) cleared = false;
     }
     return cleared;
 }
@@ -99,7 +184,7 @@ bool BoundFolder::Exchange(const std::vector<ImageEntry>& entries, size_t index1
                            size_t index2) const {
     const std::string& format1 = entries[index1].format;
     const std::string& format2 = entries[index2].format;
-    std::string swap = FreeName("Temp");
+    std::string swap = FreeName(std::string(kStagingPrefix) + "swap");
     return KXBase_MoveFile(NumberedFileName(index1, format1).c_str(), swap.c_str()) == 0 &&
            Move(index2, index1, format2) &&
            KXBase_MoveFile(swap.c_str(), NumberedFileName(index2, format1).c_str()) == 0;
@@ -120,7 +205,7 @@ bool BoundFolder::Reorder(const std::vector<ImageEntry>& before,
         newPosition[after[i].id] = i;
     // Files that change place are first moved aside, then to their new names,
     // so no rename ever meets a name still in use.
-    std::string stem = FreeName(".reorder");
+    std::string stem = FreeName(std::string(kStagingPrefix) + "reorder");
     std::vector<std::pair<std::string, std::string>> staged;
     for (size_t i = 0; i < before.size(); ++i) {
         auto found = newPosition.find(before[i].id);

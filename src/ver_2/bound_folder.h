@@ -9,6 +9,11 @@
 // deleted; the folder may then differ from the batch, and the caller writes
 // it again as a whole (Clear, then Export).
 //
+// The folder may hold files of other programs: the binding only ever deletes
+// names of its own (IsOwnName), so a file it did not write is never lost.
+// Staging files are hidden names starting with ".scanbridge-" and the
+// siblings that whole-file replacement writes ("0001.jpg.Ab12Cd").
+//
 // Thread rule: the service thread, inside batch-store operations. The object
 // is a value that names the folder; it owns no handle.
 #pragma once
@@ -17,6 +22,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ver_2/batch_records.h"
@@ -34,9 +40,17 @@ class BoundFolder {
 
     std::string NumberedFileName(size_t index, const std::string& format) const;
 
+    // True for a name the binding writes: a numbered image file, or one of
+    // its staging files. Anything else in a folder belongs to someone else.
+    static bool IsOwnName(std::string_view name);
+
     // Creates the folder when missing; true when a file can be made in it.
+    // The probe leaves no name behind, even when the process dies midway.
     bool Writable() const;
-    // Deletes every file of the folder (subfolders stay).
+    // True when every entry of the folder is a plain file of an own name:
+    // no other file, no subfolder, no link (hidden entries count too).
+    bool HoldsOnlyOwnFiles() const;
+    // Deletes the files of own names; every other entry stays.
     bool Clear() const;
     // Writes every image of the batch under its number.
     bool Export(sqlite3* db, const BatchTables& tables) const;

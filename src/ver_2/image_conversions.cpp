@@ -94,6 +94,13 @@ std::string_view UpToNul(std::string_view text) {
 
 }  // namespace
 
+bool IsImageExtension(std::string_view extension) {
+    for (const FormatNames& names : kFormats) {
+        if (extension == names.extension) return true;
+    }
+    return false;
+}
+
 const char* ExtensionOfFormat(uint32_t format) {
     const FormatNames* names = FindFormat(format);
     return names != nullptr ? names->extension : "";

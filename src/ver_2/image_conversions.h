@@ -34,6 +34,8 @@ class ManagerV2;
 
 // The extension of a format code ("jpg" ... "ofd"), empty for other codes.
 const char* ExtensionOfFormat(uint32_t format);
+// True for the extension of one of the six formats ("jpg" ... "ofd").
+bool IsImageExtension(std::string_view extension);
 // The data-URL prefix of a format code; the JPEG prefix for other codes.
 const char* DataUrlPrefixOfFormat(uint32_t format);
 

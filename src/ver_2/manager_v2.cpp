@@ -113,14 +113,14 @@ std::string ManagerV2::GetConfigString(const char* section, const char* key,
 
 bool ManagerV2::SetConfigString(const char* section, const char* key, const std::string& value) {
     std::string folder = ConfigFolder();
-    KXBase_CreateDir(folder.c_str());
+    KXBase_CreatePrivateDir(folder.c_str());
     return KXBase_SetProfileString((folder + kSettingsFile).c_str(), section, key, value.c_str()) ==
            0;
 }
 
 bool ManagerV2::SetConfigInt(const char* section, const char* key, int value) {
     std::string folder = ConfigFolder();
-    KXBase_CreateDir(folder.c_str());
+    KXBase_CreatePrivateDir(folder.c_str());
     return KXBase_SetProfileInt((folder + kSettingsFile).c_str(), section, key, value) == 0;
 }
 

@@ -22,9 +22,9 @@ namespace {
 
 constexpr char kOrderMode[] = "order";
 
-// Binding clears every file of the folder, so the folders that hold the
-// service's own files (settings and database, temporary files, kept scans)
-// are never bound.
+// The folders that hold the service's own files (settings and database,
+// temporary files, kept scans) are never bound: their numbered files are
+// the service's, but not the binding's to delete.
 bool HoldsServiceFiles(const std::string& folder, const std::string& saveFolder) {
     for (const std::string& own : {ConfigFolder(), TemporaryFolder(), saveFolder}) {
         std::error_code error;
@@ -44,7 +44,17 @@ int ManagerV2::BindFolder(const std::string& folder, int32_t width, int32_t base
     if (width > BoundFolder::kMaxWidth) return -1;
     std::string standard = StandardiseFolderPath(folder);
     if (standard.empty() || HoldsServiceFiles(standard, globalConfig_.fileSavePath)) return -1;
-    if (!BoundFolder(standard, width, base).Writable()) return -1;
+    BoundFolder candidate(standard, width, base);
+    if (!candidate.Writable()) return -1;
+    // Binding empties the folder, so a folder holding anything the binding
+    // did not write (a user's documents, say) is refused untouched.
+    if (!candidate.HoldsOnlyOwnFiles()) {
+        KXBase_WriteInfo(KX_LOG_INFO,
+                         "bind folder refused: it holds files the service did not write, "
+                         "filePath=%s",
+                         standard.c_str());
+        return -1;
+    }
     bindFolder_ = standard;
     bindNameMode_ = kOrderMode;
     bindNameWidth_ = width;

@@ -83,9 +83,13 @@ bool InsertDeviceParam(SqlStatement& insert, const DeviceParam& param) {
 
 void ManagerV2::OpenDatabase() {
     std::string folder = ConfigFolder();
-    KXBase_CreateDir(folder.c_str());
+    KXBase_CreatePrivateDir(folder.c_str());
     KXBase_DeleteFile((folder + kOldDatabaseFile).c_str());
     std::string path = folder + kDatabaseFile;
+    // The database holds every batch page: it is made the user's alone
+    // before SQLite opens it (an empty file is an empty database), and its
+    // journals take the same mode.
+    KXBase_CreatePrivateFile(path.c_str());
     int flags =
         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_SHAREDCACHE;
     if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <thread>
 #include <vector>
@@ -20,11 +21,31 @@ ServiceProcess::ServiceProcess() {
     std::filesystem::create_directories(documentsDir());
 }
 
+namespace {
+
+// Enough for the tail of a long run; the cause of a failure is usually
+// near the end.
+constexpr size_t kMaxPrintedLog = 256 * 1024;
+
+}  // namespace
+
 ServiceProcess::~ServiceProcess() {
     if (pid_ > 0 && Running()) {
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
     }
+    if (pid_ > 0 && ::testing::Test::HasFailure()) PrintLog();
+}
+
+void ServiceProcess::PrintLog() const {
+    std::string log = Log();
+    const char* cut = "";
+    if (log.size() > kMaxPrintedLog) {
+        log.erase(0, log.size() - kMaxPrintedLog);
+        cut = " (its end)";
+    }
+    std::fprintf(stderr, "---- log of the service (pid %d)%s ----\n%s\n---- end of the log ----\n",
+                 static_cast<int>(pid_), cut, log.c_str());
 }
 
 void ServiceProcess::SetConfig(const std::string& file, const std::string& section,

@@ -1,7 +1,9 @@
 // Runs the real service executable for an end-to-end test, in a private
 // folder tree: the configuration, documents and temporary folders point into
 // a fresh temporary folder, and everything the service logs goes to a file
-// the test can read.
+// the test can read. When the test has failed by the time the object goes,
+// the log is printed, so every end-to-end failure shows what the service
+// saw.
 #pragma once
 
 #include <sys/types.h>
@@ -44,6 +46,8 @@ class ServiceProcess {
     bool Running();
 
     std::string Log() const;
+    // Writes the log to standard error.
+    void PrintLog() const;
     pid_t pid() const { return pid_; }
 
   private:

@@ -4,6 +4,7 @@
 // can no longer be written refuses changes; files put in the way are
 // repaired.
 #include <filesystem>
+#include <functional>
 
 #include "support/temp_dir.h"
 #include "ver_2/batch_fixture.h"
@@ -35,6 +36,16 @@ class BindFolder : public BatchTest {
         for (const std::string& path : FilesIn(folder))
             files[fs::path(path).filename().string()] = ReadFile(path);
         return files;
+    }
+
+    // Path -> content of every entry below the folder, subfolders included
+    // (a folder's content is empty).
+    static std::map<std::string, std::string> Tree(const std::string& folder) {
+        std::map<std::string, std::string> tree;
+        for (const auto& entry : fs::recursive_directory_iterator(folder))
+            tree[entry.path().string()] =
+                entry.is_directory() ? "" : ReadFile(entry.path().string());
+        return tree;
     }
 
     // What the folder must hold for the current batch.
@@ -73,14 +84,61 @@ class BindFolder : public BatchTest {
     }
 };
 
-TEST_F(BindFolder, BindingEmptiesTheFolderOfFilesButNotOfSubfolders) {
+// Binding empties the folder, so a folder holding anything the service did
+// not write is refused with nothing deleted, not even the service's own files.
+TEST_F(BindFolder, AFolderHoldingForeignEntriesIsRefusedUntouched) {
     Start();
-    fs::create_directories(Folder() + "sub");
-    WriteFile(Folder() + "a.txt", "someone else's");
-    WriteFile(Folder() + "sub/b.txt", "kept");
+    Append("A.jpg", 1);
+    WriteFile(home_.root().path() + "secret.txt", "outside the folder");
+    const std::pair<const char*, std::function<void(const std::string&)>> foreign[] = {
+        {"a file", [](const std::string& f) { WriteFile(f + "a.txt", "someone else's"); }},
+        {"a hidden file", [](const std::string& f) { WriteFile(f + ".notes", "hidden"); }},
+        {"an upper-case extension", [](const std::string& f) { WriteFile(f + "0001.JPG", "x"); }},
+        {"the former swap name", [](const std::string& f) { WriteFile(f + "Temp", "mine"); }},
+        {"a subfolder",
+         [](const std::string& f) {
+             fs::create_directories(f + "sub");
+             WriteFile(f + "sub/b.txt", "kept");
+         }},
+        {"an empty subfolder", [](const std::string& f) { fs::create_directories(f + "9.jpg"); }},
+        {"a link with an own name",
+         [this](const std::string& f) {
+             fs::create_symlink(home_.root().path() + "secret.txt", f + "0002.jpg");
+         }},
+    };
+    for (const auto& [what, make] : foreign) {
+        fs::remove_all(Folder());
+        fs::create_directories(Folder());
+        WriteFile(Folder() + "0000.jpg", "an earlier binding's page");
+        make(Folder());
+        std::map<std::string, std::string> before = Tree(Folder());
+        Json reply = Command("bind_folder", "{\"folder\":" + Quoted(Folder()) + "}");
+        EXPECT_EQ(JsonNumber(reply, "ret"), -1) << what;
+        EXPECT_EQ(JsonString(reply, "err_info"), "错误") << what;
+        EXPECT_TRUE(Tree(Folder()) == before) << what;
+        EXPECT_EQ(ReadFile(Folder() + "0000.jpg"), "an earlier binding's page") << what;
+    }
+    EXPECT_EQ(ReadFile(home_.root().path() + "secret.txt"), "outside the folder");
+    EXPECT_TRUE(home_.WaitForLog("bind folder refused: it holds files the service did not write"));
+    // Nothing was bound: a change leaves the folder alone.
+    Append("B.jpg", 2);
+    EXPECT_FALSE(fs::exists(Folder() + "0001.jpg"));
+}
+
+// A folder the service filled before (another width, staging files a killed
+// process left behind) is emptied and bound as always.
+TEST_F(BindFolder, AFolderHoldingOnlyTheServicesOwnFilesIsClearedAndBound) {
+    Start();
+    Append("A.jpg", 1);
+    Append("B.png", 2);
+    for (const char* name :
+         {"0000.jpg", "0001.png", "0002.tif", "17.pdf", "0003.jpg.Ab12Cd", ".scanbridge-swap",
+          ".scanbridge-reorder-1", ".scanbridge-probe", ".scanbridge-probe-1a2b3c4d"}) {
+        WriteFile(Folder() + name, "left over");
+    }
     EXPECT_EQ(Bind(2, 0), 0);
-    EXPECT_TRUE(Files(Folder()).empty());
-    EXPECT_EQ(ReadFile(Folder() + "sub/b.txt"), "kept");
+    ExpectMirrored(2, 0);
+    EXPECT_EQ(Files(Folder()).size(), 2u);
 }
 
 TEST_F(BindFolder, FilesAreNumberedByWidthAndBase) {
@@ -255,13 +313,12 @@ TEST_F(BindFolder, FilesPutInTheWayAreRepaired) {
     Append("B.jpg", 2);
     EXPECT_EQ(Bind(2, 0), 0);
     WriteFile(Folder() + "02.jpg", "in the way of B's rename");
-    WriteFile(Folder() + "Temp", "in the way of a swap");
+    WriteFile(Folder() + "Temp", "another program's file");
     std::string x = MakePicture("X.jpg", 5, 5);
     EXPECT_EQ(Ret("insert_local_image", "{\"image_path\":" + Quoted(x) + ",\"insert_pos\":0}"), 0);
-    ExpectMirrored(2, 0);
-    WriteFile(Folder() + "Temp", "in the way of a swap");
     EXPECT_EQ(Ret("exchange_image", R"({"image_index_1":0,"image_index_2":2})"), 0);
-    EXPECT_EQ(ReadFile(Folder() + "Temp"), "in the way of a swap");
+    // Writing the folder again deletes only the service's own files.
+    EXPECT_EQ(ReadFile(Folder() + "Temp"), "another program's file");
     fs::remove(Folder() + "Temp");
     ExpectMirrored(2, 0);
     EXPECT_EQ(TagOrder(), "B.jpgA.jpg");

@@ -1,6 +1,8 @@
-// Owning holders for files: an open C stream closed on scope exit, and a
-// fresh temporary path whose file is deleted on scope exit.
+// Owning holders for files: an open C stream or descriptor closed on scope
+// exit, and a fresh temporary path whose file is deleted on scope exit.
 #pragma once
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <memory>
@@ -12,6 +14,28 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using FileHolder = std::unique_ptr<std::FILE, FileCloser>;
+
+// An open descriptor (or -1) closed on scope exit.
+class FdHolder {
+  public:
+    explicit FdHolder(int fd) : fd_(fd) {}
+    ~FdHolder() {
+        if (fd_ >= 0) close(fd_);
+    }
+    FdHolder(const FdHolder&) = delete;
+    FdHolder& operator=(const FdHolder&) = delete;
+
+    int get() const { return fd_; }
+    // Closes now and reports whether the close succeeded.
+    bool Close() {
+        int fd = fd_;
+        fd_ = -1;
+        return close(fd) == 0;
+    }
+
+  private:
+    int fd_;
+};
 
 // A path in the temporary folder (ending in suffix when one is given) at
 // which nothing existed; whatever is written there is deleted with the

@@ -58,21 +58,22 @@ std::string DocumentsFolder() {
     return Folder("SCANBRIDGE_DOCUMENTS_DIR", "XDG_DOCUMENTS_DIR", "", HomeFolder() + "Documents");
 }
 
+constexpr mode_t kGroupAndOthersBits = 077;
+
+// Narrows what a user's own entry grants the group and others to nothing.
+void NarrowToOwner(const char* path, const struct stat& info) {
+    if (info.st_uid == geteuid() && (info.st_mode & kGroupAndOthersBits) != 0)
+        chmod(path, info.st_mode & 07700);
+}
+
 // The user's own folder at path: created private when missing (with its
 // parents), made private when the user owns it; false when it is not a plain
 // folder of this user (another user made it first, or it is a link).
 bool OwnPrivateFolder(const std::string& path) {
-    std::string folder = path.substr(0, path.size() - 1);
-    if (mkdir(folder.c_str(), 0700) != 0 && errno == ENOENT) {
-        KXBase_CreateDir(folder.substr(0, folder.rfind('/') + 1).c_str());
-        mkdir(folder.c_str(), 0700);
-    }
+    KXBase_CreatePrivateDir(path.c_str());
     struct stat info {};
-    if (lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != geteuid()) {
-        return false;
-    }
-    if ((info.st_mode & 077) != 0) chmod(folder.c_str(), 0700);
-    return true;
+    std::string folder = path.substr(0, path.size() - 1);
+    return lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid();
 }
 
 // The temporary folder holds scans in passing, so the default one (in a
@@ -161,6 +162,50 @@ int KXBase_CreateDir(const char* path) {
     return KXBase_IsDirectory(path) ? KX_OK : KX_ERR_SYSTEM;
 }
 
+int KXBase_CreatePrivateDir(const char* path) {
+    if (path == nullptr || *path == '\0') return KX_ERR_ARGUMENT;
+    std::string folder = path;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    if (mkdir(folder.c_str(), 0700) != 0 && errno == ENOENT) {
+        KXBase_CreateDir(folder.substr(0, folder.rfind('/') + 1).c_str());
+        mkdir(folder.c_str(), 0700);
+    }
+    struct stat info {};
+    if (lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        return KXBase_IsDirectory(path) ? KX_OK : KX_ERR_SYSTEM;
+    }
+    NarrowToOwner(folder.c_str(), info);
+    return KX_OK;
+}
+
+int KXBase_CreatePrivateFile(const char* path) {
+    if (path == nullptr || *path == '\0') return KX_ERR_ARGUMENT;
+    int fd = open(path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return KX_ERR_SYSTEM;
+    struct stat info {};
+    bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (ok && info.st_uid == geteuid() && (info.st_mode & kGroupAndOthersBits) != 0)
+        ok = fchmod(fd, info.st_mode & 07700) == 0;
+    close(fd);
+    return ok ? KX_OK : KX_ERR_SYSTEM;
+}
+
+int KXBase_SecureConfigFolder() {
+    std::string folder = ConfigFolder();
+    if (KXBase_CreatePrivateDir(folder.c_str()) != KX_OK) return KX_ERR_SYSTEM;
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return KX_ERR_SYSTEM;
+    while (dirent* entry = readdir(dir)) {
+        std::string path = folder + entry->d_name;
+        struct stat info {};
+        if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+            NarrowToOwner(path.c_str(), info);
+    }
+    closedir(dir);
+    return KX_OK;
+}
+
 int KXBase_DeleteFile(const char* path) {
     if (path == nullptr || *path == '\0') return KX_ERR_ARGUMENT;
     if (KXBase_IsDirectory(path)) return KX_ERR_ARGUMENT;
@@ -211,7 +256,8 @@ int KXBase_MoveFile(const char* from, const char* to) {
     return KX_OK;
 }
 
-int KXBase_ReplaceFile(const char* path, const void* data, size_t size, KXReplaceMode mode) {
+int KXBase_ReplaceFile(const char* path, const void* data, size_t size, KXReplaceMode mode,
+                       KXFileAccess access) {
     if (path == nullptr || (data == nullptr && size != 0)) return KX_ERR_ARGUMENT;
     std::string temporary = std::string(path) + ".XXXXXX";
     int fd = mkstemp(temporary.data());
@@ -224,7 +270,9 @@ int KXBase_ReplaceFile(const char* path, const void* data, size_t size, KXReplac
         ok = wrote > 0;
         if (ok) done += static_cast<size_t>(wrote);
     }
-    ok = ok && fchmod(fd, 0644) == 0 && (mode != KX_REPLACE_DURABLE || fsync(fd) == 0);
+    // mkstemp made the file 0600, the private mode.
+    ok = ok && (access == KX_FILE_PRIVATE || fchmod(fd, 0644) == 0) &&
+         (mode != KX_REPLACE_DURABLE || fsync(fd) == 0);
     ok = close(fd) == 0 && ok;
     ok = ok && rename(temporary.c_str(), path) == 0;
     if (!ok) unlink(temporary.c_str());

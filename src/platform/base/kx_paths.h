@@ -28,6 +28,19 @@ int KXBase_GetTmpFileName(const char* suffix, char* buffer, size_t size);
 
 // Creates the folder and its missing parents; 0 when it exists afterwards.
 int KXBase_CreateDir(const char* path);
+// As KXBase_CreateDir, but the folder itself is created for the user alone
+// (0700), and an existing one of the user's that others may enter is
+// narrowed to that.
+int KXBase_CreatePrivateDir(const char* path);
+// Creates an empty file for the user alone (0600) when none exists, and
+// takes the group and other permissions from an existing one of the user's;
+// its content is never touched. Refuses a link.
+int KXBase_CreatePrivateFile(const char* path);
+// Makes the configuration folder private: created or narrowed to 0700, and
+// each file in it (settings, database and its journals) that the user owns
+// narrowed to the user alone. Run once at start, so that files written by
+// earlier versions are covered too.
+int KXBase_SecureConfigFolder();
 // Deletes a file (not a folder).
 int KXBase_DeleteFile(const char* path);
 // The last path component.
@@ -52,9 +65,18 @@ enum KXReplaceMode : int {
     KX_REPLACE_PLAIN = 0,
     KX_REPLACE_DURABLE = 1,
 };
+// Who may read a file that KXBase_ReplaceFile writes: everyone (0644, for
+// pictures other programs pick up) or the user alone (0600, for settings).
+enum KXFileAccess : int {
+    KX_FILE_SHARED = 0,
+    KX_FILE_PRIVATE = 1,
+};
 // Makes path hold the size bytes at data: they are written to a new sibling
-// file and renamed over path, so that a reader, a full disk or a crash sees
-// the old contents or the new ones whole, never a part.
-int KXBase_ReplaceFile(const char* path, const void* data, size_t size, KXReplaceMode mode);
+// file (path, "." and six letters or digits) and renamed over path, so that
+// a reader, a full disk or a crash sees the old contents or the new ones
+// whole, never a part. A private file is never readable by others, not even
+// while it is being written.
+int KXBase_ReplaceFile(const char* path, const void* data, size_t size, KXReplaceMode mode,
+                       KXFileAccess access = KX_FILE_SHARED);
 // Names (not paths) of the regular files directly inside folder.
 int KXBase_ListFiles(const char* folder, std::vector<std::string>* names);

@@ -85,5 +85,6 @@ int KXBase_SetProfileStrings(const char* file, const char* section,
     for (const auto& [key, value] : values)
         document.Set(section, key.c_str(), value);
     std::string text = document.Text();
-    return KXBase_ReplaceFile(file, text.data(), text.size(), KX_REPLACE_DURABLE);
+    // Settings may hold passwords and upload addresses: the user's alone.
+    return KXBase_ReplaceFile(file, text.data(), text.size(), KX_REPLACE_DURABLE, KX_FILE_PRIVATE);
 }

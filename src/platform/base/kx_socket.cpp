@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -10,6 +11,15 @@
 #include <cerrno>
 
 namespace {
+
+constexpr useconds_t kOutOfDescriptorsPause = 100 * 1000;
+
+// Whether fd is one of the last descriptors the process may open.
+bool IsReserved(int fd) {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return false;
+    return static_cast<rlim_t>(fd) + KX_RESERVED_DESCRIPTORS >= limit.rlim_cur;
+}
 
 // Replies are small and latency matters, so Nagle's delay is off. A peer that
 // stops reading cannot stall a sender for ever: a send gives up after a minute.
@@ -65,10 +75,15 @@ int KXSocket_Accept(KXSocket listener, KXSocket* accepted, std::string* peerIp,
             // Running out of descriptors or memory passes as connections
             // close; waiting keeps the port served instead of ending it.
             if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
-                usleep(100 * 1000);
+                usleep(kOutOfDescriptorsPause);
                 continue;
             }
             return KX_ERR_SYSTEM;
+        }
+        if (IsReserved(fd)) {
+            ::close(fd);
+            usleep(kOutOfDescriptorsPause);
+            continue;
         }
         ConfigureConnection(fd);
         char text[INET_ADDRSTRLEN] = {};

@@ -22,7 +22,16 @@ enum class KXListenFailure { kNone = 0, kSocket = 1, kBind = 2, kListen = 3 };
 // SO_REUSEADDR is set so a restarted service can bind past TIME_WAIT; a port
 // held by a live listener still fails at the bind step.
 int KXSocket_Listen(uint16_t port, int backlog, KXSocket* socket, KXListenFailure* failure);
-// Blocks until a connection arrives; fails once the listening socket is shut down.
+// Descriptors that connections never take: they stay free for the service's
+// own work (the files of a scan, the database and its journal, uploads, and
+// the sanitizers' own checks in test builds), so a crowd of connections
+// cannot make a page fail to be saved.
+constexpr int KX_RESERVED_DESCRIPTORS = 16;
+
+// Blocks until a connection arrives; fails once the listening socket is shut
+// down. While running out of descriptors (or within the reserve above),
+// accepting pauses; a connection that would take a reserved descriptor is
+// closed at once.
 int KXSocket_Accept(KXSocket listener, KXSocket* accepted, std::string* peerIp, uint16_t* peerPort);
 // Bytes received (> 0), 0 when the peer closed, < 0 on failure.
 long KXSocket_Recv(KXSocket socket, void* buffer, size_t size);

@@ -6,32 +6,10 @@
 
 #include <cerrno>
 
+#include "platform/base/file_holders.h"
 #include "platform/base/kx_status.h"
 
 namespace kximage {
-namespace {
-
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    // Closes now and reports whether the close succeeded.
-    bool Close() {
-        int fd = fd_;
-        fd_ = -1;
-        return close(fd) == 0;
-    }
-
-  private:
-    int fd_;
-};
-
-}  // namespace
 
 bool IsReadableFile(const char* path) {
     struct stat status {};
@@ -40,7 +18,7 @@ bool IsReadableFile(const char* path) {
 
 int ReadWholeFile(const char* path, std::vector<uint8_t>* bytes) {
     bytes->clear();
-    Descriptor file(open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    FdHolder file(open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (file.get() < 0) return KX_ERR_NOT_FOUND;
     struct stat status {};
     if (fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) return KX_ERR_NOT_FOUND;
@@ -59,7 +37,7 @@ int ReadWholeFile(const char* path, std::vector<uint8_t>* bytes) {
 }
 
 int WriteWholeFile(const char* path, const uint8_t* data, size_t size) {
-    Descriptor file(open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    FdHolder file(open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (file.get() < 0) return KX_ERR_SYSTEM;
     RemoveOnFailure guard(path);
     size_t done = 0;

@@ -139,6 +139,86 @@ TEST(Paths, ReplaceFileSwapsContentsWholeOrNotAtAll) {
     EXPECT_EQ(names, std::vector<std::string>{"list.txt"});
 }
 
+mode_t ModeOf(const std::string& path) {
+    struct stat info {};
+    EXPECT_EQ(lstat(path.c_str(), &info), 0) << path;
+    return info.st_mode & 07777;
+}
+
+// Settings files are the user's alone from the moment they appear (the new
+// sibling is never readable by others, not even while it is written);
+// pictures stay readable by the programs that pick them up.
+TEST(Paths, ReplaceFileGivesPrivateOrSharedModes) {
+    TempDir dir;
+    std::string settings = dir.File("config2.ini");
+    WriteFile(settings, "old");
+    chmod(settings.c_str(), 0644);
+    ASSERT_EQ(KXBase_ReplaceFile(settings.c_str(), "a=1", 3, KX_REPLACE_DURABLE, KX_FILE_PRIVATE),
+              0);
+    EXPECT_EQ(ModeOf(settings), 0600u);
+    EXPECT_EQ(testing_support::ReadFile(settings), "a=1");
+    std::string picture = dir.File("0001.jpg");
+    ASSERT_EQ(KXBase_ReplaceFile(picture.c_str(), "jpg", 3, KX_REPLACE_PLAIN), 0);
+    EXPECT_EQ(ModeOf(picture), 0644u);
+}
+
+TEST(Paths, PrivateFoldersAndFilesAreCreatedOrNarrowedForTheUserAlone) {
+    TempDir dir;
+    std::string fresh = dir.path() + "parent/fresh/";
+    ASSERT_EQ(KXBase_CreatePrivateDir(fresh.c_str()), 0);
+    EXPECT_EQ(ModeOf(fresh), 0700u);
+    std::string open = dir.path() + "open";
+    ASSERT_EQ(KXBase_CreateDir(open.c_str()), 0);
+    chmod(open.c_str(), 0755);
+    ASSERT_EQ(KXBase_CreatePrivateDir(open.c_str()), 0);
+    EXPECT_EQ(ModeOf(open), 0700u);
+
+    std::string database = fresh + "newConfig2.db";
+    ASSERT_EQ(KXBase_CreatePrivateFile(database.c_str()), 0);
+    EXPECT_EQ(ModeOf(database), 0600u);
+    std::string existing = fresh + "old.db";
+    WriteFile(existing, "pages");
+    chmod(existing.c_str(), 0644);
+    ASSERT_EQ(KXBase_CreatePrivateFile(existing.c_str()), 0);
+    EXPECT_EQ(ModeOf(existing), 0600u);
+    EXPECT_EQ(testing_support::ReadFile(existing), "pages");
+    // A link is refused, and what it points at is left as it was.
+    std::string target = dir.path() + "target";
+    WriteFile(target, "elsewhere");
+    chmod(target.c_str(), 0644);
+    ASSERT_EQ(symlink(target.c_str(), (fresh + "link.db").c_str()), 0);
+    EXPECT_NE(KXBase_CreatePrivateFile((fresh + "link.db").c_str()), 0);
+    EXPECT_EQ(ModeOf(target), 0644u);
+}
+
+TEST(Paths, SecuringTheConfigurationFolderNarrowsItAndItsFiles) {
+    TempDir dir;
+    std::string folder = dir.path() + "config/";
+    ScopedEnv config("SCANBRIDGE_CONFIG_DIR", folder);
+    ASSERT_EQ(KXBase_CreateDir(folder.c_str()), 0);
+    chmod(folder.c_str(), 0755);
+    for (const char* name :
+         {"config.ini", "config2.ini", "newConfig2.db", "newConfig2.db-journal"}) {
+        WriteFile(folder + name, "x");
+        chmod((folder + name).c_str(), 0664);
+    }
+    std::string target = dir.path() + "target";
+    WriteFile(target, "elsewhere");
+    chmod(target.c_str(), 0644);
+    ASSERT_EQ(symlink(target.c_str(), (folder + "link.ini").c_str()), 0);
+
+    ASSERT_EQ(KXBase_SecureConfigFolder(), 0);
+    EXPECT_EQ(ModeOf(folder), 0700u);
+    for (const char* name : {"config.ini", "config2.ini", "newConfig2.db", "newConfig2.db-journal"})
+        EXPECT_EQ(ModeOf(folder + name), 0600u) << name;
+    EXPECT_EQ(ModeOf(target), 0644u);
+
+    std::string missing = dir.path() + "missing/config/";
+    ScopedEnv elsewhere("SCANBRIDGE_CONFIG_DIR", missing);
+    ASSERT_EQ(KXBase_SecureConfigFolder(), 0);
+    EXPECT_EQ(ModeOf(missing), 0700u);
+}
+
 TEST(Paths, TemporaryNamesAreFreshAndCarryTheSuffix) {
     TempDir dir;
     ScopedEnv tmp("SCANBRIDGE_TMP_DIR", dir.path() + "t");
