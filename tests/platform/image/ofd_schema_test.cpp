@@ -79,10 +79,8 @@ const std::map<std::string, ContentModel>& Models() {
         {"DocumentRes", kNoContent},
         {"Pages", {{"Page*"}, {}}},
         {"Pages/Page", {{}, {"ID*", "BaseLoc*"}}},
-        // PublicRes.xml, DocumentRes.xml
-        {"Res",
-         {{"ColorSpaces", "DrawParams", "Fonts", "MultiMedias", "CompositeGraphicUnits"},
-          {"BaseLoc*"}}},
+        // PublicRes.xml, DocumentRes.xml: the resource lists in any order
+        {"Res", {{"ColorSpaces|DrawParams|Fonts|MultiMedias|CompositeGraphicUnits"}, {"BaseLoc*"}}},
         {"Fonts", {{"Font*"}, {}}},
         {"Font",
          {{"FontFile"},
