@@ -48,6 +48,9 @@ int FinishLoad(const LoadRequest& request, LoadResult* result) {
             result->image = ReduceImage(*result->image, size);
             if (!result->image) return KX_ERR_SYSTEM;
         }
+        // Taken from the file's resolution in one step: a decoder that reduced
+        // already and the reduction above would each round it down.
+        result->image->dpi = ReducedDpi(result->info.dpi, result->info.width, result->image->width);
     }
     result->image = ConvertImage(std::move(result->image), request.type);
     return result->image ? KX_OK : KX_ERR_SYSTEM;

@@ -78,11 +78,15 @@ Size PreviewSize(uint32_t width, uint32_t height, uint32_t maxSide) {
     return Size{std::max(1u, other), maxSide};
 }
 
+uint32_t ReducedDpi(uint32_t dpi, uint32_t fullWidth, uint32_t width) {
+    return fullWidth == 0 ? 0 : static_cast<uint32_t>(uint64_t{dpi} * width / fullWidth);
+}
+
 std::unique_ptr<KXImageObject> ReduceImage(const KXImageObject& source, Size size) {
     auto target = NewImage(size.width, size.height, source.type);
     if (!target) return nullptr;
     ClearPadding(target.get());
-    target->dpi = source.width == 0 ? 0 : source.dpi * size.width / source.width;
+    target->dpi = ReducedDpi(source.dpi, source.width, size.width);
     uint32_t channels = source.type == KX_PIXEL_RGB ? 3 : 1;
     std::vector<Tap> columns = MakeTaps(source.width, size.width);
     std::vector<Tap> rows = MakeTaps(source.height, size.height);

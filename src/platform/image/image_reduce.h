@@ -20,6 +20,11 @@ struct Size {
 // images that already fit keep their size.
 Size PreviewSize(uint32_t width, uint32_t height, uint32_t maxSide);
 
+// The resolution of an image made fullWidth pixels wide at dpi and reduced
+// to width pixels, so that it keeps the physical size of the full image;
+// 0 (unknown) stays 0.
+uint32_t ReducedDpi(uint32_t dpi, uint32_t fullWidth, uint32_t width);
+
 // A new image of the given size, each pixel the average of the source area
 // it covers (made for reductions; a side that grows is stretched with the
 // same box weights). Black-and-white images are averaged as grey and

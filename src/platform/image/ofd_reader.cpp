@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/image/image_loader.h"
+#include "platform/image/image_reduce.h"
 #include "platform/image/zip_reader.h"
 
 namespace kximage {
@@ -181,8 +182,7 @@ int LoadOfd(const char* path, const LoadRequest& request, LoadResult* result) {
             static_cast<uint32_t>(std::lround(result->info.width * 25.4 / ref.boundaryWidth));
         result->info.dpi = dpi;
         if (result->image)
-            result->image->dpi =
-                request.maxSide == 0 ? dpi : dpi * result->image->width / result->info.width;
+            result->image->dpi = ReducedDpi(dpi, result->info.width, result->image->width);
     }
     return KX_OK;
 }

@@ -124,8 +124,8 @@ OfdXml BuildOfdXml(const std::vector<OfdPageContent>& pages, const std::string& 
     const PageImage& first = *pages.front().image;
     xml.ofd = std::string(kHeader) + "<ofd:OFD " + kNamespace +
               " Version=\"1.0\" DocType=\"OFD\">\n<ofd:DocBody>\n<ofd:DocInfo>\n<ofd:DocID>" +
-              documentId + "</ofd:DocID>\n<ofd:Creator>ScanBridge</ofd:Creator>\n" +
-              "<ofd:CreationDate>" + date + "</ofd:CreationDate>\n</ofd:DocInfo>\n" +
+              documentId + "</ofd:DocID>\n<ofd:CreationDate>" + date +
+              "</ofd:CreationDate>\n<ofd:Creator>ScanBridge</ofd:Creator>\n</ofd:DocInfo>\n" +
               "<ofd:DocRoot>Doc_0/Document.xml</ofd:DocRoot>\n</ofd:DocBody>\n</ofd:OFD>\n";
     xml.document =
         std::string(kHeader) + "<ofd:Document " + kNamespace +

@@ -227,7 +227,9 @@ int ReadSoleImage(const SoleImage& image, const PageBox& box, uint64_t fileSize,
     int status = image.coding == Coding::kDct   ? ReadDctImage(image, request, result)
                  : image.coding == Coding::kFax ? ReadFaxImage(image, fileSize, result)
                                                 : ReadPixelImage(image, fileSize, result);
-    if (status == KX_OK) result->image->dpi = dpi;
+    // A preview load may have decoded the picture reduced already; its
+    // resolution then shrinks with it, so the page keeps its size.
+    if (status == KX_OK) result->image->dpi = ReducedDpi(dpi, image.width, result->image->width);
     return status;
 }
 

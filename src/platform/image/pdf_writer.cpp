@@ -1,5 +1,6 @@
 #include "platform/image/pdf_writer.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -18,10 +19,32 @@ namespace {
 
 using Handle = QPDFObjectHandle;
 
+// Readers refuse or blank pages with a side under 3 units (points).
+constexpr double kMinPageSidePoints = 3.0;
+
+struct PagePoints {
+    double width;
+    double height;
+};
+
+// The page's size in points from its pixels and resolution. A page too thin
+// for readers (a strip of one pixel, say) is enlarged as a whole, keeping
+// the picture's aspect, until its shorter side is the minimum.
+PagePoints PageSize(const PageImage& page) {
+    PagePoints size{page.WidthInches() * 72.0, page.HeightInches() * 72.0};
+    double shorter = std::min(size.width, size.height);
+    if (shorter < kMinPageSidePoints) {
+        double enlarge = kMinPageSidePoints / shorter;
+        size.width = std::max(kMinPageSidePoints, size.width * enlarge);
+        size.height = std::max(kMinPageSidePoints, size.height * enlarge);
+    }
+    return size;
+}
+
 // Page sizes in points with four decimals, as in the page's content stream.
-std::string Points(double inches) {
+std::string Points(double points) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.4f", inches * 72.0);
+    std::snprintf(text, sizeof text, "%.4f", points);
     return text;
 }
 
@@ -52,7 +75,8 @@ Handle ImageStream(QPDF* pdf, const PageImage& page) {
 }
 
 Handle PageObject(QPDF* pdf, const PageImage& page) {
-    std::string width = Points(page.WidthInches()), height = Points(page.HeightInches());
+    PagePoints size = PageSize(page);
+    std::string width = Points(size.width), height = Points(size.height);
     Handle content = pdf->newStream("q " + width + " 0 0 " + height + " 0 0 cm /Im0 Do Q\n");
     Handle images = Handle::newDictionary();
     images.replaceKey("/Im0", ImageStream(pdf, page));

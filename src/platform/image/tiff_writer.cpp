@@ -6,6 +6,7 @@
 #include "platform/image/image_loader.h"
 #include "platform/image/image_reduce.h"
 #include "platform/image/kx_imgfmt.h"
+#include "platform/image/page_image.h"
 #include "platform/image/tiff_codec.h"
 #include "platform/image/tiff_stream.h"
 
@@ -60,12 +61,12 @@ bool SetTags(TIFF* tiff, const KXImageObject& image, const PageLayout& layout, u
             ok = TIFFSetField(tiff, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
     }
     if (ok && layout.predictor) ok = TIFFSetField(tiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
-    if (ok && image.dpi != 0) {
-        ok = TIFFSetField(tiff, TIFFTAG_XRESOLUTION, static_cast<float>(image.dpi)) &&
-             TIFFSetField(tiff, TIFFTAG_YRESOLUTION, static_cast<float>(image.dpi)) &&
-             TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-    }
-    return ok;
+    // A page of unknown resolution gets the one PDF and OFD pages get, so
+    // that one image has one physical size in every document format.
+    auto dpi = static_cast<float>(image.dpi != 0 ? image.dpi : kDefaultPageDpi);
+    return ok && TIFFSetField(tiff, TIFFTAG_XRESOLUTION, dpi) &&
+           TIFFSetField(tiff, TIFFTAG_YRESOLUTION, dpi) &&
+           TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
 }
 
 int WriteRows(TIFF* tiff, const KXImageObject& pixels) {

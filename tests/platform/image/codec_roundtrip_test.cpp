@@ -162,4 +162,31 @@ TEST(CodecRoundTrip, JpegToBuffer) {
     EXPECT_EQ(made, nullptr);
 }
 
+// A preview keeps the physical size of its page: its resolution shrinks with
+// its width, whichever format the page comes from and however it is reduced
+// (JPEG and PDF pages are decoded reduced, OFD pages through their image).
+TEST(CodecRoundTrip, PreviewsKeepThePhysicalSizeOfThePage) {
+    TempDir dir;
+    ImagePtr page = Photo(1240, 1754);  // A4 at 150 dpi
+    KXBase_SetImageResolution(page.get(), 150);
+    for (const char* extension : {"jpg", "pdf", "ofd", "png"}) {
+        SCOPED_TRACE(extension);
+        std::string path = dir.File("page." + std::string(extension));
+        ASSERT_EQ(KXImgFmt_SaveImage(page.get(), 0, nullptr, path.c_str()), 0);
+        for (uint32_t maxSide : {200u, 600u}) {
+            KXImage made = nullptr;
+            ASSERT_EQ(KXImgFmt_LoadImageScaled(path.c_str(), 0, maxSide, 0, 1, &made), 0);
+            ImagePtr preview(made);
+            KXImageInfo info = InfoOf(preview.get());
+            ASSERT_EQ(info.height, maxSide);
+            uint32_t dpi = 0;
+            ASSERT_EQ(KXBase_GetImageResolution(preview.get(), &dpi), 0);
+            // Width over resolution is the page's 1240 / 150 inches, within
+            // the rounding of a whole-number resolution.
+            double exact = 150.0 * info.width / 1240;
+            EXPECT_NEAR(dpi, exact, 1.0) << "preview " << info.width << " wide";
+        }
+    }
+}
+
 }  // namespace

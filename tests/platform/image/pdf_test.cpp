@@ -2,6 +2,7 @@
 // images read back without rendering, other pages rendered with poppler.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,38 @@ ImagePtr Blocks(uint32_t width, uint32_t height) {
         for (uint32_t x = 0; x < width; ++x)
             if ((x / 8 + y / 8) % 3 == 0) SetPixelRgb(image.get(), x, y, 0);
     return image;
+}
+
+// A page of one pixel's width would be under the 3 units readers accept, and
+// shown blank; it is enlarged as a whole, keeping the picture's aspect.
+TEST(Pdf, ThinPagesAreEnlargedToTheSmallestPageReadersShow) {
+    TempDir dir;
+    struct Strip {
+        uint32_t width, height;
+        const char* size;  // pdfinfo's page size in points
+    };
+    for (Strip strip : {Strip{1, 1000, "3x3000"}, Strip{1000, 1, "3000x3"}}) {
+        SCOPED_TRACE(strip.size);
+        ImagePtr image = Create(strip.width, strip.height, KX_PIXEL_GRAY);
+        for (uint32_t y = 0; y < strip.height; ++y)
+            for (uint32_t x = 0; x < strip.width; ++x)
+                SetPixelRgb(image.get(), x, y, 0);
+        std::string path = dir.File("strip.pdf");
+        ASSERT_EQ(KXImgFmt_SaveImage(image.get(), KX_FORMAT_PDF, nullptr, path.c_str()), 0);
+        EXPECT_EQ(PdfPageSizes(path), std::vector<std::string>{strip.size});
+
+        // Rendered at 24 dpi (three points a pixel) the page is a dark
+        // strip of 1 x 1000 pixels, or 1000 x 1.
+        int status = -1;
+        std::string pgm = RunCommand("pdftoppm -gray -r 24 '" + path + "'", &status);
+        ASSERT_EQ(status, 0);
+        std::string header = strip.width == 1 ? "P5\n1 1000\n255\n" : "P5\n1000 1\n255\n";
+        ASSERT_EQ(pgm.rfind(header, 0), 0u) << pgm.substr(0, 16);
+        ASSERT_EQ(pgm.size(), header.size() + 1000);
+        size_t dark = std::count_if(pgm.begin() + header.size(), pgm.end(),
+                                    [](char c) { return static_cast<unsigned char>(c) < 64; });
+        EXPECT_EQ(dark, 1000u);
+    }
 }
 
 TEST(Pdf, RenderedPagesLookLikeTheirImages) {

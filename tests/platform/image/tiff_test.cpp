@@ -65,6 +65,32 @@ TEST(Tiff, EveryCompressionAndPixelTypeInOneDocument) {
     }
 }
 
+// A page whose source has no resolution is written at 200 dpi, as PDF and
+// OFD pages are; a known resolution is kept.
+TEST(Tiff, PagesWithoutResolutionAreWrittenAt200Dpi) {
+    TempDir dir;
+    std::string path = dir.File("pages.tif");
+    ImagePtr unknown = Pattern(40, 30, KX_PIXEL_GRAY);
+    ImagePtr known = Pattern(40, 30, KX_PIXEL_BW);
+    KXBase_SetImageResolution(known.get(), 300);
+    KXImgWriter writer = nullptr;
+    ASSERT_EQ(KXImgFmt_OpenImageWriter(path.c_str(), 0, &writer), 0);
+    ASSERT_EQ(KXImgFmt_SaveImageToWriter(writer, unknown.get(), nullptr), 0);
+    ASSERT_EQ(KXImgFmt_SaveImageToWriter(writer, known.get(), nullptr), 0);
+    ASSERT_EQ(KXImgFmt_CloseImageWriter(writer), 0);
+    std::string single = dir.File("single.tif");
+    ASSERT_EQ(KXImgFmt_SaveImage(unknown.get(), 0, nullptr, single.c_str()), 0);
+
+    std::vector<std::string> directories = Directories(path);
+    directories.push_back(Directories(single).at(0));
+    ASSERT_EQ(directories.size(), 3u);
+    const char* expected[] = {"Resolution: 200, 200 pixels/inch",
+                              "Resolution: 300, 300 pixels/inch",
+                              "Resolution: 200, 200 pixels/inch"};
+    for (size_t i = 0; i < directories.size(); ++i)
+        EXPECT_NE(directories[i].find(expected[i]), std::string::npos) << i << directories[i];
+}
+
 TEST(Tiff, LoadReadsTheFirstPage) {
     TempDir dir;
     std::string path = dir.File("two.tif");

@@ -1,8 +1,12 @@
 #include "platform/image/proc/engine_shelf.h"
 
+#include <dlfcn.h>
 #include <tesseract/baseapi.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace kx_imgproc {
@@ -47,7 +51,44 @@ std::unique_ptr<tesseract::TessBaseAPI> Load(const EngineKind& kind) {
     return engine;
 }
 
+// omp_set_max_active_levels of the OpenMP runtime Tesseract was built
+// with, looked up among the loaded libraries so that a Tesseract without
+// OpenMP needs nothing; null then.
+using SetMaxActiveLevels = void (*)(int);
+
+SetMaxActiveLevels FindSetMaxActiveLevels() {
+    static SetMaxActiveLevels function = [] {
+        if (std::getenv("OMP_THREAD_LIMIT") != nullptr) {
+            return SetMaxActiveLevels{nullptr};
+        }
+        return reinterpret_cast<SetMaxActiveLevels>(
+            dlsym(RTLD_DEFAULT, "omp_set_max_active_levels"));
+    }();
+    return function;
+}
+
+size_t KeptOfKind(const Shelf& shelf, const EngineKind& kind) {
+    return static_cast<size_t>(
+        std::count_if(shelf.engines.begin(), shelf.engines.end(),
+                      [&](const ShelvedEngine& shelved) { return shelved.kind == kind; }));
+}
+
 }  // namespace
+
+size_t ShelfCapacity() {
+    return std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4);
+}
+
+void KeepEngineWorkOnThisThread() {
+    // No active parallel level: every parallel region started from this
+    // thread gets a team of one, whatever thread count Tesseract asks for.
+    static thread_local bool done = false;
+    SetMaxActiveLevels setLevels = FindSetMaxActiveLevels();
+    if (!done && setLevels != nullptr) {
+        setLevels(0);
+    }
+    done = true;
+}
 
 std::unique_ptr<tesseract::TessBaseAPI> TakeEngine(const EngineKind& kind) {
     {
@@ -71,10 +112,8 @@ void ReturnEngine(const EngineKind& kind, std::unique_ptr<tesseract::TessBaseAPI
     engine->Clear();
     Shelf& shelf = TheShelf();
     std::lock_guard<std::mutex> hold(shelf.lock);
-    for (const ShelvedEngine& shelved : shelf.engines) {
-        if (shelved.kind == kind) {
-            return;  // one idle engine of a kind is enough; this one is released
-        }
+    if (KeptOfKind(shelf, kind) >= ShelfCapacity()) {
+        return;  // enough idle engines of the kind; this one is released
     }
     shelf.engines.push_back({kind, std::move(engine)});
 }

@@ -41,6 +41,7 @@ kx_imgproc::EngineKind KXOcrManagerObject::OrientationKind() const {
 }
 
 tesseract::TessBaseAPI* KXOcrManagerObject::TextEngine() {
+    kx_imgproc::KeepEngineWorkOnThisThread();
     if (!text_ && !textFailed_) {
         text_ = kx_imgproc::TakeEngine(TextKind());
         textFailed_ = !text_;
@@ -49,6 +50,7 @@ tesseract::TessBaseAPI* KXOcrManagerObject::TextEngine() {
 }
 
 tesseract::TessBaseAPI* KXOcrManagerObject::OrientationEngine() {
+    kx_imgproc::KeepEngineWorkOnThisThread();
     if (!orientation_ && !orientationFailed_) {
         orientationFolder_ = kx_imgproc::FindTessdata({"osd"});
         if (!orientationFolder_.empty()) {

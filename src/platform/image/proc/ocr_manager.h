@@ -25,7 +25,8 @@ struct KXOcrManagerObject {
     static std::unique_ptr<KXOcrManagerObject> Create();
     ~KXOcrManagerObject();
 
-    // The engines, loaded on first use; null when loading fails.
+    // The engines, loaded on first use; null when loading fails. The
+    // calling thread is the one the engine's work stays on.
     tesseract::TessBaseAPI* TextEngine();
     tesseract::TessBaseAPI* OrientationEngine();
 

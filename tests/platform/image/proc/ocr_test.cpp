@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
@@ -34,6 +35,15 @@ std::string RunCommand(const std::string& command) {
     }
     pclose(pipe);
     return output;
+}
+
+size_t ThreadsOfProcess() {
+    size_t threads = 0;
+    for ([[maybe_unused]] const auto& task :
+         std::filesystem::directory_iterator("/proc/self/task")) {
+        ++threads;
+    }
+    return threads;
 }
 
 std::string WithoutSpaces(std::string text) {
@@ -250,8 +260,31 @@ TEST(OcrManager, NextManagerReusesTheEngines) {
     EXPECT_EQ(kx_imgproc::ShelvedEngines(), shelved);
 }
 
-// Separate managers work side by side on separate threads.
+// Tesseract would spread a recognition over OpenMP threads of its own, kept
+// alive beside the thread that started them; the work stays on the calling
+// thread instead, so pages recognised side by side do not fight for cores.
+TEST_F(Ocr, RecognitionStaysOnTheCallingThread) {
+    ASSERT_EQ(std::getenv("OMP_THREAD_LIMIT"), nullptr);
+    Image page = MakeOcrPage();
+    std::string path = dir_.File("threads.pdf");
+    size_t before = ThreadsOfProcess();
+    size_t during = 0;
+    int status = -1;
+    // A new thread: OpenMP keeps one pool per thread that starts parallel
+    // work, alive until that thread ends.
+    std::thread recognizer([&] {
+        status = KXImgProc_ImageOCRToFile(manager_, page.get(), 0, path.c_str());
+        during = ThreadsOfProcess();
+    });
+    recognizer.join();
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(during, before + 1);
+}
+
+// Separate managers work side by side on separate threads, each with an
+// engine of its own, and both engines stay loaded for the next pages.
 TEST(OcrManager, ManagersRunOnSeparateThreads) {
+    kx_imgproc::ReleaseShelvedEngines();
     Image upright = imgproc_test::MakeTextPage(1240, 1754, KX_PIXEL_GRAY, 28, 150);
     Image left = imgproc_test::TurnClockwise(upright.get(), 90);
     Image right = imgproc_test::TurnClockwise(upright.get(), 270);
@@ -268,6 +301,7 @@ TEST(OcrManager, ManagersRunOnSeparateThreads) {
     other.join();
     EXPECT_EQ(leftCode, KX_DIRECTION_ROTATE_LEFT);
     EXPECT_EQ(rightCode, KX_DIRECTION_ROTATE_RIGHT);
+    EXPECT_EQ(kx_imgproc::ShelvedEngines(), std::min<size_t>(2, kx_imgproc::ShelfCapacity()));
 }
 
 TEST(Tessdata, PrefixFolderOrItsTessdataSubfolderComesFirst) {
