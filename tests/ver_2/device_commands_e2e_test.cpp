@@ -70,6 +70,24 @@ TEST_F(DeviceCommands, DeviceEventsCarryTheIdenOfTheFirstInit) {
               R"({"func":"device_arrive","device_name":"Virtual Scanner"})");
 }
 
+// A page that asks for the list and opens a scanner right after
+// "init_device", without waiting for "device_arrive", finds every scanner
+// that was present: the driver's first listing is done before the reply.
+TEST_F(DeviceCommands, TheListRightAfterInitHoldsTheScannersPresent) {
+    SetVirtual("devices", "Virtual Scanner|扫描仪 B");
+    Start();
+    for (int round = 0; round < 25; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_EQ(JsonNumber(page_.Call(R"({"func":"init_device"})"), "ret"), 0);
+        Json list = page_.Call(R"({"func":"get_device_name_list"})");
+        EXPECT_EQ(Print(cJSON_GetObjectItemCaseSensitive(list.get(), "device_name_list")),
+                  R"(["Virtual Scanner","扫描仪 B"])");
+        EXPECT_EQ(
+            JsonNumber(page_.Call(R"({"func":"open_device","device_name":"扫描仪 B"})"), "ret"), 0);
+        ASSERT_EQ(JsonNumber(page_.Call(R"({"func":"deinit_device"})"), "ret"), 0);
+    }
+}
+
 TEST_F(DeviceCommands, OpeningAndClosingFollowTheScannerState) {
     Start();
     EXPECT_EQ(JsonNumber(page_.Call(R"({"func":"open_device"})"), "ret"), -1);
