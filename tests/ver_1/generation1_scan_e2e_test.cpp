@@ -61,6 +61,15 @@ class Scanning : public Generation1Test {
                  "params=" + FormEscape("{\"autofeeder\":true,\"pixel\":" + std::to_string(pixel) +
                                         ",\"single\":true,\"resolution\":100,\"format\":\"jpg\"}"));
     }
+
+    // One appending scan of small pages from a new Socket.IO client: the
+    // messages up to its result (none when the scan could not be sent).
+    std::vector<std::string> ScanSmallPages() {
+        UseSmallPages();
+        WsClient client;
+        if (!ConnectSocketIo(client) || !client.Send(ScanEvent("", false))) return {};
+        return ReceiveUntil(client, "42[\"result\"");
+    }
 };
 
 TEST_F(Scanning, AppendingScanFilesNumberedPagesAndReportsThem) {
@@ -277,11 +286,7 @@ TEST_F(Scanning, ArrivingScannerIsAnnouncedToTheConnectedClient) {
 TEST_F(Scanning, PagesOfAScannerNamedLikeASaneDeviceAreKept) {
     const std::string scanner = "test:0/1";
     StartService({{"devices", scanner}});
-    UseSmallPages();
-    WsClient client;
-    ASSERT_TRUE(ConnectSocketIo(client));
-    ASSERT_TRUE(client.Send(ScanEvent("", false)));
-    std::vector<std::string> messages = ReceiveUntil(client, "42[\"result\"");
+    std::vector<std::string> messages = ScanSmallPages();
     ASSERT_FALSE(messages.empty());
     EXPECT_EQ(messages.back(), kFinished);
     EXPECT_EQ(ImageEvents(messages).size(), 2u);
@@ -299,11 +304,7 @@ TEST_F(Scanning, ADocumentsFolderThatCannotBeWrittenEndsTheScanWithAnError) {
     std::string blocker = service_.root().path() + "not-a-folder";
     WriteFile(blocker, "a file, not a folder");
     StartService({}, {{"SCANBRIDGE_DOCUMENTS_DIR", blocker + "/documents/"}});
-    UseSmallPages();
-    WsClient client;
-    ASSERT_TRUE(ConnectSocketIo(client));
-    ASSERT_TRUE(client.Send(ScanEvent("", false)));
-    std::vector<std::string> messages = ReceiveUntil(client, "42[\"result\"");
+    std::vector<std::string> messages = ScanSmallPages();
     ASSERT_FALSE(messages.empty());
     EXPECT_EQ(messages.back(), "42[\"result\", {\"code\":204, \"msg\":\"错误\"}]");
     EXPECT_TRUE(ImageEvents(messages).empty());
