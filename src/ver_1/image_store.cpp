@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -29,14 +30,47 @@ bool IsSafeName(const std::string& name) {
            name.find("..") == std::string::npos;
 }
 
+std::string PidFolderName(const std::string& pid) {
+    bool dotsUnsafe = pid == "." || pid.find("..") != std::string::npos;
+    auto unsafe = [&](size_t i) {
+        unsigned char byte = static_cast<unsigned char>(pid[i]);
+        switch (byte) {
+            case '/':
+            case '\\':
+            case ':':
+                return true;
+            case '.':
+                return dotsUnsafe;
+            case '%':
+                return i + 2 < pid.size() &&
+                       std::isxdigit(static_cast<unsigned char>(pid[i + 1])) &&
+                       std::isxdigit(static_cast<unsigned char>(pid[i + 2]));
+            default:
+                return byte < 0x20 || byte == 0x7F;
+        }
+    };
+    std::string name;
+    for (size_t i = 0; i < pid.size(); ++i) {
+        if (!unsafe(i)) {
+            name += pid[i];
+            continue;
+        }
+        char escape[4];
+        std::snprintf(escape, sizeof escape, "%%%02X", static_cast<unsigned char>(pid[i]));
+        name += escape;
+    }
+    return name;
+}
+
 bool ImageDirectory(const std::string& pid, std::string* folder) {
     folder->clear();
-    if (!IsSafeName(pid)) return false;
+    if (pid.empty()) return false;
     char documents[256] = {};
     char process[256] = {};
     KXBase_GetDocumentsPath(documents, sizeof documents);
     KXBase_GetProcessName(process, sizeof process);
-    std::string joined = std::string(documents) + process + "/" + Utf8ToAnsi(pid) + "/";
+    std::string joined =
+        std::string(documents) + process + "/" + PidFolderName(Utf8ToAnsi(pid)) + "/";
     std::string normalised(joined.size() + 16, '\0');
     if (KXBase_StandardiseFileName(joined.c_str(), normalised.data(), normalised.size()) != 0) {
         return false;

@@ -2,10 +2,13 @@
 // under the documents folder + "scanbridge/", holding the image files and
 // "images.txt", their display order, one bare file name per line.
 //
-// Names and pids that could leave that folder (a path separator, "..", an
-// empty or "." name) are refused by IsSafeName; lines of "images.txt" that
-// are not safe names are never returned, so a list edited by hand or written
-// by a request cannot point outside the folder either.
+// A pid is a scanner name, which may hold bytes a folder name cannot ("/"
+// in most SANE device names, ":"): its folder is named by PidFolderName,
+// which percent-encodes them, so every non-empty pid has a folder of its own
+// inside the store. Image names that could leave their folder (a path
+// separator, "..", an empty or "." name) are refused by IsSafeName; lines of
+// "images.txt" that are not safe names are never returned, so a list edited
+// by hand or written by a request cannot point outside the folder either.
 //
 // Free functions without state; any thread. The store has no lock: the
 // back end keeps the service thread away from it while the driver's thread
@@ -28,8 +31,15 @@ constexpr char kImageListName[] = "images.txt";
 // the list file's own name.
 bool IsSafeName(const std::string& name);
 
-// documents folder + "scanbridge/" + pid + "/", normalised; false (folder
-// empty) when the pid is not a safe name.
+// The folder name of a pid: the pid itself, except that "/", "\\", ":",
+// control bytes, a "%" that would read as an escape (one followed by two hex
+// digits) and, in a pid that is "." or holds "..", every "." are written as
+// "%XX" (upper-case hex). Pids without those bytes keep their own name;
+// distinct pids never share a folder name. "" for an empty pid.
+std::string PidFolderName(const std::string& pid);
+
+// documents folder + "scanbridge/" + PidFolderName(pid) + "/", normalised;
+// false (folder empty) for an empty pid.
 bool ImageDirectory(const std::string& pid, std::string* folder);
 
 // The listed safe names in order; a missing file or an unsafe pid is an

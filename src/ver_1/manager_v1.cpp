@@ -77,7 +77,8 @@ bool ManagerV1::GetParams(ScanParams& out) {
         return false;
     }
     params_.device = deviceName_;
-    ReadScannerOptions(device_, params_);
+    DriverOptionSource options(device_);
+    ReadScannerOptions(options, params_);
     SaveParams(params_, deviceName_);
     out = params_;
     return true;
@@ -89,7 +90,8 @@ bool ManagerV1::SetParams(const ScanParams& in) {
     params_ = in;
     SaveParams(params_, deviceName_);
     if (!HasDevice()) return false;
-    WriteScannerOptions(device_, params_);
+    DriverOptionSource options(device_);
+    WriteScannerOptions(options, params_);
     return true;
 }
 
@@ -100,6 +102,7 @@ bool ManagerV1::StartScan(const std::string& insertBeforeName, bool insertMode) 
     insertMode_ = insertMode;
     KXBase_CreateEvent(0, 0, &scanDoneEvent_);
     ++scanSerial_;
+    pagesLost_ = 0;
     if (sane_qnsane_start(device_) == SANE_STATUS_GOOD) {
         scanning_ = true;
         return true;

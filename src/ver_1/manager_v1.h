@@ -14,6 +14,7 @@
 // outputs belong to the caller.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -124,8 +125,9 @@ class ManagerV1 : public Manager {
 
     void CallEvent(int code, const char* text, int flag);
     void CloseDevice();
-    // Driver thread: files one scanned page and reports it.
-    void FileScannedPage(const SANE_Event_Image& page);
+    // Driver thread: files one scanned page and reports it; false when the
+    // page is lost (not copied, saved or listed), which the log names.
+    bool FileScannedPage(const SANE_Event_Image& page);
     void UploadPage(const std::string& path);
     bool MakeMultiPageFile(const std::string& pid, const std::string& path, int kind);
     bool GetDocumentData(DocumentBuilder build, const std::string& pid,
@@ -150,6 +152,9 @@ class ManagerV1 : public Manager {
     // Numbers the scans, so that a finished message of an earlier scan
     // cannot end a later one.
     uint64_t scanSerial_ = 0;
+    // Pages of the running scan that were lost; the scan's end is then
+    // reported as an error instead of the driver's success text.
+    std::atomic<int> pagesLost_{0};
     bool driverInited_ = false;
 };
 

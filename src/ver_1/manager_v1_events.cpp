@@ -1,5 +1,8 @@
 // The scanner event handler of ManagerV1 and the filing of scanned pages.
-// Everything here runs on a driver thread.
+// Everything here runs on a driver thread. A page that cannot be copied,
+// saved or listed is lost: it is named in the log, not reported as an image,
+// and the scan's end is reported with "错误" instead of the driver's text, so
+// the page never takes a scan that lost pages for a success.
 #include <algorithm>
 #include <memory>
 
@@ -20,6 +23,14 @@ ImageHolder PageImage(const SANE_Event_Image& page) {
     return ImageHolder(CopyScannerPage(page, KX_PIXEL_RGB));
 }
 
+// The end of a scan that lost pages.
+constexpr char kPagesLostText[] = "错误";
+
+bool PageLost(const std::string& deviceName, const char* reason) {
+    KXBase_WriteInfo(KX_LOG_INFO, "page lost: %s, name=%s", reason, Utf8ToAnsi(deviceName).c_str());
+    return false;
+}
+
 }  // namespace
 
 void ManagerV1::CallEvent(int code, const char* text, int flag) {
@@ -27,29 +38,28 @@ void ManagerV1::CallEvent(int code, const char* text, int flag) {
     if (eventCallback_ != nullptr) eventCallback_(code, text, flag, eventUserData_);
 }
 
-void ManagerV1::FileScannedPage(const SANE_Event_Image& page) {
+bool ManagerV1::FileScannedPage(const SANE_Event_Image& page) {
     ImageHolder image = PageImage(page);
-    if (image == nullptr) return;
+    if (image == nullptr) return PageLost(deviceName_, "the scanned image cannot be copied");
     std::string folder;
-    if (!ImageDirectory(deviceName_, &folder)) {
-        KXBase_WriteInfo(KX_LOG_INFO, "page dropped, no image folder for name=%s",
-                         Utf8ToAnsi(deviceName_).c_str());
-        return;
-    }
+    if (!ImageDirectory(deviceName_, &folder)) return PageLost(deviceName_, "no image folder");
     std::vector<std::string> names = ReadImageList(deviceName_);
     std::string name = NextImageName(names, StoredImageExtension(params_.format));
     std::string dataUrl;
-    SaveNewImage(image.get(), folder, name, &dataUrl);
+    if (!SaveNewImage(image.get(), folder, name, &dataUrl))
+        return PageLost(deviceName_, ("it cannot be saved as " + folder + name).c_str());
 
     UploadPage(folder + name);
 
     auto before =
         insertMode_ ? std::find(names.begin(), names.end(), insertBeforeName_) : names.end();
     names.insert(before, name);
-    WriteImageList(deviceName_, names);
+    if (!WriteImageList(deviceName_, names))
+        return PageLost(deviceName_, ("the image list cannot be written in " + folder).c_str());
 
     KXLockGuard guard(lock_);
     if (imageCallback_ != nullptr) imageCallback_(name.c_str(), dataUrl.c_str(), imageUserData_);
+    return true;
 }
 
 SANE_Int ManagerV1::DriverEventHandler(void*, SANE_Int code, void* data, SANE_Int* value,
@@ -89,7 +99,8 @@ SANE_Int ManagerV1::DriverEventHandler(void*, SANE_Int code, void* data, SANE_In
             break;
         case SANE_EVENT_IMAGE_OK:
             KXBase_WriteInfo(KX_LOG_INFO, "SANE_EVENT_IMAGE_OK");
-            if (data != nullptr) self->FileScannedPage(*static_cast<SANE_Event_Image*>(data));
+            if (data == nullptr || !self->FileScannedPage(*static_cast<SANE_Event_Image*>(data)))
+                ++self->pagesLost_;
             break;
         case SANE_EVENT_SCAN_FINISHED: {
             KXBase_WriteInfo(KX_LOG_INFO, "SANE_EVENT_SCAN_FINISHED, msg=%s",
@@ -99,6 +110,12 @@ SANE_Int ManagerV1::DriverEventHandler(void*, SANE_Int code, void* data, SANE_In
             // Read before the event is signalled: afterwards the service
             // thread may start the next scan.
             message->scanSerial = self->scanSerial_;
+            int lost = self->pagesLost_.exchange(0);
+            if (lost > 0) KXBase_WriteInfo(KX_LOG_INFO, "scan ended with %d page(s) lost", lost);
+            if (lost > 0 && flag == 0) {
+                text = kPagesLostText;
+                flag = 1;
+            }
             KXBase_SetEvent(self->scanDoneEvent_);
             PostPayload(self->pump_, PUMP_MSG_V1_SCAN_FINISHED, std::move(message));
             self->CallEvent(5, text, flag);

@@ -85,15 +85,15 @@ bool StringFor(const std::string& title, const ScanParams& params, std::string* 
 
 // Logs one option as it is walked, and returns its value when the type has
 // one the table can use.
-bool ReadOption(SANE_Handle device, int index, const SANE_Option_Descriptor& descriptor,
+bool ReadOption(OptionSource& options, int index, const SANE_Option_Descriptor& descriptor,
                 OptionValue* value) {
     KXBase_WriteInfo(KX_LOG_INFO, "title=%s", Utf8ToAnsi(descriptor.title).c_str());
     switch (descriptor.type) {
         case SANE_TYPE_BOOL:
         case SANE_TYPE_INT: {
+            if (IsArrayOption(descriptor)) return false;
             std::vector<SANE_Word> words = OptionWords(descriptor);
-            if (sane_qnsane_control_option(device, index, SANE_ACTION_GET_VALUE, words.data(),
-                                           nullptr) != SANE_STATUS_GOOD) {
+            if (options.Control(index, SANE_ACTION_GET_VALUE, words.data()) != SANE_STATUS_GOOD) {
                 return false;
             }
             SANE_Word word = words.front();
@@ -111,8 +111,7 @@ bool ReadOption(SANE_Handle device, int index, const SANE_Option_Descriptor& des
             // The driver writes up to the option's size; a larger option
             // would not fit the buffer, so it is not read.
             if (descriptor.size > static_cast<SANE_Int>(sizeof text) ||
-                sane_qnsane_control_option(device, index, SANE_ACTION_GET_VALUE, text, nullptr) !=
-                    SANE_STATUS_GOOD) {
+                options.Control(index, SANE_ACTION_GET_VALUE, text) != SANE_STATUS_GOOD) {
                 return false;
             }
             text[sizeof text - 1] = '\0';
@@ -134,13 +133,20 @@ bool ReadOption(SANE_Handle device, int index, const SANE_Option_Descriptor& des
     return false;
 }
 
-int OptionCount(SANE_Handle device) {
-    SANE_Word count = 0;
-    if (sane_qnsane_control_option(device, 0, SANE_ACTION_GET_VALUE, &count, nullptr) !=
-        SANE_STATUS_GOOD) {
-        return 0;
+// Sets one option the table covers; values the option cannot hold (a string
+// longer than its size, any value of an array option) are not set.
+void WriteOption(OptionSource& options, int index, const SANE_Option_Descriptor& descriptor,
+                 const OptionValue& value) {
+    if (descriptor.type == SANE_TYPE_STRING) {
+        if (!StringFitsOption(descriptor, value.text)) return;
+        // The driver reads up to the option's size; give it that much.
+        std::string buffer = value.text;
+        buffer.resize(static_cast<size_t>(descriptor.size), '\0');
+        options.Control(index, SANE_ACTION_SET_VALUE, buffer.data());
+    } else if (!IsArrayOption(descriptor)) {
+        std::vector<SANE_Word> words = OptionWords(descriptor, value.number);
+        options.Control(index, SANE_ACTION_SET_VALUE, words.data());
     }
-    return count;
 }
 
 }  // namespace
@@ -186,37 +192,26 @@ bool OptionValueFor(const std::string& title, SANE_Value_Type type, const ScanPa
     }
 }
 
-void ReadScannerOptions(SANE_Handle device, ScanParams& params) {
-    int count = OptionCount(device);
+void ReadScannerOptions(OptionSource& options, ScanParams& params) {
+    int count = OptionCount(options);
     for (int index = 1; index < count; ++index) {
-        const SANE_Option_Descriptor* descriptor = sane_qnsane_get_option_descriptor(device, index);
+        const SANE_Option_Descriptor* descriptor = options.Descriptor(index);
         if (descriptor == nullptr || descriptor->title == nullptr) continue;
         OptionValue value;
-        if (ReadOption(device, index, *descriptor, &value)) {
+        if (ReadOption(options, index, *descriptor, &value)) {
             ApplyOptionValue(descriptor->title, descriptor->type, value, params);
         }
     }
 }
 
-void WriteScannerOptions(SANE_Handle device, const ScanParams& params) {
-    int count = OptionCount(device);
+void WriteScannerOptions(OptionSource& options, const ScanParams& params) {
+    int count = OptionCount(options);
     for (int index = 1; index < count; ++index) {
-        const SANE_Option_Descriptor* descriptor = sane_qnsane_get_option_descriptor(device, index);
+        const SANE_Option_Descriptor* descriptor = options.Descriptor(index);
         if (descriptor == nullptr || descriptor->title == nullptr) continue;
         OptionValue value;
-        if (!OptionValueFor(descriptor->title, descriptor->type, params, &value)) continue;
-        if (descriptor->type == SANE_TYPE_STRING) {
-            // The driver reads up to the option's size; give it a buffer of
-            // at least that size.
-            std::string buffer = value.text;
-            buffer.resize(std::max<size_t>(buffer.size() + 1,
-                                           static_cast<size_t>(std::max(descriptor->size, 0))),
-                          '\0');
-            sane_qnsane_control_option(device, index, SANE_ACTION_SET_VALUE, buffer.data(),
-                                       nullptr);
-        } else {
-            std::vector<SANE_Word> words = OptionWords(*descriptor, value.number);
-            sane_qnsane_control_option(device, index, SANE_ACTION_SET_VALUE, words.data(), nullptr);
+        if (OptionValueFor(descriptor->title, descriptor->type, params, &value)) {
+            WriteOption(options, index, *descriptor, value);
         }
     }
 }

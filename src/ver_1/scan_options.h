@@ -3,14 +3,16 @@
 //
 // ReadScannerOptions walks every option, logs it and copies the values it
 // understands into the record; WriteScannerOptions sets every option it
-// understands from the record (set failures are ignored). Both run on the
-// service thread with a handle that is open and not scanning. The two
-// mapping functions are pure and exist so that the tables can be tested.
+// understands from the record (set failures are ignored). Array options (more
+// than one word) are neither read nor set, and a string that does not fit its
+// option is not set. Both run on the service thread with the options of a
+// scanner that is open and not scanning. The two mapping functions are pure
+// and exist so that the tables can be tested.
 #pragma once
 
 #include <string>
 
-#include "platform/driver/sane_qnsane.h"
+#include "platform/driver/option_source.h"
 #include "ver_1/scan_params.h"
 
 namespace ver_1 {
@@ -31,7 +33,7 @@ void ApplyOptionValue(const std::string& title, SANE_Value_Type type, const Opti
 bool OptionValueFor(const std::string& title, SANE_Value_Type type, const ScanParams& params,
                     OptionValue* value);
 
-void ReadScannerOptions(SANE_Handle device, ScanParams& params);
-void WriteScannerOptions(SANE_Handle device, const ScanParams& params);
+void ReadScannerOptions(OptionSource& options, ScanParams& params);
+void WriteScannerOptions(OptionSource& options, const ScanParams& params);
 
 }  // namespace ver_1

@@ -16,17 +16,11 @@ namespace {
 // descriptor's size when that is larger.
 constexpr size_t kMinStringBuffer = 256;
 
-SANE_Int OptionCount(OptionSource& source) {
-    SANE_Word count = 0;
-    if (source.Control(0, SANE_ACTION_GET_VALUE, &count) != SANE_STATUS_GOOD) return 0;
-    return count;
-}
-
 size_t StringBufferSize(const SANE_Option_Descriptor& descriptor) {
     return std::max(kMinStringBuffer, static_cast<size_t>(std::max<SANE_Int>(descriptor.size, 0)));
 }
 
-// The option's first word; 0 when it cannot be read.
+// The option's word; 0 when it cannot be read.
 SANE_Word ReadWord(OptionSource& source, SANE_Int index, const SANE_Option_Descriptor& descriptor) {
     std::vector<SANE_Word> words = OptionWords(descriptor);
     if (source.Control(index, SANE_ACTION_GET_VALUE, words.data()) != SANE_STATUS_GOOD) return 0;
@@ -80,9 +74,10 @@ void ReadStringOption(OptionSource& source, SANE_Int index,
     }
 }
 
-// Fills param from option index; false for types that are not listed.
+// Fills param from option index; false for options that are not listed.
 bool ReadOption(OptionSource& source, SANE_Int index, const SANE_Option_Descriptor& descriptor,
                 DeviceParam& param) {
+    if (IsArrayOption(descriptor)) return false;
     switch (descriptor.type) {
         case SANE_TYPE_BOOL: {
             SANE_Word word = ReadWord(source, index, descriptor);
@@ -125,8 +120,8 @@ bool SetOption(OptionSource& source, SANE_Int index, const SANE_Option_Descripto
     SANE_Word word = 0;
     switch (descriptor.type) {
         case SANE_TYPE_STRING: {
-            std::vector<char> buffer(
-                std::max(StringBufferSize(descriptor), entry.stringValue.size()) + 1, '\0');
+            if (!StringFitsOption(descriptor, entry.stringValue)) return false;
+            std::vector<char> buffer(StringBufferSize(descriptor) + 1, '\0');
             std::memcpy(buffer.data(), entry.stringValue.data(), entry.stringValue.size());
             return source.Control(index, SANE_ACTION_SET_VALUE, buffer.data()) == SANE_STATUS_GOOD;
         }
@@ -151,21 +146,16 @@ bool ApplyOne(OptionSource& source, const DeviceParam& entry) {
     if (count < 2) return false;
     for (SANE_Int index = 1; index < count; ++index) {
         const SANE_Option_Descriptor* descriptor = source.Descriptor(index);
-        if (descriptor == nullptr || TrimOptionTitle(descriptor->title) != entry.name) continue;
+        if (descriptor == nullptr || IsArrayOption(*descriptor) ||
+            TrimOptionTitle(descriptor->title) != entry.name) {
+            continue;
+        }
         return SetOption(source, index, *descriptor, entry);
     }
     return false;
 }
 
 }  // namespace
-
-const SANE_Option_Descriptor* DriverOptionSource::Descriptor(SANE_Int index) {
-    return sane_qnsane_get_option_descriptor(handle_, index);
-}
-
-SANE_Status DriverOptionSource::Control(SANE_Int index, SANE_Action action, void* value) {
-    return sane_qnsane_control_option(handle_, index, action, value, nullptr);
-}
 
 std::string TrimOptionTitle(const char* title) {
     if (title == nullptr) return {};

@@ -10,31 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/driver/sane_qnsane.h"
+#include "platform/driver/option_source.h"
 #include "ver_2/device_param.h"
 
 namespace ver_2 {
-
-// The option table of one open scanner.
-class OptionSource {
-  public:
-    virtual ~OptionSource() = default;
-    // The descriptor of option index, or null.
-    virtual const SANE_Option_Descriptor* Descriptor(SANE_Int index) = 0;
-    // Gets (value filled) or sets (value read; null for a button) an option.
-    virtual SANE_Status Control(SANE_Int index, SANE_Action action, void* value) = 0;
-};
-
-// The options of a scanner opened with sane_qnsane_open.
-class DriverOptionSource : public OptionSource {
-  public:
-    explicit DriverOptionSource(SANE_Handle handle) : handle_(handle) {}
-    const SANE_Option_Descriptor* Descriptor(SANE_Int index) override;
-    SANE_Status Control(SANE_Int index, SANE_Action action, void* value) override;
-
-  private:
-    SANE_Handle handle_;
-};
 
 // The title restoring every default when pressed (a button option).
 inline constexpr char kRestoreDefaultsTitle[] = "恢复默认设置";
@@ -42,14 +21,17 @@ inline constexpr char kRestoreDefaultsTitle[] = "恢复默认设置";
 // The title without its leading blanks.
 std::string TrimOptionTitle(const char* title);
 
-// Lists every bool, int, fixed (as double) and string option with its value
-// and constraint, in option order, under the group option before it. Options
-// before the first group, buttons and other types are not listed. Returns 0.
+// Lists every single-word bool, int, fixed (as double) and string option
+// with its value and constraint, in option order, under the group option
+// before it. Options before the first group, array options, buttons and
+// other types are not listed. Returns 0.
 int ReadDeviceParams(OptionSource& source, std::vector<DeviceParamGroup>& groups);
 
 // Sets each entry on the first option whose title equals its name, by the
-// option's own type. 0 only when the list is non-empty and every entry was
-// applied; every entry is tried even after a failure.
+// option's own type; array options are never matched, and a string that does
+// not fit its option (with its NUL) is refused. 0 only when the list is
+// non-empty and every entry was applied; every entry is tried even after a
+// failure.
 int ApplyDeviceParams(OptionSource& source, const std::vector<DeviceParam>& list);
 
 // Presses the first button titled kRestoreDefaultsTitle; 0 when it exists

@@ -19,6 +19,7 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -220,6 +221,7 @@ class ManagerV2 : public Manager {
     // Cancels the running scan and waits for the driver to report its end.
     void FinishScan();
     void OnPageScanned(const SANE_Event_Image& page);
+    void PageLost(int number, const char* reason, const std::string& path);
     void OnScanEnded(const char* text, int flag);
     void DeviceArrived(const char* name);
     void DeviceLeft(const char* name);
@@ -269,6 +271,9 @@ class ManagerV2 : public Manager {
     // later one; the page counter names pages in the log.
     uint64_t scanNumber_ = 0;
     int pagesReceived_ = 0;
+    // Pages of the running scan that could not be copied or saved; the
+    // scan's end is reported as an error when there are any.
+    std::atomic<int> pagesLost_{0};
     std::unique_ptr<OrderedPipeline> pageWorkers_;
     sqlite3* db_ = nullptr;
     std::string currBatchId_;

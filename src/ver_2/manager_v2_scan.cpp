@@ -6,7 +6,10 @@
 // on a page worker while the driver delivers the next pages. Pages are
 // recorded (PUMP_MSG_V2_FILE_SAVED) and reported to the page (imageCallback)
 // strictly in the order they arrived, and all of them before the scan's end
-// is signalled. A page that cannot be copied or saved is named in the log.
+// is signalled. A page that cannot be copied or saved is named in the log,
+// and the scan's end is then reported as an error ("错误", flag 1) even when
+// the driver finished normally, so the page never takes a scan that lost
+// pages for a success.
 #include <malloc.h>
 
 #include <algorithm>
@@ -75,6 +78,7 @@ int ManagerV2::StartScan(bool blankCheck, bool localSave, std::string& errorText
     KXBase_CreateEvent(0, 0, &scanDoneEvent_);
     ++scanNumber_;
     pagesReceived_ = 0;
+    pagesLost_ = 0;
     if (sane_qnsane_start(device_) == SANE_STATUS_GOOD) {
         scanning_ = true;
         errorText.clear();
@@ -145,7 +149,10 @@ SANE_Int ManagerV2::DriverEventHandler(void*, SANE_Int code, void* data, SANE_In
             break;
         case SANE_EVENT_IMAGE_OK:
             KXBase_WriteInfo(KX_LOG_INFO, "SANE_EVENT_IMAGE_OK");
-            if (data != nullptr) self->OnPageScanned(*static_cast<const SANE_Event_Image*>(data));
+            if (data != nullptr)
+                self->OnPageScanned(*static_cast<const SANE_Event_Image*>(data));
+            else
+                self->PageLost(++self->pagesReceived_, "the driver sent no page record", "");
             break;
         case SANE_EVENT_SCAN_FINISHED:
             KXBase_WriteInfo(KX_LOG_INFO, "SANE_EVENT_SCAN_FINISHED, msg=%s",
@@ -185,8 +192,7 @@ void ManagerV2::OnPageScanned(const SANE_Event_Image& record) {
     page->number = ++pagesReceived_;
     page->image = CopyScannerPage(record, KX_PIXEL_KEEP);
     if (page->image == nullptr) {
-        KXBase_WriteInfo(KX_LOG_INFO, "page %d lost: the scanned image cannot be copied",
-                         page->number);
+        PageLost(page->number, "the scanned image cannot be copied", "");
         return;
     }
     page->temporary = saveToTemp_;
@@ -197,8 +203,7 @@ void ManagerV2::OnPageScanned(const SANE_Event_Image& record) {
     job.work = [page] { EncodePage(*page); };
     job.complete = [this, page] {
         if (!page->saved) {
-            KXBase_WriteInfo(KX_LOG_INFO, "page %d lost: it cannot be saved, filePath=%s",
-                             page->number, page->path.c_str());
+            PageLost(page->number, "it cannot be saved", page->path);
             return;
         }
         KXLockGuard guard(lock_);
@@ -218,6 +223,16 @@ void ManagerV2::OnPageScanned(const SANE_Event_Image& record) {
     pageWorkers_->Submit(std::move(job));
 }
 
+void ManagerV2::PageLost(int number, const char* reason, const std::string& path) {
+    ++pagesLost_;
+    if (path.empty()) {
+        KXBase_WriteInfo(KX_LOG_INFO, "page %d lost: %s", number, reason);
+    } else {
+        KXBase_WriteInfo(KX_LOG_INFO, "page %d lost: %s, filePath=%s", number, reason,
+                         path.c_str());
+    }
+}
+
 void ManagerV2::OnScanEnded(const char* text, int flag) {
     // Every page of the scan is saved and reported before its end is. The
     // finish message is queued ahead of the end's messages, so a page that
@@ -226,6 +241,12 @@ void ManagerV2::OnScanEnded(const char* text, int flag) {
     // the finish message can return before it, so its messages still carry
     // the tags of this scan.
     pageWorkers_->Drain();
+    int lost = pagesLost_.exchange(0);
+    if (lost > 0) KXBase_WriteInfo(KX_LOG_INFO, "scan ended with %d page(s) lost", lost);
+    if (lost > 0 && flag == 0) {
+        text = kErrorText;
+        flag = 1;
+    }
     auto message = std::make_unique<ScanFinishedMessage>();
     message->manager = this;
     message->scanNumber = scanNumber_;

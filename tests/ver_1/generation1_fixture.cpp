@@ -54,13 +54,14 @@ std::string FormEscape(const std::string& text) {
     return out;
 }
 
-void Generation1Test::StartService(const std::map<std::string, std::string>& virtualKeys) {
+void Generation1Test::StartService(const std::map<std::string, std::string>& virtualKeys,
+                                   const std::map<std::string, std::string>& environment) {
     service_.SetConfig("config.ini", "version", "verNum", "1");
     service_.SetConfig("config.ini", "virtual", "page_delay_ms", "5");
     service_.SetConfig("config.ini", "virtual", "sheets", "2");
     for (const auto& [key, value] : virtualKeys)
         service_.SetConfig("config.ini", "virtual", key, value);
-    service_.Start();
+    service_.Start(environment);
     ASSERT_TRUE(service_.WaitForLog("open webserver success, port=28999")) << service_.Log();
     auto devices = virtualKeys.find("devices");
     if (devices != virtualKeys.end() && devices->second.empty()) return;

@@ -37,10 +37,11 @@ class Generation1Test : public ::testing::Test {
     static constexpr int kSocketIoPort = 28999;
     static constexpr char kScanner[] = "Virtual Scanner";
 
-    // Starts generation 1 with the given [virtual] keys and waits until
-    // both servers listen and (unless no scanner is configured) the scanner
-    // is open.
-    void StartService(const std::map<std::string, std::string>& virtualKeys = {});
+    // Starts generation 1 with the given [virtual] keys (and extra
+    // environment variables) and waits until both servers listen and (unless
+    // no scanner is configured) the scanner is open.
+    void StartService(const std::map<std::string, std::string>& virtualKeys = {},
+                      const std::map<std::string, std::string>& environment = {});
     void RestartService();
     void TearDown() override;
 

@@ -148,6 +148,29 @@ TEST_F(RestWire, NoScannerAnswersEmptyTexts) {
     EXPECT_EQ(Get("/VevIzer/getLastBatch"), TextBody(""));
 }
 
+// The scanners present at start are listed and the first of them is open
+// before the first request is served: the driver's first listing and the
+// opening it leads to come before the servers take requests.
+TEST_F(RestWire, TheFirstRequestFindsTheScannerOpen) {
+    service_.SetConfig("config.ini", "version", "verNum", "1");
+    service_.SetConfig("config.ini", "virtual", "devices", "Virtual Scanner|test:0/1");
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        service_.Start();
+        bool listening = false;
+        for (int attempt = 0; attempt < 400 && !listening; ++attempt) {
+            RawClient probe;
+            listening = probe.Connect(kRestPort);
+            if (!listening) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        }
+        ASSERT_TRUE(listening) << service_.Log();
+        EXPECT_EQ(PostForm("/VevIzer/getVersionInfo", ""), TextBody("Virtual Scanner"));
+        EXPECT_EQ(Get("/VevIzer/getDevices"),
+                  "{\"code\":200, \"msg\":null, \"data\":[\"Virtual Scanner\",\"test:0/1\"]}");
+        ASSERT_EQ(service_.Stop(SIGTERM), 0) << service_.Log();
+    }
+}
+
 class ParamsEndpoints : public Generation1Test {};
 
 constexpr char kDefaultParams[] =

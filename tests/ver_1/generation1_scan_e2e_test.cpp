@@ -61,6 +61,15 @@ class Scanning : public Generation1Test {
                  "params=" + FormEscape("{\"autofeeder\":true,\"pixel\":" + std::to_string(pixel) +
                                         ",\"single\":true,\"resolution\":100,\"format\":\"jpg\"}"));
     }
+
+    // One appending scan of small pages from a new Socket.IO client: the
+    // messages up to its result (none when the scan could not be sent).
+    std::vector<std::string> ScanSmallPages() {
+        UseSmallPages();
+        WsClient client;
+        if (!ConnectSocketIo(client) || !client.Send(ScanEvent("", false))) return {};
+        return ReceiveUntil(client, "42[\"result\"");
+    }
 };
 
 TEST_F(Scanning, AppendingScanFilesNumberedPagesAndReportsThem) {
@@ -269,6 +278,37 @@ TEST_F(Scanning, ArrivingScannerIsAnnouncedToTheConnectedClient) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     EXPECT_EQ(Get("/VevIzer/getLastBatch"), "{\"code\":200, \"msg\":null, \"data\":\"\"}");
+}
+
+// SANE device names hold ":" and "/"; such a scanner's pages are kept in a
+// folder named with those bytes percent-encoded, and the REST interface
+// finds them under the scanner's name.
+TEST_F(Scanning, PagesOfAScannerNamedLikeASaneDeviceAreKept) {
+    const std::string scanner = "test:0/1";
+    StartService({{"devices", scanner}});
+    std::vector<std::string> messages = ScanSmallPages();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.back(), kFinished);
+    EXPECT_EQ(ImageEvents(messages).size(), 2u);
+    std::string folder = service_.documentsDir() + "scanbridge/test%3A0%2F1/";
+    EXPECT_EQ(JpegFileSize(folder + "2.jpg"), (ImageSize{827, 1169}));
+    EXPECT_EQ(ReadFile(folder + "images.txt"), "1.jpg\n2.jpg\n");
+    std::string listed = Get("/VevIzer/image/getImageByPid?pid=" + FormEscape(scanner));
+    EXPECT_NE(listed.find("\"imageName\":\"2.jpg\""), std::string::npos) << listed.substr(0, 200);
+}
+
+// A documents folder nothing can be written to (its parent is a regular
+// file, which stops even root): every page is lost, and the scan's result is
+// an error instead of "扫描完成".
+TEST_F(Scanning, ADocumentsFolderThatCannotBeWrittenEndsTheScanWithAnError) {
+    std::string blocker = service_.root().path() + "not-a-folder";
+    WriteFile(blocker, "a file, not a folder");
+    StartService({}, {{"SCANBRIDGE_DOCUMENTS_DIR", blocker + "/documents/"}});
+    std::vector<std::string> messages = ScanSmallPages();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.back(), "42[\"result\", {\"code\":204, \"msg\":\"错误\"}]");
+    EXPECT_TRUE(ImageEvents(messages).empty());
+    EXPECT_TRUE(service_.WaitForLog("scan ended with 2 page(s) lost"));
 }
 
 }  // namespace

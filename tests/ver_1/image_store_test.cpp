@@ -46,11 +46,38 @@ class ImageList : public ::testing::Test {
     ScopedEnv env_{"SCANBRIDGE_DOCUMENTS_DIR", documents_.path()};
 };
 
+// Scanner names become folder names: the ones that can stay as they are,
+// the others with their troublesome bytes percent-encoded, never two names
+// in one folder.
+TEST(ImageNames, PidFolderNames) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Virtual Scanner", "Virtual Scanner"},
+        {"扫描仪 B", "扫描仪 B"},
+        {"50% off", "50% off"},
+        {"a.b", "a.b"},
+        {"test:0", "test%3A0"},
+        {"net:host:test:0/1", "net%3Ahost%3Atest%3A0%2F1"},
+        {"hpaio:/usb/x\\y", "hpaio%3A%2Fusb%2Fx%5Cy"},
+        {"tab\there", "tab%09here"},
+        {"a%2Fb", "a%252Fb"},  // would read as the escape of "a/b"
+        {"%2", "%2"},
+        {"..", "%2E%2E"},
+        {".", "%2E"},
+        {"../x", "%2E%2E%2Fx"},
+        {"", ""},
+    };
+    for (const auto& [pid, folder] : cases)
+        EXPECT_EQ(PidFolderName(pid), folder) << pid;
+    EXPECT_NE(PidFolderName("a/b"), PidFolderName("a%2Fb"));
+}
+
 TEST_F(ImageList, FolderIsUnderTheDocumentsTree) {
     std::string folder;
     ASSERT_TRUE(ImageDirectory("Virtual Scanner", &folder));
     EXPECT_EQ(folder, documents_.path() + "scanbridge/Virtual Scanner/");
-    EXPECT_FALSE(ImageDirectory("../x", &folder));
+    ASSERT_TRUE(ImageDirectory("../x", &folder));
+    EXPECT_EQ(folder, documents_.path() + "scanbridge/%2E%2E%2Fx/");
+    EXPECT_FALSE(ImageDirectory("", &folder));
     EXPECT_EQ(folder, "");
 }
 

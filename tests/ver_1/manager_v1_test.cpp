@@ -32,7 +32,12 @@ void RunManagerMessage(const PumpMessage* message, void*) {
 struct Recorded {
     std::vector<std::string> names;
     std::vector<std::string> dataUrls;
+    std::vector<std::pair<int, std::string>> events;  // code, text
 };
+
+void RecordEvent(int code, const char* text, int, void* user) {
+    static_cast<Recorded*>(user)->events.emplace_back(code, text);
+}
 
 void RecordImage(const char* name, const char* dataUrl, void* user) {
     static_cast<Recorded*>(user)->names.push_back(name);
@@ -47,8 +52,11 @@ class ManagerV1Test : public ::testing::Test {
         SetVirtual("page_delay_ms", "5");
         ASSERT_EQ(KXBase_CreateMsgPump(&pump_), 0);
         manager_ = std::make_unique<ManagerV1>(pump_);
+        // The driver has announced the scanners present when it is started,
+        // so the first messages on the pump open the first of them.
         manager_->InitDriver();
-        ASSERT_TRUE(PumpUntil([this] { return manager_->HasDevice(); }));
+        KXBase_DispatchPendingMessages(pump_, RunManagerMessage, nullptr);
+        ASSERT_TRUE(manager_->HasDevice());
     }
     void TearDown() override {
         manager_->Shutdown();
@@ -143,15 +151,22 @@ TEST_F(ManagerV1Test, FinishedMessageOfAnEarlierScanDoesNotEndALaterOne) {
 TEST_F(ManagerV1Test, PagesOfEveryFrameFormatAreFiledAsColour) {
     Recorded recorded;
     manager_->SetImageCallback(RecordImage, &recorded);
+    manager_->SetEventCallback(RecordEvent, &recorded);
     // 1-bit black and white: 10 pixels a row in 2 bytes, the first pixel of
     // each row black.
     FilePage(SANE_FRAME_GRAY, 1, 10, 2, 3, {0x80, 0x00, 0x80, 0x00, 0x80, 0x00});
     FilePage(SANE_FRAME_GRAY, 8, 2, 2, 2, {0, 255, 255, 0});
     FilePage(SANE_FRAME_RGB, 8, 1, 3, 1, {255, 0, 0});
-    // Formats the back end does not understand are dropped.
     FilePage(SANE_FRAME_GRAY, 16, 1, 2, 1, {0, 0});
+    // A format the back end does not understand is lost, and the scan's end
+    // says so instead of the driver's success text.
     FilePage(SANE_FRAME_RED, 8, 1, 1, 1, {0});
-    ASSERT_EQ(recorded.names, (std::vector<std::string>{"1.jpg", "2.jpg", "3.jpg"}));
+    SANE_Int success = 0;
+    ManagerV1::DriverEventHandler(nullptr, SANE_EVENT_SCAN_FINISHED, const_cast<char*>("扫描完成"),
+                                  &success, manager_.get());
+    manager_->SetEventCallback(nullptr, nullptr);
+    EXPECT_EQ(recorded.events.back(), (std::pair<int, std::string>{5, "错误"}));
+    ASSERT_EQ(recorded.names, (std::vector<std::string>{"1.jpg", "2.jpg", "3.jpg", "4.jpg"}));
     for (const std::string& url : recorded.dataUrls)
         EXPECT_EQ(url.rfind("data:image/jpeg;base64,", 0), 0u);
 
@@ -169,7 +184,7 @@ TEST_F(ManagerV1Test, PagesOfEveryFrameFormatAreFiledAsColour) {
     EXPECT_GT(pixels[3 * 5], 160);          // white
     EXPECT_LT(pixels[info.widthStep], 96);  // next row, black again
     KXBase_DestroyImage(image);
-    EXPECT_EQ(ReadFile(Folder() + "images.txt"), "1.jpg\n2.jpg\n3.jpg\n");
+    EXPECT_EQ(ReadFile(Folder() + "images.txt"), "1.jpg\n2.jpg\n3.jpg\n4.jpg\n");
 }
 
 }  // namespace

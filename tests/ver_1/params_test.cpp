@@ -2,6 +2,7 @@
 // the REST interface and the option tables of the scanner.
 #include <gtest/gtest.h>
 
+#include "fakes/scripted_options.h"
 #include "support/temp_dir.h"
 #include "ver_1/rest_json.h"
 #include "ver_1/scan_options.h"
@@ -155,6 +156,50 @@ TEST(OptionTables, ValuesReadFromTheScanner) {
     EXPECT_EQ(params.resolution, 600);
     ApplyOptionValue("分辨率", SANE_TYPE_FIXED, number, params);
     EXPECT_EQ(params.resolution, 600);
+}
+
+// Options the table covers but cannot hold its values: a colour mode too
+// short for "24位彩色" (a driver would copy the text past its end) and a
+// resolution that is an array (a whole table behind one title). Neither is
+// read into the record or written from it; the fitting options are.
+TEST(OptionTables, OptionsThatCannotHoldTheValueAreLeftAlone) {
+    fakes::ScriptedOptions options;
+    SANE_Int colour = options.Add(
+        fakes::MakeOption("颜色模式", SANE_TYPE_STRING, SANE_CONSTRAINT_NONE, nullptr, 8));
+    SANE_Int sides = options.Add(
+        fakes::MakeOption("扫描页面", SANE_TYPE_STRING, SANE_CONSTRAINT_NONE, nullptr, 32));
+    SANE_Int resolution = options.Add(
+        fakes::MakeOption("分辨率", SANE_TYPE_INT, SANE_CONSTRAINT_NONE, nullptr, 4096 * 4));
+    SANE_Int threshold = options.Add(fakes::MakeOption("跳过空白页灵敏度", SANE_TYPE_INT));
+    std::vector<SANE_Word> ramp(4096);
+    for (SANE_Word i = 0; i < 4096; ++i)
+        ramp[i] = 4095 - i;
+    options.SetWords(resolution, ramp);
+    options.strings_[colour] = "黑白";
+    options.strings_[sides] = "单面";
+    options.SetWord(threshold, 9);
+
+    ScanParams read;
+    read.resolution = 150;
+    read.pixel = 1;
+    ReadScannerOptions(options, read);
+    EXPECT_EQ(read.resolution, 150);  // the array's first word is no resolution
+    EXPECT_EQ(read.pixel, 0);
+    EXPECT_TRUE(read.single);
+    EXPECT_EQ(read.discardBlankThre, 9);
+
+    ScanParams written;
+    written.pixel = 2;  // "24位彩色": 10 bytes and a NUL
+    written.resolution = 300;
+    written.single = false;
+    written.white = false;
+    written.discardBlankThre = 20;
+    WriteScannerOptions(options, written);
+    EXPECT_FALSE(options.overflowed_);
+    EXPECT_EQ(options.strings_[colour], "黑白");
+    EXPECT_EQ(options.Words(resolution), ramp);
+    EXPECT_EQ(options.strings_[sides], "双面");
+    EXPECT_EQ(options.Word(threshold), 20);
 }
 
 }  // namespace

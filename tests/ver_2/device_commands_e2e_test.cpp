@@ -70,6 +70,39 @@ TEST_F(DeviceCommands, DeviceEventsCarryTheIdenOfTheFirstInit) {
               R"({"func":"device_arrive","device_name":"Virtual Scanner"})");
 }
 
+// A page that sends "init_device", "get_device_name_list" and "open_device"
+// back to back, without waiting for any reply or for "device_arrive", finds
+// every scanner that was present: the driver's first listing is done before
+// "init_device" replies.
+TEST_F(DeviceCommands, TheListRightAfterInitHoldsTheScannersPresent) {
+    // Many scanners (a network with a few dozen) make the announcing take a
+    // while, so a list taken before it ends would miss some.
+    std::string devices = "Virtual Scanner";
+    std::string listed = R"(["Virtual Scanner")";
+    for (int i = 1; i <= 40; ++i) {
+        devices += "|扫描仪 " + std::to_string(i);
+        listed += R"(,"扫描仪 )" + std::to_string(i) + "\"";
+    }
+    listed += "]";
+    SetVirtual("devices", devices);
+    Start();
+    for (int round = 0; round < 25; ++round) {
+        SCOPED_TRACE(round);
+        std::vector<Json> replies = page_.CallAll({
+            R"({"func":"init_device"})",
+            R"({"func":"get_device_name_list"})",
+            R"({"func":"open_device","device_name":"扫描仪 40"})",
+            R"({"func":"deinit_device"})",
+        });
+        ASSERT_EQ(replies.size(), 4u);
+        EXPECT_EQ(JsonNumber(replies[0], "ret"), 0);
+        EXPECT_EQ(Print(cJSON_GetObjectItemCaseSensitive(replies[1].get(), "device_name_list")),
+                  listed);
+        EXPECT_EQ(JsonNumber(replies[2], "ret"), 0);
+        ASSERT_EQ(JsonNumber(replies[3], "ret"), 0);
+    }
+}
+
 TEST_F(DeviceCommands, OpeningAndClosingFollowTheScannerState) {
     Start();
     EXPECT_EQ(JsonNumber(page_.Call(R"({"func":"open_device"})"), "ret"), -1);

@@ -5,9 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
-#include <map>
+#include "fakes/scripted_options.h"
 
 namespace ver_2 {
 namespace {
@@ -18,97 +16,36 @@ const SANE_Range kIntRange = {-100, 100, 1};
 const SANE_Range kFixedRange = {SANE_FIX(0.1), SANE_FIX(4.0), 0};
 const SANE_String_Const kModes[] = {"Color", "Gray", nullptr};
 
-SANE_Option_Descriptor Make(const char* title, SANE_Value_Type type,
-                            SANE_Constraint_Type constraint = SANE_CONSTRAINT_NONE,
-                            const void* data = nullptr, SANE_Int size = 4) {
-    SANE_Option_Descriptor d{};
-    d.title = title;
-    d.type = type;
-    d.size = size;
-    d.constraint_type = constraint;
-    if (constraint == SANE_CONSTRAINT_RANGE)
-        d.constraint.range = static_cast<const SANE_Range*>(data);
-    if (constraint == SANE_CONSTRAINT_WORD_LIST)
-        d.constraint.word_list = static_cast<const SANE_Word*>(data);
-    if (constraint == SANE_CONSTRAINT_STRING_LIST)
-        d.constraint.string_list = static_cast<const SANE_String_Const*>(data);
-    return d;
+using fakes::MakeOption;
+using fakes::ScriptedOptions;
+
+// The table every test starts from: each value type and constraint, options
+// before the first group, a second group and the restore-defaults button.
+ScriptedOptions StandardOptions() {
+    ScriptedOptions options;
+    options.table_ = {
+        MakeOption("", SANE_TYPE_INT),           // 0: the count
+        MakeOption("Before", SANE_TYPE_INT),     // 1: before any group, not listed
+        MakeOption("  Basic", SANE_TYPE_GROUP),  // 2
+        MakeOption(" 分辨率", SANE_TYPE_INT, SANE_CONSTRAINT_WORD_LIST, kDpiList),      // 3
+        MakeOption("Brightness", SANE_TYPE_INT, SANE_CONSTRAINT_RANGE, &kIntRange),     // 4
+        MakeOption("Count", SANE_TYPE_INT),                                             // 5
+        MakeOption("Gamma", SANE_TYPE_FIXED, SANE_CONSTRAINT_RANGE, &kFixedRange),      // 6
+        MakeOption("Zoom", SANE_TYPE_FIXED, SANE_CONSTRAINT_WORD_LIST, kFixedList),     // 7
+        MakeOption("Offset", SANE_TYPE_FIXED),                                          // 8
+        MakeOption("Mode", SANE_TYPE_STRING, SANE_CONSTRAINT_STRING_LIST, kModes, 32),  // 9
+        MakeOption("Label", SANE_TYPE_STRING, SANE_CONSTRAINT_NONE, nullptr, 600),      // 10
+        MakeOption("Duplex", SANE_TYPE_BOOL),                                           // 11
+        MakeOption("Other", SANE_TYPE_GROUP),                                           // 12
+        MakeOption("恢复默认设置", SANE_TYPE_BUTTON),                                   // 13
+    };
+    const std::pair<SANE_Int, SANE_Word> words[] = {
+        {3, 200}, {4, -5}, {5, 7}, {6, SANE_FIX(1.5)}, {7, SANE_FIX(0.5)}, {8, 98304}, {11, 1}};
+    for (const auto& [index, word] : words)
+        options.SetWord(index, word);
+    options.strings_ = {{9, "Color"}, {10, std::string(400, 'x')}};
+    return options;
 }
-
-// A scanner whose options are a fixed table; words and strings are kept per
-// index, a set can be made to fail, and a button press is recorded.
-class ScriptedOptions : public OptionSource {
-  public:
-    ScriptedOptions() {
-        table_ = {
-            Make("", SANE_TYPE_INT),           // 0: the count
-            Make("Before", SANE_TYPE_INT),     // 1: before any group, not listed
-            Make("  Basic", SANE_TYPE_GROUP),  // 2
-            Make(" 分辨率", SANE_TYPE_INT, SANE_CONSTRAINT_WORD_LIST, kDpiList),      // 3
-            Make("Brightness", SANE_TYPE_INT, SANE_CONSTRAINT_RANGE, &kIntRange),     // 4
-            Make("Count", SANE_TYPE_INT),                                             // 5
-            Make("Gamma", SANE_TYPE_FIXED, SANE_CONSTRAINT_RANGE, &kFixedRange),      // 6
-            Make("Zoom", SANE_TYPE_FIXED, SANE_CONSTRAINT_WORD_LIST, kFixedList),     // 7
-            Make("Offset", SANE_TYPE_FIXED),                                          // 8
-            Make("Mode", SANE_TYPE_STRING, SANE_CONSTRAINT_STRING_LIST, kModes, 32),  // 9
-            Make("Label", SANE_TYPE_STRING, SANE_CONSTRAINT_NONE, nullptr, 600),      // 10
-            Make("Duplex", SANE_TYPE_BOOL),                                           // 11
-            Make("Other", SANE_TYPE_GROUP),                                           // 12
-            Make("恢复默认设置", SANE_TYPE_BUTTON),                                   // 13
-        };
-        words_ = {{3, 200},           {4, -5},    {5, 7}, {6, SANE_FIX(1.5)},
-                  {7, SANE_FIX(0.5)}, {8, 98304}, {11, 1}};
-        strings_ = {{9, "Color"}, {10, std::string(400, 'x')}};
-    }
-
-    const SANE_Option_Descriptor* Descriptor(SANE_Int index) override {
-        if (index < 0 || index >= static_cast<SANE_Int>(table_.size())) return nullptr;
-        return &table_[index];
-    }
-
-    SANE_Status Control(SANE_Int index, SANE_Action action, void* value) override {
-        if (index == 0) {
-            if (action != SANE_ACTION_GET_VALUE) return SANE_STATUS_INVAL;
-            *static_cast<SANE_Word*>(value) = static_cast<SANE_Word>(table_.size());
-            return SANE_STATUS_GOOD;
-        }
-        const SANE_Option_Descriptor* d = Descriptor(index);
-        if (d == nullptr) return SANE_STATUS_INVAL;
-        if (action == SANE_ACTION_GET_VALUE) {
-            if (d->type == SANE_TYPE_STRING) {
-                const std::string& text = strings_[index];
-                std::memcpy(value, text.c_str(), text.size() + 1);
-            } else {
-                // Like a driver, the whole size: an array option fills every word.
-                auto* words = static_cast<SANE_Word*>(value);
-                std::fill(words, words + WordCount(*d), words_[index]);
-            }
-            return SANE_STATUS_GOOD;
-        }
-        if (refused_.count(index)) return SANE_STATUS_INVAL;
-        if (d->type == SANE_TYPE_BUTTON) {
-            ++presses_;
-            return SANE_STATUS_GOOD;
-        }
-        if (d->type == SANE_TYPE_STRING) {
-            strings_[index] = static_cast<const char*>(value);
-        } else {
-            const auto* words = static_cast<const SANE_Word*>(value);
-            words_[index] = words[0];
-            lastSet_.assign(words, words + WordCount(*d));
-        }
-        return SANE_STATUS_GOOD;
-    }
-
-    static size_t WordCount(const SANE_Option_Descriptor& d) { return d.size / sizeof(SANE_Word); }
-
-    std::vector<SANE_Option_Descriptor> table_;
-    std::map<SANE_Int, SANE_Word> words_;
-    std::map<SANE_Int, std::string> strings_;
-    std::set<SANE_Int> refused_;
-    std::vector<SANE_Word> lastSet_;  // every word of the last word option set
-    int presses_ = 0;
-};
 
 const DeviceParam* Find(const std::vector<DeviceParamGroup>& groups, const std::string& name) {
     for (const DeviceParamGroup& group : groups) {
@@ -126,7 +63,7 @@ DeviceParam Entry(const std::string& name) {
 }
 
 TEST(DeviceOptions, ReadsEveryTypeAndConstraintUnderItsGroup) {
-    ScriptedOptions options;
+    ScriptedOptions options = StandardOptions();
     std::vector<DeviceParamGroup> groups;
     ASSERT_EQ(ReadDeviceParams(options, groups), 0);
 
@@ -179,28 +116,50 @@ TEST(DeviceOptions, ReadsEveryTypeAndConstraintUnderItsGroup) {
     EXPECT_TRUE(duplex->boolValue);
 }
 
-// A word option may be an array (a gamma table): the driver reads and writes
-// all of it, the value listed and set is its first word, and a set gives
-// every word that value.
-TEST(DeviceOptions, ArrayOptionsAreReadAndSetWhole) {
-    ScriptedOptions options;
-    options.table_.push_back(
-        Make("Gamma table", SANE_TYPE_INT, SANE_CONSTRAINT_NONE, nullptr, 256 * sizeof(SANE_Word)));
-    SANE_Int index = static_cast<SANE_Int>(options.table_.size()) - 1;
-    options.words_[index] = 42;
+// An array option (a gamma table) is a whole table: listing its first word,
+// storing it and writing it back to every word would flatten the table. It
+// is never listed, and an entry naming it sets nothing.
+TEST(DeviceOptions, ArrayOptionsAreNeverListedOrSet) {
+    ScriptedOptions options = StandardOptions();
+    SANE_Int gamma = options.Add(
+        MakeOption("Gamma table", SANE_TYPE_INT, SANE_CONSTRAINT_NONE, nullptr, 4096 * 4));
+    std::vector<SANE_Word> ramp(4096);
+    for (SANE_Word i = 0; i < 4096; ++i)
+        ramp[i] = i;
+    options.SetWords(gamma, ramp);
+
     std::vector<DeviceParamGroup> groups;
     ASSERT_EQ(ReadDeviceParams(options, groups), 0);
-    ASSERT_NE(Find(groups, "Gamma table"), nullptr);
-    EXPECT_EQ(Find(groups, "Gamma table")->intValue, 42);
+    EXPECT_EQ(Find(groups, "Gamma table"), nullptr);
 
     DeviceParam table = Entry("Gamma table");
-    table.intValue = 7;
-    EXPECT_EQ(ApplyDeviceParams(options, {table}), 0);
-    EXPECT_EQ(options.lastSet_, std::vector<SANE_Word>(256, 7));
+    table.intValue = 0;
+    EXPECT_EQ(ApplyDeviceParams(options, {table}), -1);
+    EXPECT_EQ(options.Words(gamma), ramp);
+}
+
+// A driver copies a string value up to its NUL into the option's storage, so
+// a value that does not fit (the size counts the NUL) must never reach it.
+TEST(DeviceOptions, StringsThatDoNotFitTheirOptionAreRefused) {
+    struct Case {
+        size_t length;
+        int result;
+    };
+    for (Case c : {Case{96, 0}, Case{97, -1}, Case{150, -1}}) {
+        ScriptedOptions options = StandardOptions();
+        SANE_Int name = options.Add(
+            MakeOption("Device name", SANE_TYPE_STRING, SANE_CONSTRAINT_NONE, nullptr, 97));
+        options.strings_[name] = "old";
+        DeviceParam entry = Entry("Device name");
+        entry.stringValue = std::string(c.length, 'n');
+        EXPECT_EQ(ApplyDeviceParams(options, {entry}), c.result) << c.length;
+        EXPECT_FALSE(options.overflowed_) << c.length;
+        EXPECT_EQ(options.strings_[name], c.result == 0 ? entry.stringValue : "old") << c.length;
+    }
 }
 
 TEST(DeviceOptions, AppliesByTitleAndByTheOptionsOwnType) {
-    ScriptedOptions options;
+    ScriptedOptions options = StandardOptions();
     DeviceParam dpi = Entry("分辨率");  // matched after the driver's leading blank
     dpi.intValue = 300;
     DeviceParam gamma = Entry("Gamma");
@@ -215,15 +174,15 @@ TEST(DeviceOptions, AppliesByTitleAndByTheOptionsOwnType) {
     DeviceParam group = Entry("Other");  // a group title: nothing to set, no error
 
     EXPECT_EQ(ApplyDeviceParams(options, {dpi, gamma, negative, mode, duplex, group}), 0);
-    EXPECT_EQ(options.words_[3], 300);
-    EXPECT_EQ(options.words_[6], 32768);
-    EXPECT_EQ(options.words_[8], -131071);
+    EXPECT_EQ(options.Word(3), 300);
+    EXPECT_EQ(options.Word(6), 32768);
+    EXPECT_EQ(options.Word(8), -131071);
     EXPECT_EQ(options.strings_[9], "Gray");
-    EXPECT_EQ(options.words_[11], 0);
+    EXPECT_EQ(options.Word(11), 0);
 }
 
 TEST(DeviceOptions, PartialFailureStillAppliesTheOtherEntries) {
-    ScriptedOptions options;
+    ScriptedOptions options = StandardOptions();
     options.refused_.insert(4);
     DeviceParam refused = Entry("Brightness");
     refused.intValue = 500;
@@ -231,13 +190,13 @@ TEST(DeviceOptions, PartialFailureStillAppliesTheOtherEntries) {
     DeviceParam count = Entry("Count");
     count.intValue = 9;
     EXPECT_EQ(ApplyDeviceParams(options, {refused, unknown, count}), -1);
-    EXPECT_EQ(options.words_[4], -5);
-    EXPECT_EQ(options.words_[5], 9);
+    EXPECT_EQ(options.Word(4), -5);
+    EXPECT_EQ(options.Word(5), 9);
     EXPECT_EQ(ApplyDeviceParams(options, {}), -1);
 }
 
 TEST(DeviceOptions, RestoreDefaultsNeedsTheButton) {
-    ScriptedOptions options;
+    ScriptedOptions options = StandardOptions();
     EXPECT_EQ(PressRestoreDefaults(options), 0);
     EXPECT_EQ(options.presses_, 1);
     options.refused_.insert(13);
@@ -249,7 +208,7 @@ TEST(DeviceOptions, RestoreDefaultsNeedsTheButton) {
 }
 
 TEST(DeviceOptions, ATableWithoutOptionsListsNothingAndAppliesNothing) {
-    ScriptedOptions options;
+    ScriptedOptions options = StandardOptions();
     options.table_.resize(1);
     std::vector<DeviceParamGroup> groups{{"stale", {}}};
     EXPECT_EQ(ReadDeviceParams(options, groups), 0);

@@ -26,15 +26,17 @@ using testing_support::TempDir;
 struct Recorder {
     std::mutex mutex;
     std::vector<std::pair<int, std::string>> events;  // code, text
+    std::vector<int> flags;                           // the flag of each event
     std::vector<std::pair<std::string, int>> images;  // path, blank
     std::vector<std::string> saved;                   // PUMP_MSG_V2_FILE_SAVED paths
     std::vector<std::string> left;                    // PUMP_MSG_V2_DEVICE_LEFT names
     ManagerV2* manager = nullptr;
 
-    static void OnEvent(int code, const char* text, int, void* self) {
+    static void OnEvent(int code, const char* text, int flag, void* self) {
         auto* recorder = static_cast<Recorder*>(self);
         std::lock_guard guard(recorder->mutex);
         recorder->events.emplace_back(code, text);
+        recorder->flags.push_back(flag);
     }
     static void OnImage(const char* path, int blank, void* self) {
         auto* recorder = static_cast<Recorder*>(self);
@@ -97,16 +99,33 @@ class ScanPipeline : public ::testing::Test {
         KXBase_SetProfileString(ini.c_str(), "virtual", key.c_str(), value.c_str());
     }
     void Dispatch() { KXBase_DispatchPendingMessages(pump_, Recorder::Handle, &recorder_); }
+    // The scanners present are listed as soon as the driver has started.
     void OpenScanner() {
         std::string error;
         ASSERT_EQ(manager_->InitDevice(error), 0);
-        for (int i = 0; i < 200; ++i) {
-            std::vector<std::string> names;
-            manager_->GetDeviceNameList(names, error);
-            if (!names.empty()) break;
+        std::vector<std::string> names;
+        manager_->GetDeviceNameList(names, error);
+        ASSERT_EQ(names, std::vector<std::string>{"Virtual Scanner"});
+        ASSERT_EQ(manager_->OpenDevice("Virtual Scanner", error), 0);
+    }
+    // Waits until the back end reported the end of a scan; its text and flag.
+    std::pair<std::string, int> WaitForScanEnd() {
+        for (int i = 0; i < 1000; ++i) {
+            {
+                std::lock_guard guard(recorder_.mutex);
+                for (size_t e = 0; e < recorder_.events.size(); ++e) {
+                    if (recorder_.events[e].first == 5) {
+                        std::pair<std::string, int> end{recorder_.events[e].second,
+                                                        recorder_.flags[e]};
+                        recorder_.events.erase(recorder_.events.begin() + e);
+                        recorder_.flags.erase(recorder_.flags.begin() + e);
+                        return end;
+                    }
+                }
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        ASSERT_EQ(manager_->OpenDevice("Virtual Scanner", error), 0);
+        return {"<none>", -1};
     }
     // Waits until the pipeline reported count pages to the image callback.
     bool WaitForImages(size_t count) {
@@ -157,9 +176,8 @@ struct Page {
     std::vector<uint8_t> pixels;
 
     Page(SANE_Frame format, int depth, int width, int height, uint8_t value) {
-        int bytesPerLine = format == SANE_FRAME_RGB ? width * 3
-                           : depth == 1             ? (width + 7) / 8
-                                                    : width;
+        int samples = format == SANE_FRAME_RGB ? width * 3 : width;
+        int bytesPerLine = depth == 1 ? (width + 7) / 8 : samples * depth / 8;
         pixels.assign(static_cast<size_t>(bytesPerLine) * height, value);
         record.parameters = {format, SANE_TRUE, bytesPerLine, width, height, depth};
         record.resolution = 100;
@@ -167,6 +185,9 @@ struct Page {
     }
 };
 
+// Every page the image layer understands is saved (16-bit pages as 8-bit
+// images); a page it cannot take (a single colour plane) is lost, and the
+// scan then ends as an error although the driver reported success.
 TEST_F(ScanPipeline, PagesOfEveryFrameTypeAreSavedAndReportedInOrder) {
     OpenScanner();
     std::string error;
@@ -176,32 +197,64 @@ TEST_F(ScanPipeline, PagesOfEveryFrameTypeAreSavedAndReportedInOrder) {
     Page pages[] = {
         {SANE_FRAME_GRAY, 1, 80, 40, 0x00},  {SANE_FRAME_GRAY, 8, 80, 40, 0x80},
         {SANE_FRAME_RGB, 8, 80, 40, 0x40},   {SANE_FRAME_RED, 8, 80, 40, 0x40},
-        {SANE_FRAME_GRAY, 16, 80, 40, 0x40}, {SANE_FRAME_RGB, 8, 300, 200, 0xFF},
+        {SANE_FRAME_GRAY, 16, 80, 40, 0x40}, {SANE_FRAME_RGB, 16, 300, 200, 0xFF},
     };
     SANE_Int value = 0;
     for (Page& page : pages) {
         ManagerV2::DriverEventHandler(nullptr, SANE_EVENT_IMAGE_OK, &page.record, &value,
                                       manager_.get());
     }
-    ASSERT_TRUE(WaitForImages(4));
+    ASSERT_TRUE(WaitForImages(5));
     // The finish event waits for every page before it is reported.
     ManagerV2::DriverEventHandler(nullptr, SANE_EVENT_SCAN_FINISHED, const_cast<char*>("done"),
                                   &value, manager_.get());
     Dispatch();
     std::lock_guard guard(recorder_.mutex);
-    ASSERT_EQ(recorder_.images.size(), 4u);
+    ASSERT_EQ(recorder_.images.size(), 5u);
     std::vector<std::string> paths;
     for (const auto& [path, blank] : recorder_.images)
         paths.push_back(path);
     EXPECT_EQ(recorder_.saved, paths);
     EXPECT_TRUE(std::is_sorted(paths.begin(), paths.end()));
-    const uint32_t types[] = {KX_PIXEL_BW, KX_PIXEL_GRAY, KX_PIXEL_RGB, KX_PIXEL_RGB};
+    const uint32_t types[] = {KX_PIXEL_BW, KX_PIXEL_GRAY, KX_PIXEL_RGB, KX_PIXEL_GRAY,
+                              KX_PIXEL_RGB};
     for (size_t i = 0; i < paths.size(); ++i) {
         ImageFileInfo info{};
         ASSERT_EQ(KXImgFmt_LoadImage(paths[i].c_str(), 0, &info, 0, 0, nullptr), 0);
         EXPECT_EQ(info.type, types[i]) << i;
     }
-    EXPECT_EQ(recorder_.events.back(), (std::pair<int, std::string>{5, "done"}));
+    EXPECT_EQ(recorder_.events.back(), (std::pair<int, std::string>{5, "错误"}));
+    EXPECT_EQ(recorder_.flags.back(), 1);
+}
+
+// Pages that cannot be saved make the scan's end an error; the next scan,
+// whose pages are kept, ends as the driver says.
+TEST_F(ScanPipeline, PagesThatCannotBeSavedEndTheScanWithAnError) {
+    SetVirtual("sheets", "2");
+    OpenScanner();
+    std::string error;
+    std::string blocker = root_.path() + "blocker";
+    testing_support::WriteFile(blocker, "a file, not a folder");
+    GlobalConfig config;
+    config.fileSavePath = blocker + "/pages/";
+    ASSERT_EQ(manager_->SetGlobalConfig(config, kFieldFileSavePath, error), 0);
+    ASSERT_EQ(manager_->StartScan(false, true, error), 0);
+    EXPECT_EQ(WaitForScanEnd(), (std::pair<std::string, int>{"错误", 1}));
+    Dispatch();
+    EXPECT_FALSE(manager_->scanning());
+    {
+        std::lock_guard guard(recorder_.mutex);
+        EXPECT_TRUE(recorder_.images.empty());
+        EXPECT_TRUE(recorder_.saved.empty());
+    }
+
+    config.fileSavePath = root_.path() + "pages/";
+    ASSERT_EQ(manager_->SetGlobalConfig(config, kFieldFileSavePath, error), 0);
+    ASSERT_EQ(manager_->StartScan(false, true, error), 0);
+    EXPECT_EQ(WaitForScanEnd(), (std::pair<std::string, int>{"扫描完成", 0}));
+    Dispatch();
+    std::lock_guard guard(recorder_.mutex);
+    EXPECT_EQ(recorder_.images.size(), 2u);
 }
 
 TEST_F(ScanPipeline, DeviceAndStatusEventsReachTheConnection) {

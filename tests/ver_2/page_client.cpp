@@ -44,12 +44,29 @@ std::optional<std::string> PageClient::Receive(std::chrono::steady_clock::time_p
 
 std::string PageClient::CallRaw(const std::string& text, std::chrono::milliseconds timeout) {
     if (!socket_.Send(text)) return {};
-    auto deadline = std::chrono::steady_clock::now() + timeout;
+    return NextReply(std::chrono::steady_clock::now() + timeout);
+}
+
+std::string PageClient::NextReply(std::chrono::steady_clock::time_point deadline) {
     while (auto message = Receive(deadline)) {
         if (JsonHas(ParseJson(*message), "ret")) return *message;
         events_.push_back(*message);
     }
     return {};
+}
+
+std::vector<Json> PageClient::CallAll(const std::vector<std::string>& texts,
+                                      std::chrono::milliseconds timeout) {
+    std::vector<Json> replies;
+    for (const std::string& text : texts) {
+        if (!socket_.Send(text)) return std::vector<Json>(texts.size());
+    }
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (size_t i = 0; i < texts.size(); ++i) {
+        std::string reply = NextReply(deadline);
+        replies.push_back(reply.empty() ? nullptr : ParseJson(reply));
+    }
+    return replies;
 }
 
 Json PageClient::Call(const std::string& text, std::chrono::milliseconds timeout) {

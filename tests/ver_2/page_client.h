@@ -44,6 +44,11 @@ class PageClient {
     // member. Events received meanwhile are kept. Null on time-out.
     Json Call(const std::string& text,
               std::chrono::milliseconds timeout = std::chrono::seconds(60));
+    // Sends every text at once, without waiting for any reply in between,
+    // then returns their replies in order (null for those not received in
+    // time). Events received meanwhile are kept.
+    std::vector<Json> CallAll(const std::vector<std::string>& texts,
+                              std::chrono::milliseconds timeout = std::chrono::seconds(60));
     // The raw text of the next reply (as printed by the service).
     std::string CallRaw(const std::string& text,
                         std::chrono::milliseconds timeout = std::chrono::seconds(60));
@@ -61,6 +66,8 @@ class PageClient {
 
   private:
     std::optional<std::string> Receive(std::chrono::steady_clock::time_point deadline);
+    // The next message with a "ret" member; events before it are kept.
+    std::string NextReply(std::chrono::steady_clock::time_point deadline);
 
     WsClient socket_;
     std::deque<std::string> events_;

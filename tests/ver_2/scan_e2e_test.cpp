@@ -270,7 +270,9 @@ TEST_F(Scans, SearchableFormatsAreWrittenThroughOcr) {
               std::string::npos);
 }
 
-TEST_F(Scans, APageThatCannotBeSavedIsLoggedAndTheScanGoesOn) {
+// Pages that cannot be saved are lost: the scan goes on, but its end is
+// reported as an error, never as "扫描完成".
+TEST_F(Scans, APageThatCannotBeSavedEndsTheScanWithAnError) {
     SetVirtual("page_delay_ms", "0");
     Start();
     OpenScanner();
@@ -283,10 +285,39 @@ TEST_F(Scans, APageThatCannotBeSavedIsLoggedAndTheScanGoesOn) {
               0);
     ASSERT_EQ(JsonNumber(page_.Call(R"({"func":"start_scan"})"), "ret"), 0);
     std::vector<Json> events = page_.EventsThrough("scan_end");
-    EXPECT_EQ(Funcs(events),
+    ASSERT_EQ(Funcs(events),
               (std::vector<std::string>{"scan_begin", "scan_info", "scan_info", "scan_end"}));
+    EXPECT_TRUE(JsonBool(events[2], "is_error"));
+    EXPECT_EQ(JsonString(events[2], "info"), "错误");
     EXPECT_TRUE(service().WaitForLog("page 3 lost: it cannot be saved"));
     EXPECT_TRUE(StoredSavedFiles().empty());
+}
+
+// A documents folder nothing can be written to. The tests run as root, for
+// whom file permissions do not stop writes, so the folder's parent is a
+// regular file: no process can create or write anything below it.
+TEST_F(Scans, ADocumentsFolderThatCannotBeWrittenEndsTheScanWithAnError) {
+    SetVirtual("page_delay_ms", "0");
+    std::string blocker = home_.root().path() + "not-a-folder";
+    WriteFile(blocker, "a file, not a folder");
+    Start({{"SCANBRIDGE_DOCUMENTS_DIR", blocker + "/documents/"}});
+    OpenScanner();
+    ASSERT_EQ(JsonNumber(page_.Call(R"({"func":"start_scan","iden":"s"})"), "ret"), 0);
+    std::vector<Json> events = page_.EventsThrough("scan_end");
+    ASSERT_EQ(Funcs(events),
+              (std::vector<std::string>{"scan_begin", "scan_info", "scan_info", "scan_end"}));
+    EXPECT_TRUE(JsonBool(events[2], "is_error"));
+    EXPECT_EQ(JsonString(events[2], "info"), "错误");
+    EXPECT_TRUE(StoredSavedFiles().empty());
+
+    // Pages kept in the temporary folder still arrive, and that scan succeeds.
+    ASSERT_EQ(JsonNumber(page_.Call(R"({"func":"start_scan","local_save":false})"), "ret"), 0);
+    events = page_.EventsThrough("scan_end");
+    EXPECT_EQ(Funcs(events),
+              (std::vector<std::string>{"scan_begin", "scan_info", "scan_image", "scan_image",
+                                        "scan_image", "scan_info", "scan_end"}));
+    EXPECT_EQ(JsonString(events[5], "info"), "扫描完成");
+    EXPECT_FALSE(JsonBool(events[5], "is_error"));
 }
 
 TEST_F(Scans, AConnectionClosedMidScanEndsTheScanAndTheDriver) {

@@ -4,6 +4,7 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/base/kx_log.h"
 #include "platform/driver/driver_config.h"
 
 namespace {
@@ -21,15 +22,27 @@ DeviceWatcher::~DeviceWatcher() {
 }
 
 SANE_Status DeviceWatcher::Start(std::vector<std::string> initial, Listener listener,
-                                 std::chrono::milliseconds period) {
+                                 std::chrono::milliseconds period,
+                                 std::chrono::milliseconds firstListLimit) {
     listener_ = std::move(listener);
     period_ = period;
-    stopping_ = false;
+    {
+        std::lock_guard guard(mutex_);
+        stopping_ = false;
+        firstListed_ = false;
+    }
     try {
         thread_ = std::thread(
             [this, initial = std::move(initial)]() mutable { Run(std::move(initial)); });
     } catch (const std::system_error&) {
         return SANE_STATUS_NO_MEM;
+    }
+    std::unique_lock lock(mutex_);
+    if (!wake_.wait_for(lock, firstListLimit, [this] { return firstListed_; })) {
+        KXBase_WriteInfo(KX_LOG_INFO,
+                         "device watcher: the first listing took longer than %lld ms; its "
+                         "scanners are announced when it ends",
+                         static_cast<long long>(firstListLimit.count()));
     }
     return SANE_STATUS_GOOD;
 }
@@ -51,6 +64,11 @@ bool DeviceWatcher::Sleep() {
 void DeviceWatcher::Run(std::vector<std::string> reported) {
     threadId_ = std::this_thread::get_id();
     listener_(reported);
+    {
+        std::lock_guard guard(mutex_);
+        firstListed_ = true;
+    }
+    wake_.notify_all();
     std::vector<std::string> candidate;
     bool haveCandidate = false;
     while (Sleep()) {

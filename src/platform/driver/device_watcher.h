@@ -8,8 +8,10 @@
 // makes scanners vanish and come back; lists that differ only in order are
 // the same list.
 //
-// Thread rule: Start and Stop from any thread but the watcher's own; Stop
-// waits for the listener to return and for the thread to end.
+// Thread rule: Start and Stop from any thread but the watcher's own. Start
+// returns once the listener has returned from its call with the initial
+// list, or after firstListLimit when that call takes longer; Stop waits for
+// the listener to return and for the thread to end.
 #pragma once
 
 #include <atomic>
@@ -33,7 +35,7 @@ class DeviceWatcher {
     DeviceWatcher& operator=(const DeviceWatcher&) = delete;
 
     SANE_Status Start(std::vector<std::string> initial, Listener listener,
-                      std::chrono::milliseconds period);
+                      std::chrono::milliseconds period, std::chrono::milliseconds firstListLimit);
     void Stop();
     bool OnWatcherThread() const { return std::this_thread::get_id() == threadId_; }
 
@@ -47,6 +49,7 @@ class DeviceWatcher {
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stopping_ = false;
+    bool firstListed_ = false;  // the listener returned from the initial call
     std::thread thread_;
     std::atomic<std::thread::id> threadId_{};
 };

@@ -15,6 +15,7 @@ namespace {
 struct DriverSlot {
     std::mutex mutex;
     std::shared_ptr<ScannerDriver> driver;
+    bool starting = false;
     bool exiting = false;
 };
 
@@ -38,18 +39,23 @@ std::shared_ptr<ScannerDriver> Current() {
 SANE_Status sane_qnsane_init_ex(SANE_Int* version_code, SANE_Event_Callback callback, void* user) {
     if (version_code != nullptr) *version_code = SANE_VERSION_CODE(1, 0, 0);
     DriverSlot& slot = Slot();
-    std::lock_guard guard(slot.mutex);
-    if (slot.driver != nullptr || slot.exiting) {
-        KXBase_WriteInfo(KX_LOG_INFO, "sane_qnsane_init_ex: the driver is already initialised");
-        return SANE_STATUS_INVAL;
+    {
+        std::lock_guard guard(slot.mutex);
+        if (slot.driver != nullptr || slot.starting || slot.exiting) {
+            KXBase_WriteInfo(KX_LOG_INFO, "sane_qnsane_init_ex: the driver is already initialised");
+            return SANE_STATUS_INVAL;
+        }
+        slot.starting = true;
     }
+    // Init waits for the first device listing, whose arrival callbacks run on
+    // a driver thread meanwhile; the slot is not locked during that wait.
     std::unique_ptr<ScannerDriver> driver;
     SANE_Status status = CreateScannerDriver(ReadDriverName(), &driver);
-    if (status != SANE_STATUS_GOOD) return status;
-    status = driver->Init(EventSink{callback, user});
-    if (status != SANE_STATUS_GOOD) return status;
-    slot.driver = std::move(driver);
-    return SANE_STATUS_GOOD;
+    if (status == SANE_STATUS_GOOD) status = driver->Init(EventSink{callback, user});
+    std::lock_guard guard(slot.mutex);
+    slot.starting = false;
+    if (status == SANE_STATUS_GOOD) slot.driver = std::move(driver);
+    return status;
 }
 
 void sane_qnsane_exit() {

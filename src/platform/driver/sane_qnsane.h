@@ -14,6 +14,12 @@
 // from inside a callback (it is refused there); when it returns, the driver's
 // threads have ended and no callback runs any more.
 //
+// sane_qnsane_init_ex returns once the scanners present at start have been
+// announced with SANE_EVENT_DEVICE_ARRIVED (bounded; see ScannerDriver::Init),
+// so a list kept from those events is complete when it returns. Those first
+// callbacks run while init waits: they must not wait for the thread calling
+// init, and the other calls are not available to them yet.
+//
 // The callback runs on a driver thread, and its data is valid only during
 // the call. Its opaque first argument is the scan's handle for scan events
 // and null for device events.

@@ -21,6 +21,14 @@ class ScannerDriver {
     virtual ~ScannerDriver() = default;
 
     // Starts the driver; events may flow from then until Exit returns.
+    // Returns once the driver's first listing of devices is done and the
+    // SANE_EVENT_DEVICE_ARRIVED events of the scanners it found have been
+    // delivered (every callback returned), so a caller that keeps its list
+    // from those events sees the scanners present at start as soon as Init
+    // returns. The wait is bounded (a few seconds at most); a listing that
+    // takes longer is finished later and announced by the same events. The
+    // arrival callbacks run on a driver thread while Init waits, so they must
+    // not wait for the thread that called Init.
     virtual SANE_Status Init(const EventSink& sink) = 0;
     // Stops every thread of the driver (no callback runs after it returns),
     // closes all handles and forgets every per-scanner state.

@@ -10,6 +10,8 @@
 namespace {
 
 constexpr std::chrono::milliseconds kDevicePollPeriod{250};
+// Init waits at most this long for the arrival events of the scanners present.
+constexpr std::chrono::milliseconds kFirstListLimit{5000};
 
 bool Contains(const std::vector<std::string>& names, const std::string& name) {
     return std::find(names.begin(), names.end(), name) != names.end();
@@ -39,7 +41,7 @@ SANE_Status VirtualScanner::Init(const EventSink& sink) {
                      initial.size());
     SANE_Status status = watcher_.Start(
         initial, [this](const std::vector<std::string>& names) { DevicesChanged(names); },
-        kDevicePollPeriod);
+        kDevicePollPeriod, kFirstListLimit);
     if (status != SANE_STATUS_GOOD) {
         std::lock_guard guard(mutex_);
         running_ = false;

@@ -4,9 +4,9 @@
 // Devices: the names in "config.ini" [virtual] "devices" (default "Virtual
 // Scanner"), read at Init and then watched (DeviceWatcher, every 250 ms).
 // Every name present at Init is announced with SANE_EVENT_DEVICE_ARRIVED
-// right after Init, later names as they appear, and names that disappear
-// with SANE_EVENT_DEVICE_LEFT. A scanner that disappears while open is lost:
-// a running scan on it ends with SANE_EVENT_ERROR and SANE_EVENT_SCAN_FINISHED
+// (from the watcher's thread) before Init returns, later names as they
+// appear, and names that disappear with SANE_EVENT_DEVICE_LEFT. A scanner that disappears while
+// open is lost: a running scan on it ends with SANE_EVENT_ERROR and SANE_EVENT_SCAN_FINISHED
 // "设备已断开" (value 1), every later call on its handle fails, and Close
 // still releases the handle. A scanner can be open on one handle at a time.
 //

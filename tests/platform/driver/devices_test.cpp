@@ -45,6 +45,23 @@ TEST_F(DevicesTest, ScannersPresentAtInitAreListedAndAnnouncedFromTheDriverThrea
     }
 }
 
+// Init returns only after the arrival callbacks of the scanners present
+// have returned, even slow ones, so a list kept from those events is
+// complete the moment init returns.
+TEST_F(DevicesTest, InitReturnsOnceThePresentScannersHaveBeenAnnounced) {
+    SetConfig("virtual", "devices", "Left Scanner|Right Scanner");
+    recorder_.SetHook([](const RecordedEvent& event) {
+        if (event.code == SANE_EVENT_DEVICE_ARRIVED)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    });
+    SANE_Int version = 0;
+    ASSERT_EQ(sane_qnsane_init_ex(&version, &EventRecorder::Callback, &recorder_),
+              SANE_STATUS_GOOD);
+    EXPECT_EQ(DeviceEvents(recorder_.Events()),
+              (std::vector<std::string>{"+Left Scanner", "+Right Scanner"}));
+    sane_qnsane_exit();
+}
+
 TEST_F(DevicesTest, ExitInsideACallbackIsRefusedAndTheDriverKeepsWorking) {
     std::atomic<int> exitCalls{0};
     recorder_.SetHook([&](const RecordedEvent& event) {
