@@ -89,6 +89,9 @@ bool WebUser::ReserveQueued(size_t bytes) {
                      "connection %u from %s sends faster than it is served (%zu messages "
                      "waiting); closing it",
                      id_, ip_.c_str(), messages - 1);
+    // The peer learns at once; the connection object goes when the service
+    // thread reaches the close message behind what is queued.
+    KXSocket_Shutdown(socket_);
     return false;
 }
 

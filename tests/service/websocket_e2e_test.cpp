@@ -1,7 +1,11 @@
 // The generation-2 WebSocket endpoint end to end: handshake, framing, the
 // one-client rule, the command envelope and hostile input.
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <thread>
 
 #include "service/e2e_fixture.h"
@@ -222,6 +226,48 @@ TEST_F(WebSocketEndpoint, ShutdownSendsGoingAwayToThePage) {
     EXPECT_EQ(page.ReadExactly(4), std::string("\x88\x02\x03\xe9", 4));  // status 1001
     EXPECT_TRUE(page.WaitClosed());
     EXPECT_EQ(service_.WaitForExit(), 0) << service_.Log();
+}
+
+TEST_F(WebSocketEndpoint, APeerThatFloodsTheBusyServiceIsDisconnected) {
+    StartGeneration2();
+    // An upload to a server that never answers keeps the service thread
+    // busy until the test closes that server.
+    int stalled = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(stalled, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(listen(stalled, 4), 0);
+    getsockname(stalled, reinterpret_cast<sockaddr*>(&address), &length);
+    std::string file = service_.root().path() + "upload.txt";
+    std::ofstream(file) << "data";
+    std::string upload =
+        R"({"func":"upload_local_file","upload_mode":"http","http_host":"127.0.0.1",)"
+        R"("http_path":"/up","http_port":)" +
+        std::to_string(ntohs(address.sin_port)) + R"(,"file_path":")" + file + R"("})";
+
+    RawClient flooder;
+    Upgrade(flooder, port_);
+    ASSERT_TRUE(flooder.Send(RawClient::MaskedFrame(0x81, upload)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::string burst;
+    for (int i = 0; i < 1100; ++i)
+        burst += RawClient::MaskedFrame(0x81, kQuery);
+    flooder.Send(burst);
+    EXPECT_TRUE(flooder.WaitClosed(std::chrono::seconds(10)));
+    EXPECT_NE(service_.Log().find("sends faster than it is served"), std::string::npos)
+        << service_.Log();
+
+    // Once the service is free again and has let the flooder go, the next
+    // page is served.
+    close(stalled);
+    WsClient page;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!page.Connect(port_) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_TRUE(page.Send(kQuery));
+    EXPECT_EQ(page.Receive(std::chrono::seconds(30)), kQueryReply);
 }
 
 TEST_F(WebSocketEndpoint, LargeMessageInManyFragmentsIsOneCommand) {
