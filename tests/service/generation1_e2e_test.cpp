@@ -277,9 +277,11 @@ TEST_F(Generation1, ShutdownSendsGoingAwayToSocketIoClients) {
     RawClient client;
     ASSERT_TRUE(client.Connect(28999));
     client.Send(RawClient::Handshake("/socket.io/?EIO=3&transport=websocket"));
-    ASSERT_NE(client.ReadUntil("40").find("\x81\x02"
-                                          "40"),
-              std::string::npos);
+    // The open packet, then the connect packet "40" in a frame of its own.
+    const std::string connectFrame(
+        "\x81\x02"
+        "40");
+    ASSERT_NE(client.ReadUntil(connectFrame).find(connectFrame), std::string::npos);
     ASSERT_EQ(kill(service_.pid(), SIGTERM), 0);
     EXPECT_EQ(client.ReadExactly(4), std::string("\x88\x02\x03\xe9", 4));  // status 1001
     EXPECT_TRUE(client.WaitClosed());
