@@ -19,7 +19,7 @@ packages=(
   # tests and benchmarks
   libboost-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   poppler-utils libtiff-tools unzip python3 python3-pyftpdlib img2pdf
-  procps
+  procps chromium
 )
 
 missing=()

@@ -70,13 +70,6 @@ void ParseUrl(std::string_view url, HttpRequest* request) {
     if (hash != std::string_view::npos) request->fragment = UrlDecode(url.substr(hash + 1));
 }
 
-bool EqualIgnoreCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 template <typename Match>
 std::string FirstValue(const std::vector<std::pair<std::string, std::string>>& pairs, Match match) {
     for (const auto& [name, value] : pairs) {
@@ -86,6 +79,20 @@ std::string FirstValue(const std::vector<std::pair<std::string, std::string>>& p
 }
 
 }  // namespace
+
+bool EqualIgnoreCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+bool HasToken(std::string_view list, std::string_view token) {
+    for (std::string_view piece : Split(list, ",")) {
+        if (EqualIgnoreCase(Trim(piece), token)) return true;
+    }
+    return false;
+}
 
 std::string HttpRequest::Param(std::string_view name) const {
     return FirstValue(params, [name](const std::string& n) { return n == name; });
@@ -113,6 +120,11 @@ HttpRequest ParseHttpRequest(std::string_view text) {
     for (size_t i = 1; i < lines.size(); ++i) {
         auto [name, value] = NameAndValue(lines[i], ':');
         request.headers.emplace_back(std::string(Trim(name)), std::string(Trim(value)));
+        size_t colon = lines[i].find(':');
+        if (!request.origin && colon != std::string_view::npos &&
+            EqualIgnoreCase(Trim(name), "Origin")) {
+            request.origin = std::string(Trim(lines[i].substr(colon + 1)));
+        }
     }
     return request;
 }

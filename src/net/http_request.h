@@ -5,6 +5,7 @@
 // stay empty, and a malformed percent escape empties the decoded text.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -17,6 +18,10 @@ struct HttpRequest {
     std::string fragment;
     std::string version;
     std::vector<std::pair<std::string, std::string>> headers;  // both parts trimmed
+    // The whole trimmed value of the first "Origin" header (any letter case),
+    // or nothing when there is none. Kept apart because header values stop at
+    // their second colon, and an origin's port follows one.
+    std::optional<std::string> origin;
 
     // Value of the first query parameter / header with exactly this name, or "".
     std::string Param(std::string_view name) const;
@@ -24,6 +29,11 @@ struct HttpRequest {
     // Value of the first header with this name in any letter case, or "".
     std::string HeaderIgnoreCase(std::string_view name) const;
 };
+
+bool EqualIgnoreCase(std::string_view a, std::string_view b);
+// Whether a comma-separated header value ("keep-alive, Upgrade") holds the
+// token, in any letter case.
+bool HasToken(std::string_view list, std::string_view token);
 
 // Parses the text up to its first NUL byte.
 HttpRequest ParseHttpRequest(std::string_view text);

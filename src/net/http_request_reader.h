@@ -36,6 +36,9 @@ class HttpRequestReader {
 
     Step Feed(const uint8_t* data, size_t size);
 
+    // True while the body of a request is being read (its head is complete).
+    bool InBody() const { return readingBody_; }
+
     HttpRequest TakeRequest();
     // The body (empty for a request without one).
     ByteBuffer TakeBody();

@@ -10,20 +10,36 @@ WebServer::~WebServer() = default;
 bool WebServer::Open(uint16_t port) {
     SB_ASSERT_SERVICE_THREAD();
     if (IsOpen()) return false;
-    KXListenFailure failure = KXListenFailure::kNone;
-    KXSocket socket = KX_INVALID_SOCKET;
-    if (KXSocket_Listen(port, 5, &socket, &failure) != KX_OK) {
+    for (const std::string& address : policy_.addresses) {
+        KXListenFailure failure = KXListenFailure::kNone;
+        auto listener = std::make_unique<Listener>();
+        listener->server = this;
+        if (KXSocket_Listen(address, port, 5, &listener->socket, &failure) == KX_OK) {
+            listeners_.push_back(std::move(listener));
+            continue;
+        }
+        if (failure == KXListenFailure::kUnavailable) {
+            KXBase_WriteInfo(KX_LOG_INFO, "listen address %s not available here, port=%u",
+                             address.c_str(), static_cast<unsigned>(port));
+            continue;
+        }
+        CloseListeners();
         KXBase_WriteInfo(KX_LOG_INFO, "open webserver failed %d, port=%u",
                          static_cast<int>(failure), static_cast<unsigned>(port));
         return false;
     }
-    listenSocket_ = socket;
-    if (KXBase_OpenThread(AcceptThread, this, &acceptThread_) != KX_OK) {
-        KXSocket_Close(listenSocket_);
-        listenSocket_ = KX_INVALID_SOCKET;
-        KXBase_WriteInfo(KX_LOG_INFO, "open webserver failed 4, port=%u",
-                         static_cast<unsigned>(port));
+    if (listeners_.empty()) {
+        KXBase_WriteInfo(KX_LOG_INFO, "open webserver failed %d, port=%u",
+                         static_cast<int>(KXListenFailure::kBind), static_cast<unsigned>(port));
         return false;
+    }
+    for (auto& listener : listeners_) {
+        if (KXBase_OpenThread(AcceptThread, listener.get(), &listener->thread) != KX_OK) {
+            CloseListeners();
+            KXBase_WriteInfo(KX_LOG_INFO, "open webserver failed 4, port=%u",
+                             static_cast<unsigned>(port));
+            return false;
+        }
     }
     KXBase_WriteInfo(KX_LOG_INFO, "open webserver success, port=%u", static_cast<unsigned>(port));
     return true;
@@ -32,18 +48,44 @@ bool WebServer::Open(uint16_t port) {
 bool WebServer::Close() {
     SB_ASSERT_SERVICE_THREAD();
     if (!IsOpen()) return false;
+    for (auto& user : users_)
+        user->OnServerClosing();
     while (!users_.empty()) {
         std::unique_ptr<WebUser> user = std::move(users_.front());
         users_.pop_front();
+        ReleaseSlot();
     }
+    CloseListeners();
+    return true;
+}
+
+void WebServer::CloseListeners() {
     // A shutdown wakes the blocked accept; the descriptor is closed only once
     // the accept thread is gone.
-    KXSocket_Shutdown(listenSocket_);
-    KXBase_CloseThread(acceptThread_);
-    acceptThread_ = nullptr;
-    KXSocket_Close(listenSocket_);
-    listenSocket_ = KX_INVALID_SOCKET;
-    return true;
+    for (auto& listener : listeners_) {
+        KXSocket_Shutdown(listener->socket);
+        if (listener->thread != nullptr) KXBase_CloseThread(listener->thread);
+        KXSocket_Close(listener->socket);
+    }
+    listeners_.clear();
+}
+
+void WebServer::AcceptUser(AcceptedConnection& connection) {
+    SB_ASSERT_SERVICE_THREAD();
+    ConnectionBudget* budget = policy_.budget;
+    if (budget != nullptr && budget->open >= budget->limit) {
+        if (!budget->refusing) {
+            KXBase_WriteInfo(KX_LOG_INFO,
+                             "%zu connections open, the most served at once; closing new "
+                             "connections until one ends",
+                             budget->open);
+            budget->refusing = true;
+        }
+        KXSocket_Close(connection.socket);
+        connection.socket = KX_INVALID_SOCKET;
+        return;
+    }
+    CreateUser(connection);
 }
 
 void WebServer::RemoveUser(uint32_t id) {
@@ -52,9 +94,17 @@ void WebServer::RemoveUser(uint32_t id) {
         if ((*it)->id() == id) {
             std::unique_ptr<WebUser> user = std::move(*it);
             users_.erase(it);
+            ReleaseSlot();
             return;
         }
     }
+}
+
+void WebServer::ReleaseSlot() {
+    ConnectionBudget* budget = policy_.budget;
+    if (budget == nullptr || budget->open == 0) return;
+    --budget->open;
+    budget->refusing = false;
 }
 
 WebUser* WebServer::FindUser(uint32_t id) const {
@@ -65,6 +115,10 @@ WebUser* WebServer::FindUser(uint32_t id) const {
     return nullptr;
 }
 
+bool WebServer::AdmitsOrigin(const HttpRequest& request) const {
+    return policy_.origins == nullptr || policy_.origins->Admits(request.origin);
+}
+
 void WebServer::AddUser(std::unique_ptr<WebUser> user) {
     ++nextUserId_;
     if (!user->Start()) {
@@ -72,14 +126,16 @@ void WebServer::AddUser(std::unique_ptr<WebUser> user) {
         return;
     }
     users_.push_back(std::move(user));
+    if (policy_.budget != nullptr) ++policy_.budget->open;
 }
 
 void WebServer::AcceptThread(KXThread, void* param) {
-    auto* server = static_cast<WebServer*>(param);
+    auto* listener = static_cast<Listener*>(param);
+    WebServer* server = listener->server;
     for (;;) {
         auto connection = std::make_unique<AcceptedConnection>();
         connection->server = server;
-        if (KXSocket_Accept(server->listenSocket_, &connection->socket, &connection->ip,
+        if (KXSocket_Accept(listener->socket, &connection->socket, &connection->ip,
                             &connection->port) != KX_OK) {
             return;
         }

@@ -84,6 +84,9 @@ WebSocketReader::Event WebSocketReader::FeedHeaderByte(uint8_t byte) {
     header_[headerCount_++] = byte;
     if (headerCount_ == 1) {
         switch (byte) {
+            case 0x88:
+                opcode_ = Opcode::kClose;
+                return Event::kNone;
             case 0x89:
                 opcode_ = Opcode::kPing;
                 return Event::kNone;
@@ -103,26 +106,21 @@ WebSocketReader::Event WebSocketReader::FeedHeaderByte(uint8_t byte) {
                 final_ = true;
                 return Event::kNone;
             default:
-                return Event::kEnd;  // close (0x88) or an unknown first byte
+                return Event::kEnd;  // an unknown first byte
         }
     }
     uint8_t lengthCode = header_[1] & 0x7F;
     if (headerCount_ == 2) {
         if ((header_[1] & 0x80) == 0) return Event::kEnd;  // clients must mask
-        if (opcode_ != Opcode::kData) return header_[1] == 0x80 ? Event::kNone : Event::kEnd;
+        if (opcode_ != Opcode::kData) {
+            // Control frames carry at most 125 bytes, in the short form.
+            return lengthCode > 125 ? Event::kEnd : CompleteHeader(lengthCode);
+        }
         if (lengthCode == 126 || lengthCode == 127) return Event::kNone;
-        if (lengthCode == 0) return Event::kEnd;
         return CompleteHeader(lengthCode);
     }
-    if (opcode_ != Opcode::kData) {
-        // Control frames: the four bytes after the length are the mask key.
-        if (headerCount_ < 6) return Event::kNone;
-        headerCount_ = 0;
-        return opcode_ == Opcode::kPing ? Event::kPing : Event::kNone;
-    }
     if (lengthCode == 126 && headerCount_ == 4) {
-        uint64_t length = (uint64_t{header_[2]} << 8) | header_[3];
-        return length == 0 ? Event::kEnd : CompleteHeader(length);
+        return CompleteHeader((uint64_t{header_[2]} << 8) | header_[3]);
     }
     if (lengthCode == 127 && headerCount_ == 10) {
         uint32_t high = 0;
@@ -131,20 +129,24 @@ WebSocketReader::Event WebSocketReader::FeedHeaderByte(uint8_t byte) {
             high = (high << 8) | header_[i];
         for (int i = 6; i < 10; ++i)
             low = (low << 8) | header_[i];
-        if (high != 0 || low == 0) return Event::kEnd;
+        if (high != 0) return Event::kEnd;
         return CompleteHeader(low);
     }
     return Event::kNone;
 }
 
 WebSocketReader::Event WebSocketReader::CompleteHeader(uint64_t length) {
-    if (length > kMaxMessage || message_.size() + length > kMaxMessage) return Event::kEnd;
+    if (opcode_ == Opcode::kData) {
+        if (length > kMaxMessage || message_.size() + length > kMaxMessage) return Event::kEnd;
+        message_.Reserve(std::min<uint64_t>(length, kMaxUpfrontReserve));
+    } else {
+        control_.clear();
+    }
     headerCount_ = 0;
     maskCount_ = 0;
     remaining_ = length;
     payloadDone_ = 0;
     inPayload_ = true;
-    message_.Reserve(std::min<uint64_t>(length, kMaxUpfrontReserve));
     return Event::kNone;
 }
 
@@ -155,17 +157,35 @@ size_t WebSocketReader::FeedPayload(const uint8_t* data, size_t size, Event* eve
     if (maskCount_ < 4) return used;
 
     size_t count = static_cast<size_t>(std::min<uint64_t>(remaining_, size - used));
-    UnmaskPayload(data + used, message_.Append(count, kMaxMessage), count, mask_, payloadDone_);
-    message_.Commit(count);
+    if (opcode_ == Opcode::kData) {
+        UnmaskPayload(data + used, message_.Append(count, kMaxMessage), count, mask_, payloadDone_);
+        message_.Commit(count);
+    } else {
+        size_t start = control_.size();
+        control_.resize(start + count);
+        UnmaskPayload(data + used, reinterpret_cast<uint8_t*>(control_.data()) + start, count,
+                      mask_, payloadDone_);
+    }
     used += count;
     payloadDone_ += count;
     remaining_ -= count;
-    if (remaining_ == 0) {
-        inPayload_ = false;
-        if (final_) {
-            final_ = false;
-            *event = Event::kMessage;
-        }
-    }
+    if (remaining_ == 0) *event = CompleteFrame();
     return used;
+}
+
+WebSocketReader::Event WebSocketReader::CompleteFrame() {
+    inPayload_ = false;
+    switch (opcode_) {
+        case Opcode::kClose:
+            return Event::kClose;
+        case Opcode::kPing:
+            return Event::kPing;
+        case Opcode::kPong:
+            return Event::kNone;
+        case Opcode::kData:
+            break;
+    }
+    if (!final_) return Event::kNone;
+    final_ = false;
+    return Event::kMessage;
 }

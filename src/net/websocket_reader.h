@@ -5,13 +5,15 @@
 //
 // Frames accepted, byte by byte as they arrive:
 //   first byte 0x00/0x01/0x02 (more to come) or 0x80/0x81/0x82 (final):
-//     data; text and binary are treated alike and fragments are joined;
-//   0x89 ping and 0x8A pong: must be masked and empty;
-//   0x88 close, and anything else: the connection ends.
-// Data frames must be masked and non-empty. A 64-bit length must fit in 32
-// bits. Limits protect memory: a handshake longer than kMaxHandshake, a frame
-// or message longer than kMaxMessage end the connection before anything that
-// large is allocated; buffers grow with the bytes that actually arrive.
+//     data; text and binary are treated alike and fragments are joined; an
+//     empty final frame with nothing before it is an empty message;
+//   0x88 close, 0x89 ping and 0x8A pong: control frames with up to 125
+//     payload bytes, reported with their payload (pongs are dropped);
+//   anything else: the connection ends.
+// Every client frame must be masked. A 64-bit length must fit in 32 bits. Limits protect memory: a
+// handshake longer than kMaxHandshake, a frame or message longer than kMaxMessage end the
+// connection before anything that large is allocated; buffers grow with the bytes that actually
+// arrive.
 //
 // One reader per connection, used by the connection thread only.
 #pragma once
@@ -31,8 +33,9 @@ class WebSocketReader {
         kNone,       // all input consumed, nothing complete yet
         kHandshake,  // the request head is complete: TakeHandshake()
         kMessage,    // a final frame completed a message: TakeMessage()
-        kPing,       // a ping arrived: answer 0x8A 0x00
-        kEnd,        // close frame or protocol violation: end the connection
+        kPing,       // a ping arrived: answer with a pong echoing ControlPayload()
+        kClose,      // a close frame arrived (payload in ControlPayload())
+        kEnd,        // protocol violation: end the connection
     };
 
     struct Step {
@@ -46,13 +49,16 @@ class WebSocketReader {
 
     std::string TakeHandshake();
     ByteBuffer TakeMessage();
+    // The unmasked payload of the last ping or close frame.
+    const std::string& ControlPayload() const { return control_; }
 
   private:
-    enum class Opcode { kData, kPing, kPong };
+    enum class Opcode { kData, kClose, kPing, kPong };
 
     size_t FeedHandshake(const uint8_t* data, size_t size, Event* event);
     Event FeedHeaderByte(uint8_t byte);
     Event CompleteHeader(uint64_t length);
+    Event CompleteFrame();
     size_t FeedPayload(const uint8_t* data, size_t size, Event* event);
 
     // Handshake.
@@ -72,6 +78,7 @@ class WebSocketReader {
     uint64_t payloadDone_ = 0;  // payload bytes of this frame already unmasked
 
     ByteBuffer message_;
+    std::string control_;
 };
 
 // Unmasks size bytes of a payload into out; offset is the position of the

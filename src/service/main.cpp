@@ -19,7 +19,9 @@ constexpr char kUsage[] =
     "Serves the scanner to web pages on local TCP ports until SIGINT or SIGTERM.\n"
     "Behaviour comes from config.ini, config1.ini and config2.ini in the configuration\n"
     "folder; folders can be moved with SCANBRIDGE_CONFIG_DIR, SCANBRIDGE_DOCUMENTS_DIR and\n"
-    "SCANBRIDGE_TMP_DIR.\n";
+    "SCANBRIDGE_TMP_DIR.\n"
+    "Only this machine's own pages are served; config.ini [security] allowed_origins (and\n"
+    "SCANBRIDGE_ALLOWED_ORIGINS) allow other origins, [security] listen other addresses.\n";
 
 }  // namespace
 

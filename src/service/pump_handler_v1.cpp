@@ -14,13 +14,17 @@ void PumpHandlerV1(const PumpMessage* message, void*) {
         case PUMP_MSG_V1_HTTP_REQUEST: {
             auto request = AdoptPayload<HttpRequestMessage>(message);
             auto* user = dynamic_cast<HttpUser*>(FindConnection(request->server, request->id));
-            if (user != nullptr) user->HandleRequest(request->request, request->body);
+            if (user == nullptr) break;
+            user->MessageHandled(request->body.size());
+            user->HandleRequest(request->request, request->body);
             break;
         }
         case PUMP_MSG_TEXT_RECEIVED: {
             auto text = AdoptPayload<TextMessage>(message);
             auto* user = dynamic_cast<SockIoUser*>(FindConnection(text->server, text->id));
-            if (user != nullptr) user->HandleEvent(text->text.get(), text->length);
+            if (user == nullptr) break;
+            user->MessageHandled(text->length);
+            user->HandleEvent(text->text.get(), text->length);
             break;
         }
         default:

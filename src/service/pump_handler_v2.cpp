@@ -33,7 +33,9 @@ void PumpHandlerV2(const PumpMessage* message, void*) {
         case PUMP_MSG_TEXT_RECEIVED: {
             auto text = AdoptPayload<TextMessage>(message);
             auto* user = dynamic_cast<WSUser*>(FindConnection(text->server, text->id));
-            if (user != nullptr) user->HandleCommand(text->text.get(), text->length);
+            if (user == nullptr) break;
+            user->MessageHandled(text->length);
+            user->HandleCommand(text->text.get(), text->length);
             break;
         }
         default:

@@ -6,6 +6,7 @@
 #include "platform/base/kx_paths.h"
 #include "platform/base/kx_profile.h"
 #include "platform/base/service_thread.h"
+#include "service/network_settings.h"
 #include "service/pump_handlers.h"
 #include "ver_1/http_server.h"
 #include "ver_1/manager_v1.h"
@@ -37,11 +38,30 @@ bool OpenGeneration1Servers(ver_1::HttpServer& http, ver_1::SockIoServer& sockIo
     return false;
 }
 
+// The most connections a generation serves at once (the two generation-1
+// servers together); each has a thread.
+constexpr size_t kMaxConnections = 64;
+
+// What the servers of one generation share; made before them and destroyed
+// after them.
+struct ServerSharing {
+    NetworkSettings settings = ReadNetworkSettings();
+    OriginGate origins{settings.origins};
+    ConnectionBudget budget{kMaxConnections};
+
+    ServerPolicy Policy() {
+        return {settings.addresses, &origins, &budget, settings.headTimeoutMs};
+    }
+};
+
 void RunGeneration1(KXPump pump) {
+    ServerSharing sharing;
     ver_1::ManagerV1 manager(pump);
     manager.InitDriver();
     ver_1::HttpServer http(pump, &manager);
     ver_1::SockIoServer sockIo(pump, &manager);
+    http.SetPolicy(sharing.Policy());
+    sockIo.SetPolicy(sharing.Policy());
     if (OpenGeneration1Servers(http, sockIo)) {
         KXBase_RunMsgPump(pump, PumpHandlerV1, nullptr);
         sockIo.Close();
@@ -54,8 +74,10 @@ void RunGeneration1(KXPump pump) {
 }
 
 void RunGeneration2(KXPump pump) {
+    ServerSharing sharing;
     ver_2::ManagerV2 manager(pump);
     ver_2::WSServer server(pump, &manager);
+    server.SetPolicy(sharing.Policy());
     int port = ReadConfigInt("config2.ini", "connect", "port", kDefaultWebSocketPort);
     if (!server.Open(static_cast<uint16_t>(port))) return;
     KXBase_RunMsgPump(pump, PumpHandlerV2, nullptr);

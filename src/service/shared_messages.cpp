@@ -10,7 +10,7 @@ void HandleUserConnected(const PumpMessage* message) {
     auto connection = AdoptPayload<AcceptedConnection>(message);
     // During shutdown the server may already be closed; then nobody takes
     // the socket.
-    if (connection->server->IsOpen()) connection->server->CreateUser(*connection);
+    if (connection->server->IsOpen()) connection->server->AcceptUser(*connection);
     if (connection->socket != KX_INVALID_SOCKET) KXSocket_Close(connection->socket);
 }
 

@@ -2,6 +2,14 @@
 // another and hands each complete one, with its body, to the service thread
 // (PUMP_MSG_V1_HTTP_REQUEST), which runs the endpoint and answers with
 // SendResponse. Created and deleted on the service thread by HttpServer.
+//
+// Each request head must arrive within the server's head time limit, counted
+// from the connection's start or the end of the previous request; a
+// connection that stays silent that long is closed. A request from a page
+// whose origin is not allowed is answered "403 Forbidden" and ends the
+// connection; an allowed page's origin is named in each response's
+// "Access-Control-Allow-Origin", and its preflight OPTIONS requests are
+// answered.
 #pragma once
 
 #include <cstddef>
@@ -32,6 +40,13 @@ class HttpUser : public WebUser {
                       const char* contentType);
 
     ManagerV1& manager() const;
+
+  private:
+    // Answers a preflight request of an allowed page.
+    void SendPreflight(const HttpRequest& request);
+    // The origin named in responses to the request being handled; empty
+    // when the request has none. Service thread.
+    std::string responseOrigin_;
 };
 
 }  // namespace ver_1

@@ -1,6 +1,7 @@
 // The route table of the REST server and HttpUser::HandleRequest.
 #include <string_view>
 
+#include "net/web_server.h"
 #include "platform/base/kx_log.h"
 #include "platform/base/service_thread.h"
 #include "ver_1/http_user.h"
@@ -66,6 +67,16 @@ void HttpUser::HandleRequest(const HttpRequest& request, const ByteBuffer& body)
     SB_ASSERT_SERVICE_THREAD();
     KXBase_WriteInfo(KX_LOG_INFO, "HttpUser: method=%s, path=%s, httpVersion=%s",
                      request.method.c_str(), request.path.c_str(), request.version.c_str());
+    if (!server()->AdmitsOrigin(request)) {
+        SendRefusal("403 Forbidden", kOriginRefused);
+        KXSocket_Shutdown(socket());
+        return;
+    }
+    responseOrigin_ = request.origin.value_or("");
+    if (request.method == "OPTIONS" && request.origin) {
+        SendPreflight(request);
+        return;
+    }
     const Route* route = FindRoute(request);
     if (route == nullptr) return;
     if (route->params == Params::kForm && !HasFormType(request)) return;

@@ -66,10 +66,12 @@ ManagerV1& SockIoUser::manager() const {
 
 bool SockIoUser::CheckHandshake(const std::string& text) {
     HttpRequest request = ParseHttpRequest(text);
-    if (request.Param("transport") != "websocket" || request.Header("Connection") != "Upgrade" ||
-        request.Header("Upgrade") != "websocket") {
+    if (request.Param("transport") != "websocket" ||
+        !HasToken(request.HeaderIgnoreCase("Connection"), "Upgrade") ||
+        !EqualIgnoreCase(request.HeaderIgnoreCase("Upgrade"), "websocket")) {
         return false;
     }
+    if (!AdmitOrigin(request)) return false;
     if (!AcceptHandshake(request)) return false;
 
     char sid[256];
@@ -82,15 +84,16 @@ bool SockIoUser::CheckHandshake(const std::string& text) {
     return true;
 }
 
-void SockIoUser::OnMessage(ByteBuffer message) {
+bool SockIoUser::OnMessage(ByteBuffer message) {
     if (message.size() == 1 && message.data()[0] == '2') {
         SendTextFrame("3", 1);
-        return;
+        return true;
     }
-    WebSocketUser::OnMessage(std::move(message));
+    return WebSocketUser::OnMessage(std::move(message));
 }
 
 void SockIoUser::HandleEvent(const uint8_t* text, size_t length) {
+    if (length == 0) return;
     std::string message(reinterpret_cast<const char*>(text), length);
     message = message.substr(0, message.find('\0'));
     size_t bracket = message.find('[');

@@ -34,7 +34,7 @@ class SockIoUser : public WebSocketUser {
   protected:
     const char* ThreadName() const override { return "SockIoUser::ThreadFunc"; }
     bool CheckHandshake(const std::string& text) override;
-    void OnMessage(ByteBuffer message) override;
+    bool OnMessage(ByteBuffer message) override;
 };
 
 }  // namespace ver_1

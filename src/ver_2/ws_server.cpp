@@ -14,16 +14,17 @@ void WSServer::CreateUser(AcceptedConnection& connection) {
     SB_ASSERT_SERVICE_THREAD();
     KXSocket socket = connection.socket;
     connection.socket = KX_INVALID_SOCKET;
-    if (userCount() != 0) {
-        KXSocket_Close(socket);
-        return;
-    }
-    auto user =
-        std::make_unique<WSUser>(this, NextUserId(), connection.ip, connection.port, socket);
-    auto* manager = static_cast<ManagerV2*>(backEnd());
-    manager->SetEventCallback(WSUser::OnDeviceEvent, user.get());
-    manager->SetImageCallback(WSUser::OnScanImage, user.get());
-    AddUser(std::move(user));
+    AddUser(std::make_unique<WSUser>(this, NextUserId(), connection.ip, connection.port, socket));
+}
+
+bool WSServer::ClaimPage(uint32_t id) {
+    uint32_t none = 0;
+    return pageUser_.compare_exchange_strong(none, id);
+}
+
+void WSServer::ReleasePage(uint32_t id) {
+    uint32_t held = id;
+    pageUser_.compare_exchange_strong(held, 0);
 }
 
 }  // namespace ver_2

@@ -1,6 +1,15 @@
-// The generation-2 WebSocket server. It serves one page at a time: while a
-// connection exists, a new one is closed at once. Service thread only.
+// The generation-2 WebSocket server. It serves one page at a time: the
+// first connection to complete its opening handshake becomes the page's
+// connection, and until it ends any other handshake is refused. Connections
+// still in their handshake do not count, so a peer that connects and sends
+// nothing cannot lock the page out (the head time limit ends it).
+//
+// CreateUser runs on the service thread; ClaimPage and ReleasePage on the
+// connection threads and the service thread.
 #pragma once
+
+#include <atomic>
+#include <cstdint>
 
 #include "net/web_server.h"
 
@@ -13,6 +22,15 @@ class WSServer : public WebServer {
     WSServer(KXPump pump, ManagerV2* manager);
 
     void CreateUser(AcceptedConnection& connection) override;
+
+    // Makes the connection with this id the page's connection; false when
+    // another one already is.
+    bool ClaimPage(uint32_t id);
+    // Frees the place held by this id (no effect for any other id).
+    void ReleasePage(uint32_t id);
+
+  private:
+    std::atomic<uint32_t> pageUser_{0};  // 0: no page connected
 };
 
 }  // namespace ver_2

@@ -7,6 +7,7 @@
 #include "platform/base/service_thread.h"
 #include "ver_2/command_table.h"
 #include "ver_2/manager_v2.h"
+#include "ver_2/ws_server.h"
 
 namespace ver_2 {
 
@@ -15,10 +16,14 @@ WSUser::WSUser(WebServer* server, uint32_t id, std::string ip, uint16_t port, KX
 
 WSUser::~WSUser() {
     StopThread();
-    std::string ignored;
-    manager().DeinitDevice(ignored);
-    manager().SetImageCallback(nullptr, nullptr);
-    manager().SetEventCallback(nullptr, nullptr);
+    // Only the page's connection touched the scanner and the callbacks.
+    if (page_) {
+        std::string ignored;
+        manager().DeinitDevice(ignored);
+        manager().SetImageCallback(nullptr, nullptr);
+        manager().SetEventCallback(nullptr, nullptr);
+        static_cast<WSServer*>(server())->ReleasePage(id());
+    }
     tags_ = EventTags{};
 }
 
@@ -29,11 +34,27 @@ ManagerV2& WSUser::manager() const {
 bool WSUser::CheckHandshake(const std::string& text) {
     HttpRequest request = ParseHttpRequest(text);
     KXBase_WriteInfo(KX_LOG_INFO, "%s", text.c_str());
-    return AcceptHandshake(request);
+    if (!AdmitOrigin(request)) return false;
+    auto* server = static_cast<WSServer*>(this->server());
+    if (!server->ClaimPage(id())) {
+        SendRefusal("503 Service Unavailable", "Another page is connected to the scanner service");
+        return false;
+    }
+    // Callbacks first: the page may start a scan as soon as it is answered.
+    manager().SetEventCallback(OnDeviceEvent, this);
+    manager().SetImageCallback(OnScanImage, this);
+    page_ = true;
+    if (AcceptHandshake(request)) return true;
+    manager().SetImageCallback(nullptr, nullptr);
+    manager().SetEventCallback(nullptr, nullptr);
+    page_ = false;
+    server->ReleasePage(id());
+    return false;
 }
 
 void WSUser::HandleCommand(const uint8_t* text, size_t length) {
     SB_ASSERT_SERVICE_THREAD();
+    if (length == 0) return;
     std::string_view message(reinterpret_cast<const char*>(text), length);
     message = message.substr(0, message.find('\0'));
     while (!message.empty() && message.front() >= 1 && message.front() <= 32) {

@@ -70,6 +70,9 @@ class WSUser : public WebSocketUser {
     void PostEvent(cJSON* event);
 
     EventTags tags_;
+    // Set on the connection thread when this connection became the page's
+    // (see WSServer); read by the destructor once that thread has ended.
+    bool page_ = false;
 };
 
 }  // namespace ver_2

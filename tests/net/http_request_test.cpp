@@ -60,6 +60,24 @@ TEST(ParseHttpRequest, HeaderLinesKeepOnlyTheTextBetweenTheFirstTwoColons) {
     EXPECT_EQ(request.headers, (Pairs{{"Host", "h"}, {"NoColon", ""}, {"A", ""}}));
 }
 
+TEST(ParseHttpRequest, OriginKeepsItsPortAndIsFoundInAnyCase) {
+    EXPECT_EQ(ParseHttpRequest("GET / HTTP/1.1\r\norigin:  http://localhost:5173 \r\n"
+                               "Origin: http://second\r\n\r\n")
+                  .origin,
+              "http://localhost:5173");
+    EXPECT_EQ(ParseHttpRequest("GET / HTTP/1.1\r\nOrigin: null\r\n\r\n").origin, "null");
+    EXPECT_FALSE(ParseHttpRequest("GET / HTTP/1.1\r\nOrigins: x\r\nOrigin\r\n\r\n").origin);
+}
+
+TEST(HasToken, CommaSeparatedAnyCase) {
+    EXPECT_TRUE(HasToken("Upgrade", "Upgrade"));
+    EXPECT_TRUE(HasToken("keep-alive, Upgrade", "upgrade"));
+    EXPECT_TRUE(HasToken("upgrade,keep-alive", "Upgrade"));
+    EXPECT_FALSE(HasToken("keep-alive", "Upgrade"));
+    EXPECT_FALSE(HasToken("Upgrades, keep-alive", "Upgrade"));
+    EXPECT_FALSE(HasToken("", "Upgrade"));
+}
+
 TEST(UrlDecode, Escapes) {
     const std::pair<const char*, const char*> cases[] = {
         {"a%20b", "a b"}, {"%e4%B8%ad", "\xe4\xb8\xad"},

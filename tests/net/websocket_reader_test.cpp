@@ -39,6 +39,8 @@ struct Outcome {
     std::vector<std::string> handshakes;
     std::vector<std::string> messages;
     int pings = 0;
+    std::vector<std::string> pingPayloads;
+    std::vector<std::string> closes;  // payloads of close frames
     bool ended = false;
 };
 
@@ -64,6 +66,11 @@ Outcome FeedAll(const std::string& bytes, size_t piece = 1 << 20) {
                 }
                 case WebSocketReader::Event::kPing:
                     ++outcome.pings;
+                    outcome.pingPayloads.push_back(reader.ControlPayload());
+                    break;
+                case WebSocketReader::Event::kClose:
+                    outcome.closes.push_back(reader.ControlPayload());
+                    outcome.ended = true;
                     break;
                 case WebSocketReader::Event::kEnd:
                     outcome.ended = true;
@@ -113,12 +120,10 @@ TEST(WebSocketReader, ViolationsEndTheConnection) {
         const char* what;
         std::string bytes;
     } cases[] = {
-        {"close frame", Frame(0x88, "")},
         {"unmasked frame", Frame(0x81, "x", 0, false)},
-        {"zero-length data", Frame(0x81, "")},
-        {"zero 16-bit length", Frame(0x81, "", 4)},
-        {"ping with payload", Frame(0x89, "p")},
         {"unmasked ping", Frame(0x89, "", 0, false)},
+        {"unmasked close", Frame(0x88, "", 0, false)},
+        {"ping longer than 125 bytes", Frame(0x89, std::string(126, 'p'))},
         {"unknown opcode", Frame(0x83, "x")},
         {"ping without FIN", Frame(0x09, "")},
         {"64-bit length of 2^32", std::string("\x81\xff\x00\x00\x00\x01\x00\x00\x00\x00", 10)},
@@ -131,10 +136,34 @@ TEST(WebSocketReader, ViolationsEndTheConnection) {
     }
 }
 
-TEST(WebSocketReader, PongIsIgnored) {
-    Outcome outcome = FeedAll(kHandshake + Frame(0x8A, "") + Frame(0x81, "x"));
-    EXPECT_EQ(outcome.messages, std::vector<std::string>{"x"});
-    EXPECT_EQ(outcome.pings, 0);
+TEST(WebSocketReader, PongsAreIgnoredAndPingsCarryTheirPayload) {
+    std::string bytes = kHandshake + Frame(0x8A, "") + Frame(0x8A, "pong data") + Frame(0x89, "") +
+                        Frame(0x89, std::string(125, 'q')) + Frame(0x81, "x");
+    for (size_t piece : {1u, 7u, 4096u}) {
+        Outcome outcome = FeedAll(bytes, piece);
+        EXPECT_EQ(outcome.messages, std::vector<std::string>{"x"}) << piece;
+        EXPECT_EQ(outcome.pingPayloads, (std::vector<std::string>{"", std::string(125, 'q')}));
+        EXPECT_FALSE(outcome.ended);
+    }
+}
+
+TEST(WebSocketReader, CloseFrameIsReportedWithItsPayload) {
+    std::string code1000("\x03\xe8" "bye", 5);
+    for (const std::string& payload : {std::string(), code1000}) {
+        Outcome outcome = FeedAll(kHandshake + Frame(0x88, payload) + Frame(0x81, "after"), 3);
+        EXPECT_EQ(outcome.closes, std::vector<std::string>{payload});
+        EXPECT_TRUE(outcome.messages.empty());
+    }
+}
+
+TEST(WebSocketReader, EmptyDataFramesAreEmptyMessages) {
+    // An empty final frame, the 16-bit form of length 0, and an empty
+    // fragment in the middle of a message.
+    Outcome outcome = FeedAll(kHandshake + Frame(0x81, "") + Frame(0x81, "", 4) + Frame(0x01, "a") +
+                                  Frame(0x00, "") + Frame(0x80, "b"),
+                              1);
+    EXPECT_EQ(outcome.messages, (std::vector<std::string>{"", "", "ab"}));
+    EXPECT_FALSE(outcome.ended);
 }
 
 TEST(WebSocketReader, EndlessHandshakeEndsAtTheLimit) {

@@ -3,8 +3,13 @@
 // time.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <memory>
+#include <thread>
+#include <vector>
 
 #include "service/e2e_fixture.h"
 #include "support/raw_client.h"
@@ -93,12 +98,38 @@ TEST_F(Generation1, SocketIoOpenPacketsPingAndHandshakeChecks) {
         raw.Send(RawClient::Handshake(target));
         EXPECT_TRUE(raw.WaitClosed()) << target;
     }
-    RawClient lowerCase;
-    ASSERT_TRUE(lowerCase.Connect(28999));
-    lowerCase.Send(
-        "GET /socket.io/?transport=websocket HTTP/1.1\r\nUpgrade: websocket\r\n"
-        "Connection: upgrade\r\nSec-WebSocket-Key: a2V5\r\n\r\n");
-    EXPECT_TRUE(lowerCase.WaitClosed());
+}
+
+TEST_F(Generation1, SocketIoHandshakeReadsConnectionAsATokenListInAnyCase) {
+    StartGeneration1();
+    ASSERT_TRUE(service_.WaitForLog("open webserver success, port=28999")) << service_.Log();
+    const struct {
+        const char* connection;
+        const char* upgrade;
+        bool served;
+    } cases[] = {
+        {"keep-alive, Upgrade", "websocket", true},  // as Firefox sends it
+        {"upgrade", "WebSocket", true},
+        {"Upgrade,keep-alive", "websocket", true},
+        {"keep-alive", "websocket", false},
+        {"Upgrade", "h2c", false},
+    };
+    for (const auto& c : cases) {
+        RawClient client;
+        ASSERT_TRUE(client.Connect(28999));
+        client.Send(std::string("GET /socket.io/?EIO=3&transport=websocket HTTP/1.1\r\n"
+                                "Host: 127.0.0.1:28999\r\nOrigin: http://localhost:8080\r\n"
+                                "Connection: ") +
+                    c.connection + "\r\nUpgrade: " + c.upgrade +
+                    "\r\nSec-WebSocket-Version: 13\r\nSec-WebSocket-Key: a2V5\r\n\r\n");
+        if (!c.served) {
+            EXPECT_TRUE(client.WaitClosed()) << c.connection << " / " << c.upgrade;
+            continue;
+        }
+        EXPECT_EQ(client.ReadUntil("\r\n").rfind("HTTP/1.1 101 ", 0), 0u) << c.connection;
+        // The open packet follows the handshake reply.
+        EXPECT_NE(client.ReadUntil("0{\"sid\":").find("0{\"sid\":"), std::string::npos);
+    }
 }
 
 TEST_F(Generation1, RestConnectionStaysOpenWithoutAnswerForUnknownPaths) {
@@ -112,6 +143,149 @@ TEST_F(Generation1, RestConnectionStaysOpenWithoutAnswerForUnknownPaths) {
     // Oversized request heads end the connection.
     client.Send("GET /" + std::string(70000, 'a'));
     EXPECT_TRUE(client.WaitClosed());
+}
+
+}  // namespace
+}  // namespace testing_support
+
+namespace testing_support {
+namespace {
+
+// The status line and headers of the reply to one request on a new
+// connection to port.
+std::string ReplyHead(int port, const std::string& request) {
+    RawClient client;
+    if (!client.Connect(port) || !client.Send(request)) return "<no connection>";
+    return client.ReadUntil("\r\n\r\n");
+}
+
+std::string OriginHeader(const std::string& origin) {
+    return origin.empty() ? "" : "Origin: " + origin + "\r\n";
+}
+
+TEST_F(Generation1, OnlyAllowedOriginsReachRestAndSocketIo) {
+    service_.SetConfig("config.ini", "security", "allowed_origins",
+                       "https://app.example.com https://*.corp.test");
+    StartGeneration1();
+    ASSERT_TRUE(service_.WaitForLog("open webserver success, port=28999")) << service_.Log();
+    const struct {
+        std::string origin;
+        bool served;
+    } cases[] = {
+        {"", true},
+        {"http://localhost:5173", true},
+        {"http://[::1]:8080", true},
+        {"https://app.example.com", true},
+        {"https://scan.corp.test", true},
+        {"https://evil.example", false},
+        {"null", false},
+        {"http://127.0.0.2:8000", false},
+        {"https://a.b.corp.test", false},
+    };
+    for (const auto& c : cases) {
+        std::string head = ReplyHead(
+            18999, "GET /VevIzer/getDevices HTTP/1.1\r\n" + OriginHeader(c.origin) + "\r\n");
+        std::string socketIo = ReplyHead(
+            28999, RawClient::Handshake("/socket.io/?EIO=3&transport=websocket",
+                                        "dGhlIHNhbXBsZSBub25jZQ==", OriginHeader(c.origin)));
+        if (c.served) {
+            EXPECT_EQ(head.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << c.origin << "\n" << head;
+            EXPECT_NE(head.find("Vary: Origin\r\n"), std::string::npos) << head;
+            if (c.origin.empty()) {
+                EXPECT_EQ(head.find("Access-Control-Allow-Origin"), std::string::npos) << head;
+            } else {
+                EXPECT_NE(head.find("Access-Control-Allow-Origin: " + c.origin + "\r\n"),
+                          std::string::npos)
+                    << head;
+            }
+            EXPECT_EQ(socketIo.rfind("HTTP/1.1 101 ", 0), 0u) << c.origin;
+        } else {
+            EXPECT_EQ(head.rfind("HTTP/1.1 403 Forbidden\r\n", 0), 0u) << c.origin << "\n" << head;
+            EXPECT_EQ(head.find("Access-Control-Allow-Origin"), std::string::npos) << head;
+            EXPECT_EQ(socketIo.rfind("HTTP/1.1 403 Forbidden\r\n", 0), 0u) << c.origin;
+        }
+    }
+    // Preflight requests: answered for an allowed page only.
+    std::string preflight =
+        "OPTIONS /VevIzer/setParams HTTP/1.1\r\nAccess-Control-Request-Method: POST\r\n"
+        "Access-Control-Request-Headers: content-type\r\n";
+    std::string allowed = ReplyHead(18999, preflight + "Origin: https://app.example.com\r\n\r\n");
+    EXPECT_EQ(allowed.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << allowed;
+    EXPECT_NE(allowed.find("Access-Control-Allow-Origin: https://app.example.com\r\n"),
+              std::string::npos);
+    EXPECT_NE(allowed.find("Access-Control-Allow-Methods: GET, POST, OPTIONS\r\n"),
+              std::string::npos);
+    EXPECT_NE(allowed.find("Access-Control-Allow-Headers: content-type\r\n"), std::string::npos);
+    std::string refused = ReplyHead(18999, preflight + "Origin: https://evil.example\r\n\r\n");
+    EXPECT_EQ(refused.rfind("HTTP/1.1 403 Forbidden\r\n", 0), 0u) << refused;
+
+    // Each refused origin is logged once, with the setting that allows it.
+    std::string log = service_.Log();
+    std::string line =
+        "refused a request from origin https://evil.example; to allow it, add it "
+        "to allowed_origins in the [security] section of config.ini";
+    size_t first = log.find(line);
+    EXPECT_NE(first, std::string::npos) << log;
+    EXPECT_EQ(log.find(line, first + 1), std::string::npos);
+}
+
+TEST_F(Generation1, AtMostSixtyFourConnectionsAtOnce) {
+    StartGeneration1();
+    ASSERT_TRUE(service_.WaitForLog("open webserver success, port=28999")) << service_.Log();
+    std::vector<std::unique_ptr<RawClient>> clients;
+    for (int i = 0; i < 65; ++i) {
+        clients.push_back(std::make_unique<RawClient>());
+        ASSERT_TRUE(clients.back()->Connect(18999)) << i;
+    }
+    ASSERT_TRUE(service_.WaitForLog("64 connections open")) << service_.Log();
+    // The last one was closed as it was accepted; the first 64 are served.
+    EXPECT_TRUE(clients.back()->WaitClosed());
+    clients.pop_back();
+    for (auto& client : clients) {
+        ASSERT_TRUE(client->Send("GET /VevIzer/getDevices HTTP/1.1\r\n\r\n"));
+        EXPECT_EQ(client->ReadUntil("\r\n").rfind("HTTP/1.1 200 OK", 0), 0u);
+    }
+    // A connection that ends frees its place.
+    clients.front()->Close();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(ReplyHead(18999, "GET /VevIzer/getDevices HTTP/1.1\r\n\r\n").rfind("HTTP/1.1 200", 0),
+              0u);
+}
+
+TEST_F(Generation1, SilentRestConnectionEndsAfterTheHeadTimeLimit) {
+    service_.SetConfig("config.ini", "version", "verNum", "1");
+    service_.Start({{"SCANBRIDGE_HEAD_TIMEOUT_MS", "1500"}});
+    ASSERT_TRUE(service_.WaitForLog("open webserver success, port=28999")) << service_.Log();
+    RawClient silent;
+    ASSERT_TRUE(silent.Connect(18999));
+    RawClient halfHead;
+    ASSERT_TRUE(halfHead.Connect(18999));
+    ASSERT_TRUE(halfHead.Send("GET /VevIzer/getDevices HTTP/1.1\r\n"));
+    RawClient answered;
+    ASSERT_TRUE(answered.Connect(18999));
+    ASSERT_TRUE(answered.Send("GET /VevIzer/getDevices HTTP/1.1\r\n\r\n"));
+    EXPECT_EQ(answered.ReadUntil("\r\n").rfind("HTTP/1.1 200 OK", 0), 0u);
+    EXPECT_TRUE(silent.WaitClosed(std::chrono::seconds(10)));
+    EXPECT_TRUE(halfHead.WaitClosed(std::chrono::seconds(5)));
+    // After its request, a kept-alive connection has the limit again.
+    EXPECT_TRUE(answered.WaitClosed(std::chrono::seconds(5)));
+}
+
+TEST_F(Generation1, ShutdownSendsGoingAwayToSocketIoClients) {
+    StartGeneration1();
+    ASSERT_TRUE(service_.WaitForLog("open webserver success, port=28999")) << service_.Log();
+    RawClient client;
+    ASSERT_TRUE(client.Connect(28999));
+    client.Send(RawClient::Handshake("/socket.io/?EIO=3&transport=websocket"));
+    // The open packet, then the connect packet "40" in a frame of its own.
+    const std::string connectFrame(
+        "\x81\x02"
+        "40");
+    ASSERT_NE(client.ReadUntil(connectFrame).find(connectFrame), std::string::npos);
+    ASSERT_EQ(kill(service_.pid(), SIGTERM), 0);
+    EXPECT_EQ(client.ReadExactly(4), std::string("\x88\x02\x03\xe9", 4));  // status 1001
+    EXPECT_TRUE(client.WaitClosed());
+    EXPECT_EQ(service_.WaitForExit(), 0) << service_.Log();
 }
 
 }  // namespace

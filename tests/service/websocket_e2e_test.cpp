@@ -1,5 +1,11 @@
 // The generation-2 WebSocket endpoint end to end: handshake, framing, the
 // one-client rule, the command envelope and hostile input.
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <fstream>
 #include <thread>
 
 #include "service/e2e_fixture.h"
@@ -73,12 +79,14 @@ TEST_F(WebSocketEndpoint, HandshakeAndFirstFrameInOneSend) {
     EXPECT_EQ(ReadFrame(client), kQueryReply);
 }
 
-TEST_F(WebSocketEndpoint, SecondClientIsClosedAtOnceWhileTheFirstStaysServed) {
+TEST_F(WebSocketEndpoint, SecondPageIsRefusedWhileTheFirstStaysServed) {
     StartGeneration2();
     WsClient first;
     ASSERT_TRUE(first.Connect(port_));
     RawClient second;
     ASSERT_TRUE(second.Connect(port_));
+    ASSERT_TRUE(second.Send(RawClient::Handshake()));
+    EXPECT_EQ(second.ReadUntil("\r\n").rfind("HTTP/1.1 503 Service Unavailable", 0), 0u);
     EXPECT_TRUE(second.WaitClosed());
     ASSERT_TRUE(first.Send(kQuery));
     EXPECT_EQ(first.Receive(), kQueryReply);
@@ -138,7 +146,6 @@ TEST_F(WebSocketEndpoint, HostileInputEndsOnlyThatConnection) {
         {"random bytes", std::string("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03\r\n\r\n", 15)},
         {"oversized handshake", "GET / HTTP/1.1\r\nX: " + std::string(70000, 'a')},
         {"unmasked frame", RawClient::Handshake() + std::string("\x81\x02hi", 4)},
-        {"zero-length frame", RawClient::Handshake() + std::string("\x81\x80\x01\x02\x03\x04", 6)},
         {"frame over the limit",
          RawClient::Handshake() + std::string("\x81\xff\x00\x00\x00\x00\x7f\xff\xff\xff", 10)},
         {"close frame", RawClient::Handshake() + RawClient::MaskedFrame(0x88, "")},
@@ -160,6 +167,107 @@ TEST_F(WebSocketEndpoint, HostileInputEndsOnlyThatConnection) {
     ASSERT_TRUE(client.Connect(port_)) << client.error();
     ASSERT_TRUE(client.Send(kQuery));
     EXPECT_EQ(client.Receive(), kQueryReply);
+}
+
+TEST_F(WebSocketEndpoint, PingPayloadEchoedEmptyMessageIgnoredCloseEchoed) {
+    StartGeneration2();
+    RawClient client;
+    Upgrade(client, port_);
+    ASSERT_TRUE(client.Send(RawClient::MaskedFrame(0x89, "hello")));
+    EXPECT_EQ(client.ReadExactly(7), std::string("\x8A\x05hello", 7));
+    // An empty message is text without a command: no reply, and the
+    // connection goes on.
+    ASSERT_TRUE(
+        client.Send(RawClient::MaskedFrame(0x81, "") + RawClient::MaskedFrame(0x81, kQuery)));
+    EXPECT_EQ(ReadFrame(client), kQueryReply);
+    ASSERT_TRUE(client.Send(RawClient::MaskedFrame(0x88, std::string("\x03\xe8"
+                                                                     "done",
+                                                                     6))));
+    EXPECT_EQ(client.ReadExactly(4), std::string("\x88\x02\x03\xe8", 4));
+    EXPECT_TRUE(client.WaitClosed());
+
+    // A client library's closing handshake completes, and the page's place
+    // is free again.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    WsClient library;
+    ASSERT_TRUE(library.Connect(port_)) << library.error();
+    ASSERT_TRUE(library.Send(""));
+    ASSERT_TRUE(library.Send(kQuery));
+    EXPECT_EQ(library.Receive(), kQueryReply);
+    EXPECT_TRUE(library.CloseHandshake(1000)) << library.error();
+}
+
+TEST_F(WebSocketEndpoint, SilentConnectionsDoNotLockThePageOutAndEndAfterTenSeconds) {
+    StartGeneration2();
+    RawClient silent;
+    ASSERT_TRUE(silent.Connect(port_));
+    RawClient halfHandshake;
+    ASSERT_TRUE(halfHandshake.Connect(port_));
+    ASSERT_TRUE(halfHandshake.Send("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+
+    WsClient page;
+    ASSERT_TRUE(page.Connect(port_)) << page.error();
+    ASSERT_TRUE(page.Send(kQuery));
+    EXPECT_EQ(page.Receive(), kQueryReply);
+    // The default limit: both pending connections end about ten seconds
+    // after they were made; the page stays.
+    EXPECT_TRUE(silent.WaitClosed(std::chrono::seconds(20)));
+    EXPECT_TRUE(halfHandshake.WaitClosed(std::chrono::seconds(5)));
+    ASSERT_TRUE(page.Send(kQuery));
+    EXPECT_EQ(page.Receive(), kQueryReply);
+}
+
+TEST_F(WebSocketEndpoint, ShutdownSendsGoingAwayToThePage) {
+    StartGeneration2();
+    RawClient page;
+    Upgrade(page, port_);
+    ASSERT_EQ(kill(service_.pid(), SIGTERM), 0);
+    EXPECT_EQ(page.ReadExactly(4), std::string("\x88\x02\x03\xe9", 4));  // status 1001
+    EXPECT_TRUE(page.WaitClosed());
+    EXPECT_EQ(service_.WaitForExit(), 0) << service_.Log();
+}
+
+TEST_F(WebSocketEndpoint, APeerThatFloodsTheBusyServiceIsDisconnected) {
+    StartGeneration2();
+    // An upload to a server that never answers keeps the service thread
+    // busy until the test closes that server.
+    int stalled = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(stalled, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(listen(stalled, 4), 0);
+    getsockname(stalled, reinterpret_cast<sockaddr*>(&address), &length);
+    std::string file = service_.root().path() + "upload.txt";
+    std::ofstream(file) << "data";
+    std::string upload =
+        R"({"func":"upload_local_file","upload_mode":"http","http_host":"127.0.0.1",)"
+        R"("http_path":"/up","http_port":)" +
+        std::to_string(ntohs(address.sin_port)) + R"(,"file_path":")" + file + R"("})";
+
+    RawClient flooder;
+    Upgrade(flooder, port_);
+    ASSERT_TRUE(flooder.Send(RawClient::MaskedFrame(0x81, upload)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::string burst;
+    for (int i = 0; i < 1100; ++i)
+        burst += RawClient::MaskedFrame(0x81, kQuery);
+    flooder.Send(burst);
+    EXPECT_TRUE(flooder.WaitClosed(std::chrono::seconds(10)));
+    EXPECT_NE(service_.Log().find("sends faster than it is served"), std::string::npos)
+        << service_.Log();
+
+    // Once the service is free again and has let the flooder go, the next
+    // page is served.
+    close(stalled);
+    WsClient page;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!page.Connect(port_) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_TRUE(page.Send(kQuery));
+    EXPECT_EQ(page.Receive(std::chrono::seconds(30)), kQueryReply);
 }
 
 TEST_F(WebSocketEndpoint, LargeMessageInManyFragmentsIsOneCommand) {

@@ -23,12 +23,13 @@ WsClient::~WsClient() {
     Close();
 }
 
-bool WsClient::Connect(int port, const std::string& target) {
+bool WsClient::Connect(int port, const std::string& target, const std::string& origin) {
     impl_->stream = std::make_unique<websocket::stream<beast::tcp_stream>>(impl_->io);
     // Send the header as browsers spell it ("Upgrade"); Beast writes it in lower case.
     impl_->stream->set_option(
-        websocket::stream_base::decorator([](websocket::request_type& request) {
+        websocket::stream_base::decorator([origin](websocket::request_type& request) {
             request.set(beast::http::field::connection, "Upgrade");
+            if (!origin.empty()) request.set(beast::http::field::origin, origin);
         }));
     beast::error_code error;
     tcp::endpoint endpoint(boost::asio::ip::make_address("127.0.0.1"),
@@ -81,6 +82,16 @@ std::optional<std::string> WsClient::Receive(std::chrono::milliseconds timeout) 
 bool WsClient::WaitClosed(std::chrono::milliseconds timeout) {
     auto message = Receive(timeout);
     return !message && error_ != "timeout";
+}
+
+bool WsClient::CloseHandshake(int code) {
+    if (!impl_->stream) return false;
+    beast::error_code error;
+    beast::get_lowest_layer(*impl_->stream).expires_after(std::chrono::seconds(5));
+    impl_->stream->close(websocket::close_reason(static_cast<uint16_t>(code)), error);
+    if (error) error_ = error.message();
+    Close();
+    return !error;
 }
 
 void WsClient::Close() {

@@ -15,9 +15,10 @@ class WsClient {
     WsClient();
     ~WsClient();
 
-    // Connects to 127.0.0.1:port and performs the handshake for target;
-    // false (with the reason in error()) on failure.
-    bool Connect(int port, const std::string& target = "/");
+    // Connects to 127.0.0.1:port and performs the handshake for target,
+    // sending an Origin header when origin is given; false (with the reason
+    // in error()) on failure.
+    bool Connect(int port, const std::string& target = "/", const std::string& origin = "");
     // Sends one text message.
     bool Send(const std::string& text);
     // The next message, or nothing when none arrives in time or the
@@ -26,7 +27,11 @@ class WsClient {
         std::chrono::milliseconds timeout = std::chrono::seconds(10));
     // True when the peer ended the connection within the time-out.
     bool WaitClosed(std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    // Drops the connection without a close frame.
     void Close();
+    // The closing handshake: sends a close frame with code and waits for the
+    // peer's; true when it came.
+    bool CloseHandshake(int code = 1000);
     const std::string& error() const { return error_; }
 
   private:

@@ -101,7 +101,7 @@ TEST_F(Documents, NothingToBuildGivesEmptyAnswersAndNoFiles) {
             Exchange("GET /VevIzer/downLoadZipFile?pid=" + FormEscape(pid) + " HTTP/1.1\r\n\r\n");
         EXPECT_EQ(
             bytes.head,
-            "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nAccess-Control-Allow-Origin: null\r\n\r\n");
+            "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nVary: Origin\r\n\r\n");
     }
     EXPECT_EQ(PostForm("/VevIzer/majorPdf", "formDataString=not-json"), kEmptyData);
     // The temporary folder holds no leftovers.

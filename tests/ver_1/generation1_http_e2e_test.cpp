@@ -40,7 +40,7 @@ TEST_F(RestWire, PersistentConnectionPipelinedRequestsAndHeaderCase) {
     EXPECT_EQ(first.body, kDevicesBody);
     EXPECT_EQ(first.head,
               "HTTP/1.1 200 OK\r\nContent-Length: 52\r\nContent-Type: application/json\r\n"
-              "Access-Control-Allow-Origin: null\r\n\r\n");
+              "Vary: Origin\r\n\r\n");
     EXPECT_EQ(second.body, TextBody("s/1"));
 
     // No answer for an unknown path, a wrong method or a form endpoint

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -31,26 +32,51 @@ void ConfigureConnection(int fd) {
     setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
 }
 
+// The socket address for a numeric IPv4 or IPv6 address and port.
+bool MakeAddress(const std::string& text, uint16_t port, sockaddr_storage* address,
+                 socklen_t* length) {
+    *address = {};
+    auto* v4 = reinterpret_cast<sockaddr_in*>(address);
+    if (inet_pton(AF_INET, text.c_str(), &v4->sin_addr) == 1) {
+        v4->sin_family = AF_INET;
+        v4->sin_port = htons(port);
+        *length = sizeof(sockaddr_in);
+        return true;
+    }
+    auto* v6 = reinterpret_cast<sockaddr_in6*>(address);
+    if (inet_pton(AF_INET6, text.c_str(), &v6->sin6_addr) == 1) {
+        v6->sin6_family = AF_INET6;
+        v6->sin6_port = htons(port);
+        *length = sizeof(sockaddr_in6);
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
-int KXSocket_Listen(uint16_t port, int backlog, KXSocket* socket, KXListenFailure* failure) {
+int KXSocket_Listen(const std::string& text, uint16_t port, int backlog, KXSocket* socket,
+                    KXListenFailure* failure) {
     if (socket == nullptr || failure == nullptr) return KX_ERR_ARGUMENT;
     *socket = KX_INVALID_SOCKET;
     *failure = KXListenFailure::kNone;
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_storage address;
+    socklen_t length = 0;
+    if (!MakeAddress(text, port, &address, &length)) {
+        *failure = KXListenFailure::kUnavailable;
+        return KX_ERR_ARGUMENT;
+    }
+    int fd = ::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-        *failure = KXListenFailure::kSocket;
+        *failure = errno == EAFNOSUPPORT ? KXListenFailure::kUnavailable : KXListenFailure::kSocket;
         return KX_ERR_SYSTEM;
     }
     int on = 1;
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    address.sin_port = htons(port);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    if (address.ss_family == AF_INET6) setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0) {
+        *failure = errno == EADDRNOTAVAIL ? KXListenFailure::kUnavailable : KXListenFailure::kBind;
         ::close(fd);
-        *failure = KXListenFailure::kBind;
         return KX_ERR_SYSTEM;
     }
     if (listen(fd, backlog) != 0) {
@@ -66,7 +92,7 @@ int KXSocket_Accept(KXSocket listener, KXSocket* accepted, std::string* peerIp,
                     uint16_t* peerPort) {
     if (accepted == nullptr || peerIp == nullptr || peerPort == nullptr) return KX_ERR_ARGUMENT;
     for (;;) {
-        sockaddr_in address{};
+        sockaddr_storage address{};
         socklen_t length = sizeof address;
         int fd = accept4(listener, reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC);
         if (fd < 0) {
@@ -86,16 +112,31 @@ int KXSocket_Accept(KXSocket listener, KXSocket* accepted, std::string* peerIp,
             continue;
         }
         ConfigureConnection(fd);
-        char text[INET_ADDRSTRLEN] = {};
-        inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
+        char text[INET6_ADDRSTRLEN] = {};
+        if (address.ss_family == AF_INET6) {
+            const auto* v6 = reinterpret_cast<const sockaddr_in6*>(&address);
+            inet_ntop(AF_INET6, &v6->sin6_addr, text, sizeof text);
+            *peerPort = ntohs(v6->sin6_port);
+        } else {
+            const auto* v4 = reinterpret_cast<const sockaddr_in*>(&address);
+            inet_ntop(AF_INET, &v4->sin_addr, text, sizeof text);
+            *peerPort = ntohs(v4->sin_port);
+        }
         *accepted = fd;
         *peerIp = text;
-        *peerPort = ntohs(address.sin_port);
         return KX_OK;
     }
 }
 
-long KXSocket_Recv(KXSocket socket, void* buffer, size_t size) {
+long KXSocket_Recv(KXSocket socket, void* buffer, size_t size, int timeoutMs) {
+    if (timeoutMs >= 0) {
+        pollfd ready{socket, POLLIN, 0};
+        int polled = 0;
+        do {
+            polled = poll(&ready, 1, timeoutMs);
+        } while (polled < 0 && errno == EINTR);
+        if (polled == 0) return KX_RECV_TIMED_OUT;
+    }
     for (;;) {
         ssize_t got = recv(socket, buffer, size, 0);
         if (got < 0 && errno == EINTR) continue;

@@ -1,9 +1,10 @@
-// Local time, UUIDs and Base64 of the base platform library. Any thread may
+// Local time, UUIDs, Base64 and the environment of the base platform library. Any thread may
 // call these functions.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "platform/base/kx_status.h"
 
@@ -31,3 +32,6 @@ int KXBase_GetUuid(char* buffer, size_t size);
 // correct padding (line breaks are skipped) and fails on anything else.
 int KXBase_Base64Encode(const void* data, size_t size, char* out, size_t* outSize);
 int KXBase_Base64Decode(const char* text, size_t size, void* out, size_t* outSize);
+
+// The value of an environment variable, or "" when it is not set.
+std::string KXBase_GetEnvironment(const char* name);
