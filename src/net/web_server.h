@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <string>
 
 #include "net/manager.h"
 #include "net/pump_messages.h"
@@ -32,6 +33,9 @@ class WebServer {
     // false when the server was not open.
     bool Close();
     bool IsOpen() const { return listenSocket_ != KX_INVALID_SOCKET; }
+    // The address and port the server listens on ("0.0.0.0:38999"); empty
+    // when closed.
+    std::string ListenAddress() const;
 
     // Handles PUMP_MSG_USER_CONNECTED: makes the connection object and starts
     // its thread, or closes the socket. Takes the socket in every case.
@@ -51,7 +55,12 @@ class WebServer {
     uint32_t NextUserId() const { return nextUserId_; }
     void AddUser(std::unique_ptr<WebUser> user);
 
+    // The configuration setting that moves this server to another port, for
+    // the hint logged when its port is taken; null when the port is fixed.
+    virtual const char* PortSetting() const { return nullptr; }
+
   private:
+    void LogOpenFailureReason(uint16_t port, int reason) const;
     static void AcceptThread(KXThread thread, void* server);
 
     KXPump pump_;

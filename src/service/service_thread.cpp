@@ -6,7 +6,9 @@
 #include "platform/base/kx_paths.h"
 #include "platform/base/kx_profile.h"
 #include "platform/base/service_thread.h"
+#include "platform/driver/driver_config.h"
 #include "service/pump_handlers.h"
+#include "service/startup_report.h"
 #include "ver_1/http_server.h"
 #include "ver_1/manager_v1.h"
 #include "ver_1/sockio_server.h"
@@ -43,6 +45,7 @@ void RunGeneration1(KXPump pump) {
     ver_1::HttpServer http(pump, &manager);
     ver_1::SockIoServer sockIo(pump, &manager);
     if (OpenGeneration1Servers(http, sockIo)) {
+        LogStartup(1, ReadDriverName(), {http.ListenAddress(), sockIo.ListenAddress()});
         KXBase_RunMsgPump(pump, PumpHandlerV1, nullptr);
         sockIo.Close();
         http.Close();
@@ -58,6 +61,7 @@ void RunGeneration2(KXPump pump) {
     ver_2::WSServer server(pump, &manager);
     int port = ReadConfigInt("config2.ini", "connect", "port", kDefaultWebSocketPort);
     if (!server.Open(static_cast<uint16_t>(port))) return;
+    LogStartup(2, ReadDriverName(), {server.ListenAddress()});
     KXBase_RunMsgPump(pump, PumpHandlerV2, nullptr);
     // Closing the connection ends a running scan; the pages it saved are
     // still recorded before the back end goes.

@@ -2,11 +2,19 @@
 
 #include <memory>
 
+#include "platform/base/kx_log.h"
 #include "platform/base/service_thread.h"
 #include "ver_2/manager_v2.h"
 #include "ver_2/ws_user.h"
 
 namespace ver_2 {
+
+namespace {
+
+// Refusals closer together than this belong to one burst.
+constexpr std::chrono::seconds kRefusalBurstGap(30);
+
+}  // namespace
 
 WSServer::WSServer(KXPump pump, ManagerV2* manager) : WebServer(pump, manager) {}
 
@@ -15,6 +23,7 @@ void WSServer::CreateUser(AcceptedConnection& connection) {
     KXSocket socket = connection.socket;
     connection.socket = KX_INVALID_SOCKET;
     if (userCount() != 0) {
+        LogRefusal(connection);
         KXSocket_Close(socket);
         return;
     }
@@ -24,6 +33,19 @@ void WSServer::CreateUser(AcceptedConnection& connection) {
     manager->SetEventCallback(WSUser::OnDeviceEvent, user.get());
     manager->SetImageCallback(WSUser::OnScanImage, user.get());
     AddUser(std::move(user));
+}
+
+void WSServer::LogRefusal(const AcceptedConnection& connection) {
+    auto now = std::chrono::steady_clock::now();
+    bool newBurst = !refusedBefore_ || now - lastRefusal_ > kRefusalBurstGap;
+    refusedBefore_ = true;
+    lastRefusal_ = now;
+    if (!newBurst) return;
+    KXBase_WriteInfo(KX_LOG_INFO,
+                     "refused client %s:%u: another page is connected and one page is served at "
+                     "a time (refusals that follow within %lld s of each other are not logged)",
+                     connection.ip.c_str(), static_cast<unsigned>(connection.port),
+                     static_cast<long long>(kRefusalBurstGap.count()));
 }
 
 }  // namespace ver_2

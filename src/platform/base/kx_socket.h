@@ -20,7 +20,8 @@ enum class KXListenFailure { kNone = 0, kSocket = 1, kBind = 2, kListen = 3 };
 
 // A socket listening on every IPv4 interface at port with the given backlog.
 // SO_REUSEADDR is set so a restarted service can bind past TIME_WAIT; a port
-// held by a live listener still fails at the bind step.
+// held by a live listener still fails at the bind step. On failure errno
+// holds the system's reason.
 int KXSocket_Listen(uint16_t port, int backlog, KXSocket* socket, KXListenFailure* failure);
 // Blocks until a connection arrives; fails once the listening socket is shut down.
 int KXSocket_Accept(KXSocket listener, KXSocket* accepted, std::string* peerIp, uint16_t* peerPort);
@@ -34,3 +35,6 @@ int KXSocket_SendAll(KXSocket socket, const void* data, size_t size, bool more =
 // Ends both directions, waking any thread blocked in recv or accept on it.
 int KXSocket_Shutdown(KXSocket socket);
 int KXSocket_Close(KXSocket socket);
+// The local address a socket is bound to, as "127.0.0.1:38999" or
+// "[::1]:38999"; empty when it cannot be read.
+std::string KXSocket_LocalAddress(KXSocket socket);

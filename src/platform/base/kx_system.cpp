@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 int KXBase_GetLocalTime(KXLocalTime* time) {
@@ -40,4 +41,10 @@ int KXBase_GetUuid(char* buffer, size_t size) {
                   bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7], bytes[8],
                   bytes[9], bytes[10], bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]);
     return KX_OK;
+}
+
+std::string KXBase_ErrorText(int error) {
+    char buffer[256] = {};
+    // The GNU strerror_r returns the text, which may or may not be the buffer.
+    return strerror_r(error, buffer, sizeof buffer);
 }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "platform/base/kx_status.h"
 
@@ -31,3 +32,6 @@ int KXBase_GetUuid(char* buffer, size_t size);
 // correct padding (line breaks are skipped) and fails on anything else.
 int KXBase_Base64Encode(const void* data, size_t size, char* out, size_t* outSize);
 int KXBase_Base64Decode(const char* text, size_t size, void* out, size_t* outSize);
+
+// The system's description of an errno value, e.g. "Address already in use".
+std::string KXBase_ErrorText(int error);
