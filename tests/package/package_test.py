@@ -248,6 +248,8 @@ class Package(unittest.TestCase):
 
     def scan(self, page, documents):
         self.assertEqual(page.call({"func": "init_device"})["ret"], 0)
+        # The scanner announces itself once the driver has listed it.
+        self.assertEqual(page.next_event().get("func"), "device_arrive")
         names = page.call({"func": "get_device_name_list"})
         self.assertEqual(names["ret"], 0, names)
         self.assertIn("Virtual Scanner", names["device_name_list"])
