@@ -20,6 +20,8 @@ packages=(
   libboost-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   poppler-utils libtiff-tools unzip python3 python3-pyftpdlib img2pdf
   procps chromium
+  # packaging: CPack's Debian generator (dpkg-shlibdeps, file), unit checks
+  dpkg-dev file systemd
 )
 
 missing=()

@@ -10,7 +10,8 @@ cmake --build build --target scanbridge
 
 config_dir="${SCANBRIDGE_CONFIG_DIR:-${XDG_CONFIG_HOME:-$HOME/.config}/scanbridge}"
 echo "ScanBridge: configuration in $config_dir/, virtual scanner unless config.ini [driver] name says otherwise."
-echo "ScanBridge: listening on every IPv4 interface; generation 2 (default) serves ws://127.0.0.1:38999/"
-echo "ScanBridge: (generation 1 serves http://127.0.0.1:18999/VevIzer/ and Socket.IO on 28999)."
-echo "ScanBridge: each port it opens is logged below as 'open webserver success, port=N'."
+# The service itself says where it listens (config.ini and config2.ini decide),
+# so nothing here guesses a port.
+echo "ScanBridge: the address it serves is in its start-up line below:"
+echo "ScanBridge:   'scanbridge <version> generation <N> driver <name> listening on <address>:<port>'"
 exec build/scanbridge

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with AddressSanitizer and
-# UndefinedBehaviorSanitizer, and runs every test with CTest.
+# UndefinedBehaviorSanitizer, and runs every test with CTest; then builds the
+# Debian package and checks it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,3 +12,10 @@ cmake --build build-test
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 ctest --test-dir build-test --output-on-failure -j "$(nproc)" "$@"
+
+# The package comes from its own Release build without sanitizers (a
+# sanitized binary would pull the sanitizer runtimes into its dependencies),
+# so it is checked here, after CTest, rather than as a CTest test of the
+# sanitized tree: only the service's targets are built, once per run.
+scripts/package.sh
+python3 tests/package/package_test.py build/scanbridge_*.deb build

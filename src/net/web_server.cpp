@@ -1,6 +1,9 @@
 #include "net/web_server.h"
 
+#include <cerrno>
+
 #include "platform/base/kx_log.h"
+#include "platform/base/kx_system.h"
 #include "platform/base/service_thread.h"
 
 WebServer::WebServer(KXPump pump, Manager* backEnd) : pump_(pump), backEnd_(backEnd) {}
@@ -23,9 +26,11 @@ bool WebServer::Open(uint16_t port) {
                              address.c_str(), static_cast<unsigned>(port));
             continue;
         }
+        int reason = errno;
         CloseListeners();
         KXBase_WriteInfo(KX_LOG_INFO, "open webserver failed %d, port=%u",
                          static_cast<int>(failure), static_cast<unsigned>(port));
+        LogOpenFailureReason(port, reason);
         return false;
     }
     if (listeners_.empty()) {
@@ -144,4 +149,28 @@ void WebServer::AcceptThread(KXThread, void* param) {
             KXSocket_Close(socket);
         }
     }
+}
+
+std::string WebServer::ListenAddress() const {
+    std::string addresses;
+    for (const auto& listener : listeners_) {
+        if (!addresses.empty()) addresses += ", ";
+        addresses += KXSocket_LocalAddress(listener->socket);
+    }
+    return addresses;
+}
+
+// The numbered failure line above is terse; this one says why in the
+// system's words and, for a taken port, what the user can do about it.
+void WebServer::LogOpenFailureReason(uint16_t port, int reason) const {
+    std::string text = KXBase_ErrorText(reason);
+    if (reason != EADDRINUSE) {
+        KXBase_WriteInfo(KX_LOG_INFO, "port %u cannot be opened: %s", static_cast<unsigned>(port),
+                         text.c_str());
+        return;
+    }
+    const char* setting = PortSetting();
+    KXBase_WriteInfo(KX_LOG_INFO, "port %u is in use — another instance%s%s (%s)",
+                     static_cast<unsigned>(port), setting != nullptr ? ", or set " : "",
+                     setting != nullptr ? setting : "", text.c_str());
 }

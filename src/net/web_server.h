@@ -61,6 +61,9 @@ class WebServer {
     // and joins the accept threads; false when the server was not open.
     bool Close();
     bool IsOpen() const { return !listeners_.empty(); }
+    // The addresses and port the server listens on ("127.0.0.1:38999,
+    // [::1]:38999"); empty when closed.
+    std::string ListenAddress() const;
 
     // Handles PUMP_MSG_USER_CONNECTED: closes the socket when the budget is
     // used up, else hands it to CreateUser.
@@ -88,6 +91,10 @@ class WebServer {
     uint32_t NextUserId() const { return nextUserId_; }
     void AddUser(std::unique_ptr<WebUser> user);
 
+    // The configuration setting that moves this server to another port, for
+    // the hint logged when its port is taken; null when the port is fixed.
+    virtual const char* PortSetting() const { return nullptr; }
+
   private:
     struct Listener {
         WebServer* server = nullptr;
@@ -95,6 +102,7 @@ class WebServer {
         KXThread thread = nullptr;
     };
 
+    void LogOpenFailureReason(uint16_t port, int reason) const;
     static void AcceptThread(KXThread thread, void* listener);
     void CloseListeners();
     void ReleaseSlot();

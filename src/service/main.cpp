@@ -2,38 +2,17 @@
 // operate a document scanner.
 #include <curl/curl.h>
 
-#include <cstdio>
-#include <cstring>
-
 #include "platform/base/kx_paths.h"
 #include "platform/base/kx_pump.h"
 #include "platform/base/kx_thread.h"
 #include "platform/image/proc/kx_imgproc.h"
+#include "service/command_line.h"
 #include "service/service_thread.h"
 #include "service/signal_watcher.h"
 
-namespace {
-
-constexpr char kUsage[] =
-    "Usage: scanbridge\n"
-    "Serves the scanner to web pages on local TCP ports until SIGINT or SIGTERM.\n"
-    "Behaviour comes from config.ini, config1.ini and config2.ini in the configuration\n"
-    "folder; folders can be moved with SCANBRIDGE_CONFIG_DIR, SCANBRIDGE_DOCUMENTS_DIR and\n"
-    "SCANBRIDGE_TMP_DIR.\n"
-    "Only this machine's own pages are served; config.ini [security] allowed_origins (and\n"
-    "SCANBRIDGE_ALLOWED_ORIGINS) allow other origins, [security] listen other addresses.\n";
-
-}  // namespace
-
 int main(int argc, char** argv) {
-    if (argc > 1 && std::strcmp(argv[1], "--help") == 0) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
-    if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
-        std::puts("scanbridge " SCANBRIDGE_VERSION);
-        return 0;
-    }
+    int exitCode = 0;
+    if (HandleCommandLine(argc, argv, &exitCode)) return exitCode;
 
     // Settings and the database of scanned pages are the user's alone, also
     // when an earlier version left them readable by others.

@@ -6,8 +6,10 @@
 #include "platform/base/kx_paths.h"
 #include "platform/base/kx_profile.h"
 #include "platform/base/service_thread.h"
+#include "platform/driver/driver_config.h"
 #include "service/network_settings.h"
 #include "service/pump_handlers.h"
+#include "service/startup_report.h"
 #include "ver_1/http_server.h"
 #include "ver_1/manager_v1.h"
 #include "ver_1/sockio_server.h"
@@ -63,6 +65,7 @@ void RunGeneration1(KXPump pump) {
     http.SetPolicy(sharing.Policy());
     sockIo.SetPolicy(sharing.Policy());
     if (OpenGeneration1Servers(http, sockIo)) {
+        LogStartup(1, ReadDriverName(), {http.ListenAddress(), sockIo.ListenAddress()});
         KXBase_RunMsgPump(pump, PumpHandlerV1, nullptr);
         sockIo.Close();
         http.Close();
@@ -80,6 +83,7 @@ void RunGeneration2(KXPump pump) {
     server.SetPolicy(sharing.Policy());
     int port = ReadConfigInt("config2.ini", "connect", "port", kDefaultWebSocketPort);
     if (!server.Open(static_cast<uint16_t>(port))) return;
+    LogStartup(2, ReadDriverName(), {server.ListenAddress()});
     KXBase_RunMsgPump(pump, PumpHandlerV2, nullptr);
     // Closing the connection ends a running scan; the pages it saved are
     // still recorded before the back end goes.

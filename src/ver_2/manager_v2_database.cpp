@@ -92,9 +92,12 @@ void ManagerV2::OpenDatabase() {
     KXBase_CreatePrivateFile(path.c_str());
     int flags =
         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_SHAREDCACHE;
-    if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
-        KXBase_WriteInfo(KX_LOG_INFO, "open database failed: %s",
-                         db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory");
+    // SQLite reads the file only at the first statement, so a file that is
+    // not a database (or cannot be read) shows there rather than at the open.
+    if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK ||
+        !ExecSql(db_, "select count(*) from sqlite_master")) {
+        KXBase_WriteInfo(KX_LOG_INFO, "open database failed, path=%s: %s", path.c_str(),
+                         SqlErrorText(db_).c_str());
         sqlite3_close_v2(db_);
         db_ = nullptr;
         return;

@@ -1,12 +1,21 @@
 #include "ver_2/sqlite_helpers.h"
 
 #include "platform/base/kx_log.h"
+#include "platform/base/kx_system.h"
 
 namespace ver_2 {
 
 bool ExecSql(sqlite3* db, const char* sql) {
     if (db == nullptr) return false;
     return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+std::string SqlErrorText(sqlite3* db) {
+    if (db == nullptr) return "out of memory";
+    std::string text = sqlite3_errmsg(db);
+    int system = sqlite3_system_errno(db);
+    if (system != 0) text += " (" + KXBase_ErrorText(system) + ")";
+    return text;
 }
 
 std::string QuoteSqlIdentifier(std::string_view name) {

@@ -20,6 +20,11 @@ namespace ver_2 {
 // Runs statements without results; true when every one succeeded.
 bool ExecSql(sqlite3* db, const char* sql);
 
+// The connection's last error for a log line: SQLite's message, and the
+// system's reason when a system call failed ("unable to open database file
+// (Permission denied)"). A null connection means SQLite ran out of memory.
+std::string SqlErrorText(sqlite3* db);
+
 // "name" with every embedded double quote doubled, inside double quotes: a
 // table or column name that is safe in statement text whatever it holds.
 std::string QuoteSqlIdentifier(std::string_view name);

@@ -4,12 +4,15 @@
 // still in their handshake do not count, so a peer that connects and sends
 // nothing cannot lock the page out (the head time limit ends it).
 //
-// CreateUser runs on the service thread; ClaimPage and ReleasePage on the
-// connection threads and the service thread.
+// CreateUser runs on the service thread; ClaimPage, ReleasePage and
+// LogRefusal on the connection threads and the service thread.
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <mutex>
+#include <string>
 
 #include "net/web_server.h"
 
@@ -28,9 +31,19 @@ class WSServer : public WebServer {
     bool ClaimPage(uint32_t id);
     // Frees the place held by this id (no effect for any other id).
     void ReleasePage(uint32_t id);
+    // Logs a handshake refused because another page is connected. A page
+    // that retries its connection is refused over and over; only the first
+    // refusal of such a burst is logged.
+    void LogRefusal(const std::string& ip, uint16_t port);
+
+  protected:
+    const char* PortSetting() const override { return "[connect] port"; }
 
   private:
     std::atomic<uint32_t> pageUser_{0};  // 0: no page connected
+    std::mutex refusalMutex_;
+    std::chrono::steady_clock::time_point lastRefusal_{};  // guarded by refusalMutex_
+    bool refusedBefore_ = false;                           // guarded by refusalMutex_
 };
 
 }  // namespace ver_2

@@ -37,6 +37,7 @@ bool WSUser::CheckHandshake(const std::string& text) {
     if (!AdmitOrigin(request)) return false;
     auto* server = static_cast<WSServer*>(this->server());
     if (!server->ClaimPage(id())) {
+        server->LogRefusal(ip(), port());
         SendRefusal("503 Service Unavailable", "Another page is connected to the scanner service");
         return false;
     }

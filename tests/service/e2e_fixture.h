@@ -10,6 +10,15 @@
 
 namespace testing_support {
 
+// The rest of the first log line that contains text, after text; empty
+// when no line does.
+inline std::string LogLineAfter(const std::string& log, const std::string& text) {
+    size_t found = log.find(text);
+    if (found == std::string::npos) return {};
+    size_t start = found + text.size();
+    return log.substr(start, log.find('\n', start) - start);
+}
+
 class ServiceTest : public ::testing::Test {
   protected:
     // Starts generation 2 on a free port and waits until it listens.

@@ -48,6 +48,11 @@ TEST_F(Generation1, ListensOnBothPortsAndStopsCleanly) {
     StartGeneration1();
     ASSERT_TRUE(service_.WaitForLog("open webserver success, port=28999")) << service_.Log();
     EXPECT_NE(service_.Log().find("open webserver success, port=18999"), std::string::npos);
+    // The start-up line names both addresses, REST first.
+    ASSERT_TRUE(service_.WaitForLog(" generation 1 driver ")) << service_.Log();
+    std::string listening = LogLineAfter(service_.Log(), " listening on ");
+    size_t rest = listening.find(":18999, ");
+    EXPECT_TRUE(rest != std::string::npos && listening.ends_with(":28999")) << service_.Log();
     EXPECT_EQ(service_.Stop(SIGTERM), 0) << service_.Log();
 }
 

@@ -7,6 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <map>
+#include <utility>
+#include <vector>
+
 #include "service/e2e_fixture.h"
 #include "support/raw_client.h"
 #include "support/ws_client.h"
@@ -68,9 +73,14 @@ TEST_F(ServiceProcessTest, PortInUseEndsWithStatusZeroAndTheOpenFailureLine) {
     service_.SetConfig("config2.ini", "connect", "port", std::to_string(port));
     service_.Start();
     EXPECT_EQ(service_.WaitForExit(), 0) << service_.Log();
-    EXPECT_NE(service_.Log().find("open webserver failed 2, port=" + std::to_string(port)),
+    std::string log = service_.Log();
+    EXPECT_NE(log.find("open webserver failed 2, port=" + std::to_string(port)), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("port " + std::to_string(port) +
+                       " is in use — another instance, or set [connect] port (Address already "
+                       "in use)"),
               std::string::npos)
-        << service_.Log();
+        << log;
 }
 
 TEST_F(ServiceProcessTest, EveryVersionOtherThanOneServesGeneration2) {
@@ -88,19 +98,107 @@ TEST_F(ServiceProcessTest, EveryVersionOtherThanOneServesGeneration2) {
     }
 }
 
-TEST_F(ServiceProcessTest, HelpAndVersionAnswerWithoutServing) {
-    for (const char* option : {"--help", "--version"}) {
-        pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            int null = open("/dev/null", O_WRONLY);
-            dup2(null, STDOUT_FILENO);
-            execl(SCANBRIDGE_EXE, SCANBRIDGE_EXE, option, static_cast<char*>(nullptr));
-            _exit(127);
+// "0123456789ab", "0123456789ab-dirty" or "unknown".
+bool IsCommitText(std::string commit) {
+    if (commit == "unknown") return true;
+    if (commit.ends_with("-dirty")) commit.resize(commit.size() - 6);
+    return commit.size() == 12 && commit.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
+TEST(CommandLine, VersionNamesTheProjectVersionAndTheCommit) {
+    CommandOutput run = RunExecutable({"--version"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    std::string prefix = "scanbridge " SCANBRIDGE_VERSION " (commit ";
+    ASSERT_TRUE(run.out.starts_with(prefix) && run.out.ends_with(")\n")) << run.out;
+    std::string commit = run.out.substr(prefix.size(), run.out.size() - prefix.size() - 2);
+    EXPECT_TRUE(IsCommitText(commit)) << commit;
+}
+
+// The help shows the folders as the service would resolve them from this
+// environment, and names every setting a user can reach.
+TEST(CommandLine, HelpShowsTheFoldersInUseTheFilesAndTheEnvironment) {
+    TempDir root;
+    std::map<std::string, std::string> folders = {
+        {"SCANBRIDGE_CONFIG_DIR", root.path() + "conf"},
+        {"SCANBRIDGE_DOCUMENTS_DIR", root.path() + "docs"},
+        {"SCANBRIDGE_TMP_DIR", root.path() + "tmp"}};
+    CommandOutput run = RunExecutable({"--help"}, folders);
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    for (const std::string& expected :
+         {"configuration  " + root.path() + "conf/", "documents      " + root.path() + "docs/",
+          "temporary      " + root.path() + "tmp/",
+          // Run from the build tree, the shared files are the source tree's.
+          std::string("shared files   ") + SCANBRIDGE_SOURCE_DIR + "/"}) {
+        EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
+    }
+    for (const char* name :
+         {"Usage: scanbridge", "--version", "config.ini", "config1.ini", "config2.ini",
+          "[connect] port", "newConfig2.db", "SCANBRIDGE_CONFIG_DIR", "SCANBRIDGE_DOCUMENTS_DIR",
+          "SCANBRIDGE_TMP_DIR", "SCANBRIDGE_DRIVER", "SCANBRIDGE_ALLOWED_ORIGINS",
+          "SANE_CONFIG_DIR"}) {
+        EXPECT_NE(run.out.find(name), std::string::npos) << name;
+    }
+}
+
+TEST(CommandLine, AnythingElseIsAUsageErrorAndServesNothing) {
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
+        {{"--bogus"}, "'--bogus'"},
+        {{"-h"}, "'-h'"},
+        {{"--help", "extra"}, "'extra'"},
+        {{"serve", "now"}, "'serve'"},
+    };
+    for (const auto& [arguments, named] : cases) {
+        // A service that ignored the arguments would serve on this port and
+        // never end by itself.
+        int port = FreePort();
+        TempDir root;
+        WriteFile(root.path() + "config2.ini", "[connect]\nport=" + std::to_string(port) + "\n");
+        CommandOutput run = RunExecutable(arguments, {{"SCANBRIDGE_CONFIG_DIR", root.path()},
+                                                      {"SCANBRIDGE_TMP_DIR", root.path()}});
+        EXPECT_EQ(run.exitStatus, 2) << named;
+        EXPECT_EQ(run.out, "") << named;
+        EXPECT_NE(run.err.find(named), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("Usage: scanbridge [--help | --version]"), std::string::npos);
+    }
+}
+
+TEST_F(ServiceProcessTest, TheStartUpLineNamesVersionGenerationDriverAndAddress) {
+    service_.SetConfig("config.ini", "driver", "name", "virtual");
+    StartGeneration2();
+    std::string line =
+        "scanbridge " SCANBRIDGE_VERSION " generation 2 driver virtual listening on ";
+    ASSERT_TRUE(service_.WaitForLog(line)) << service_.Log();
+    std::string address = LogLineAfter(service_.Log(), line);
+    EXPECT_TRUE(address.ends_with(":" + std::to_string(port_))) << service_.Log();
+    EXPECT_EQ(address.find(' '), std::string::npos) << address;
+    EXPECT_TRUE(Replies(port_));
+}
+
+// A database the service cannot use is named in the log with the reason, and
+// the service still serves.
+TEST_F(ServiceProcessTest, AnUnusableDatabaseIsLoggedWithItsPathAndReason) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"not a database file", "file is not a database"},
+        {nullptr, "unable to open database file"},  // a folder holds the name
+    };
+    for (const auto& [content, reason] : cases) {
+        ServiceProcess service;
+        std::string database = service.configDir() + "newConfig2.db";
+        if (content != nullptr) {
+            WriteFile(database, content);
+        } else {
+            std::filesystem::create_directories(database);
         }
-        int status = 0;
-        waitpid(child, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << option;
+        int port = FreePort();
+        service.SetConfig("config2.ini", "connect", "port", std::to_string(port));
+        service.Start();
+        ASSERT_TRUE(service.WaitForLog("open webserver success")) << service.Log();
+        EXPECT_NE(service.Log().find("open database failed, path=" + database + ": " + reason),
+                  std::string::npos)
+            << service.Log();
+        EXPECT_TRUE(Replies(port)) << reason;
+        EXPECT_EQ(service.Stop(SIGTERM), 0) << service.Log();
     }
 }
 

@@ -125,6 +125,37 @@ std::string ServiceProcess::Log() const {
     return ReadFile(root_.path() + "service.log");
 }
 
+CommandOutput RunExecutable(const std::vector<std::string>& arguments,
+                            const std::map<std::string, std::string>& environment) {
+    TempDir outputs;
+    std::string outPath = outputs.path() + "out";
+    std::string errPath = outputs.path() + "err";
+    std::vector<char*> argv{const_cast<char*>(SCANBRIDGE_EXE)};
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    pid_t child = fork();
+    if (child < 0) return {};
+    if (child == 0) {
+        for (const auto& [name, value] : environment)
+            setenv(name.c_str(), value.c_str(), 1);
+        FILE* out = std::fopen(outPath.c_str(), "w");
+        FILE* err = std::fopen(errPath.c_str(), "w");
+        if (out == nullptr || err == nullptr) _exit(126);
+        dup2(fileno(out), STDOUT_FILENO);
+        dup2(fileno(err), STDERR_FILENO);
+        execv(SCANBRIDGE_EXE, argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    CommandOutput result;
+    result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = ReadFile(outPath);
+    result.err = ReadFile(errPath);
+    return result;
+}
+
 int FreePort() {
     int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "support/temp_dir.h"
 
@@ -56,6 +57,18 @@ class ServiceProcess {
     int status_ = 0;
     bool exited_ = false;
 };
+
+// What a run of the executable that ends by itself left behind.
+struct CommandOutput {
+    int exitStatus = -1;  // -1 when it did not exit normally
+    std::string out;
+    std::string err;
+};
+
+// Runs the service executable with these arguments and extra environment
+// variables to its end, collecting standard output and standard error.
+CommandOutput RunExecutable(const std::vector<std::string>& arguments,
+                            const std::map<std::string, std::string>& environment = {});
 
 // A TCP port on 127.0.0.1 that was free a moment ago.
 int FreePort();

@@ -22,6 +22,14 @@ bool IsReserved(int fd) {
     return static_cast<rlim_t>(fd) + KX_RESERVED_DESCRIPTORS >= limit.rlim_cur;
 }
 
+// Closes a socket that failed to set up, keeping the errno of that failure
+// for the caller.
+void CloseKeepingError(int fd) {
+    int error = errno;
+    ::close(fd);
+    errno = error;
+}
+
 // Replies are small and latency matters, so Nagle's delay is off. A peer that
 // stops reading cannot stall a sender for ever: a send gives up after a minute.
 void ConfigureConnection(int fd) {
@@ -76,11 +84,11 @@ int KXSocket_Listen(const std::string& text, uint16_t port, int backlog, KXSocke
     if (address.ss_family == AF_INET6) setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);
     if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0) {
         *failure = errno == EADDRNOTAVAIL ? KXListenFailure::kUnavailable : KXListenFailure::kBind;
-        ::close(fd);
+        CloseKeepingError(fd);
         return KX_ERR_SYSTEM;
     }
     if (listen(fd, backlog) != 0) {
-        ::close(fd);
+        CloseKeepingError(fd);
         *failure = KXListenFailure::kListen;
         return KX_ERR_SYSTEM;
     }
@@ -163,4 +171,22 @@ int KXSocket_Shutdown(KXSocket socket) {
 
 int KXSocket_Close(KXSocket socket) {
     return ::close(socket) == 0 ? KX_OK : KX_ERR_SYSTEM;
+}
+
+std::string KXSocket_LocalAddress(KXSocket socket) {
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    if (getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) return {};
+    char text[INET6_ADDRSTRLEN] = {};
+    if (address.ss_family == AF_INET) {
+        const auto& v4 = reinterpret_cast<const sockaddr_in&>(address);
+        inet_ntop(AF_INET, &v4.sin_addr, text, sizeof text);
+        return std::string(text) + ":" + std::to_string(ntohs(v4.sin_port));
+    }
+    if (address.ss_family == AF_INET6) {
+        const auto& v6 = reinterpret_cast<const sockaddr_in6&>(address);
+        inet_ntop(AF_INET6, &v6.sin6_addr, text, sizeof text);
+        return "[" + std::string(text) + "]:" + std::to_string(ntohs(v6.sin6_port));
+    }
+    return {};
 }

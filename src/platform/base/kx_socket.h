@@ -24,6 +24,7 @@ enum class KXListenFailure { kNone = 0, kSocket = 1, kBind = 2, kListen = 3, kUn
 // "::", "192.168.1.20") at port with the given backlog. An IPv6 socket takes
 // only IPv6 connections. SO_REUSEADDR is set so a restarted service can bind
 // past TIME_WAIT; a port held by a live listener still fails at the bind step.
+// On failure errno holds the system's reason.
 int KXSocket_Listen(const std::string& address, uint16_t port, int backlog, KXSocket* socket,
                     KXListenFailure* failure);
 // Descriptors that connections never take: they stay free for the service's
@@ -52,3 +53,6 @@ int KXSocket_SendAll(KXSocket socket, const void* data, size_t size, bool more =
 // Ends both directions, waking any thread blocked in recv or accept on it.
 int KXSocket_Shutdown(KXSocket socket);
 int KXSocket_Close(KXSocket socket);
+// The local address a socket is bound to, as "127.0.0.1:38999" or
+// "[::1]:38999"; empty when it cannot be read.
+std::string KXSocket_LocalAddress(KXSocket socket);

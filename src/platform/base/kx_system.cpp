@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 int KXBase_GetLocalTime(KXLocalTime* time) {
@@ -46,4 +47,10 @@ int KXBase_GetUuid(char* buffer, size_t size) {
 std::string KXBase_GetEnvironment(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? value : "";
+}
+
+std::string KXBase_ErrorText(int error) {
+    char buffer[256] = {};
+    // The GNU strerror_r returns the text, which may or may not be the buffer.
+    return strerror_r(error, buffer, sizeof buffer);
 }

@@ -35,3 +35,6 @@ int KXBase_Base64Decode(const char* text, size_t size, void* out, size_t* outSiz
 
 // The value of an environment variable, or "" when it is not set.
 std::string KXBase_GetEnvironment(const char* name);
+
+// The system's description of an errno value, e.g. "Address already in use".
+std::string KXBase_ErrorText(int error);

@@ -40,17 +40,20 @@ TEST(Paths, FoldersFollowTheirVariablesAndEndWithSlash) {
     EXPECT_EQ(Folder(KXBase_GetProcessName), "scanbridge");
 }
 
+// The default temporary folder is created when it is resolved, so it is
+// resolved in a private TMPDIR: a test never touches the user's real one.
 TEST(Paths, DefaultsComeFromXdgAndHome) {
+    TempDir dir;
     ScopedEnv config("SCANBRIDGE_CONFIG_DIR", "");
     ScopedEnv documents("SCANBRIDGE_DOCUMENTS_DIR", "");
     ScopedEnv tmp("SCANBRIDGE_TMP_DIR", "");
     ScopedEnv home("HOME", "/home/u");
     ScopedEnv xdgConfig("XDG_CONFIG_HOME", "");
     ScopedEnv xdgDocuments("XDG_DOCUMENTS_DIR", "/home/u/Docs");
-    ScopedEnv tmpdir("TMPDIR", "");
+    ScopedEnv tmpdir("TMPDIR", dir.path());
     EXPECT_EQ(Folder(KXBase_GetConfigPath), "/home/u/.config/scanbridge/");
     EXPECT_EQ(Folder(KXBase_GetDocumentsPath), "/home/u/Docs/");
-    EXPECT_EQ(Folder(KXBase_GetTmpPath), "/tmp/scanbridge/");
+    EXPECT_EQ(Folder(KXBase_GetTmpPath), dir.path() + "scanbridge/");
 }
 
 // The default temporary folder is made private, and one that another user
