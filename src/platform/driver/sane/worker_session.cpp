@@ -10,6 +10,9 @@ namespace lib {
 #include <sane/sane.h>
 }
 
+// Present when the worker is built with LeakSanitizer.
+extern "C" __attribute__((weak)) void __lsan_do_leak_check();
+
 namespace {
 
 SANE_Status Ours(lib::SANE_Status status) {
@@ -93,6 +96,10 @@ int WorkerSession::Run(FrameChannel& channel) {
         }
     }
     CloseAll();
+    // Leaks are checked while the backends are still loaded, so their
+    // allocations carry the backend's name and its suppression applies
+    // (after sane_exit unloads them they would be of an unknown module).
+    if (__lsan_do_leak_check != nullptr) __lsan_do_leak_check();
     lib::sane_exit();
     return exitCode;
 }
