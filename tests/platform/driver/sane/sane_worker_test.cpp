@@ -77,6 +77,45 @@ TEST_F(SaneWorkerTest, ListsOpensSetsAndReadsAFrame) {
     EXPECT_EQ(failures_, 0);
 }
 
+// Sixteen-bit frames come through whole, in host byte order (scanimage
+// writes the same samples big-endian).
+TEST_F(SaneWorkerTest, SixteenBitFramesMatchScanimage) {
+    ASSERT_TRUE(worker_.Start(std::chrono::seconds(20)));
+    uint64_t generation = worker_.generation();
+    uint32_t handle = OpenDevice("frontend-tester");
+    std::vector<DeviceOption> options;
+    std::vector<std::pair<SANE_Int, OptionValue>> values;
+    ASSERT_TRUE(worker_.Describe(generation, handle, &options, &values).ok());
+    auto set = [&](const std::string& name, const OptionValue& value) {
+        for (const DeviceOption& option : options) {
+            SANE_Int info = 0;
+            if (option.name == name)
+                return worker_.Set(generation, handle, option.index, value, &info).ok();
+        }
+        return false;
+    };
+    ASSERT_TRUE(set("mode", {{}, "Color"}));
+    ASSERT_TRUE(set("depth", {{16}, {}}));
+    ASSERT_TRUE(set("test-picture", {{}, "Color pattern"}));
+
+    SANE_Parameters parameters{};
+    ASSERT_TRUE(worker_.Start(generation, handle, &parameters).ok());
+    EXPECT_EQ(parameters.depth, 16);
+    std::vector<uint8_t> data;
+    while (worker_.Read(generation, handle, kMaxReadChunk, &data).ok()) {
+    }
+    Pnm expected;
+    ASSERT_TRUE(
+        ParsePnm(env_.ScanImage("-d test:0 --mode Color --depth 16 --test-picture 'Color pattern'"),
+                 &expected));
+    EXPECT_EQ(expected.maxValue, 65535);
+    EXPECT_EQ(parameters.pixels_per_line, expected.width);
+    ASSERT_EQ(data.size(), expected.pixels.size());
+    for (size_t i = 0; i + 1 < data.size(); i += 2)
+        std::swap(data[i], data[i + 1]);
+    EXPECT_TRUE(std::string(data.begin(), data.end()) == expected.pixels);
+}
+
 TEST_F(SaneWorkerTest, CrashOrHangKillsTheWorkerAndOldHandlesStayDead) {
     ASSERT_TRUE(worker_.Start(std::chrono::seconds(1)));
     struct Case {
