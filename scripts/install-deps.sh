@@ -16,6 +16,8 @@ packages=(
   fontconfig fonts-noto-cjk fonts-dejavu-core
   # storage, transfer, JSON
   libsqlite3-dev sqlite3 libcurl4-openssl-dev libcjson-dev
+  # scanners (SANE and its `test` backend)
+  libsane-dev libsane1 sane-utils
   # tests and benchmarks
   libboost-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   poppler-utils libtiff-tools unzip python3 python3-pyftpdlib img2pdf
