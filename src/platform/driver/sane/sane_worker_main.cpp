@@ -19,6 +19,9 @@
 extern "C" const char* __lsan_default_suppressions() {
     return "leak:libsane\n";
 }
+extern "C" const char* __lsan_default_options() {
+    return "print_suppressions=0";
+}
 
 int main(int argc, char** argv) {
     if (argc != 3 || std::strcmp(argv[1], "--channel-fd") != 0) {

@@ -16,6 +16,16 @@ constexpr const char* kTester = "Noname frontend-tester";
 constexpr const char* kTwin = "Noname frontend-tester #2";
 constexpr const char* kCrashy = "Crashy Model C";
 
+// Clears the bits past the last pixel of each 1-bit row, which carry no
+// pixel (the test backend sets them, the page layer clears them).
+void ClearRowPadding(const SANE_Parameters& p, std::string* rows) {
+    int used = p.pixels_per_line % 8;
+    if (used == 0) return;
+    for (size_t end = static_cast<size_t>(p.bytes_per_line); end <= rows->size();
+         end += static_cast<size_t>(p.bytes_per_line))
+        (*rows)[end - 1] = static_cast<char>((*rows)[end - 1] & (0xff00 >> used));
+}
+
 class SaneDriverTest : public DriverTest {
   protected:
     SaneDriverTest() {
@@ -178,7 +188,12 @@ TEST_F(SaneDriverTest, PagesMatchScanimage) {
         EXPECT_EQ(p.format, expected.kind == '6' ? SANE_FRAME_RGB : SANE_FRAME_GRAY);
         EXPECT_EQ(p.depth, expected.kind == '4' ? 1 : 8);
         EXPECT_EQ(pages[0].resolution, 100);
-        EXPECT_TRUE(std::string(pages[0].pixels.begin(), pages[0].pixels.end()) == expected.pixels);
+        std::string got(pages[0].pixels.begin(), pages[0].pixels.end());
+        if (p.depth == 1) {
+            ClearRowPadding(p, &got);
+            ClearRowPadding(p, &expected.pixels);
+        }
+        EXPECT_TRUE(got == expected.pixels);
     }
 }
 
