@@ -1,6 +1,8 @@
 // Generation 2 with a real SANE scanner: SANE's test backend through the
 // SANE driver, the same commands and events a page uses with the virtual
 // scanner.
+#include <cjson/cJSON.h>
+
 #include "support/sane_test_backend.h"
 #include "support/temp_dir.h"
 #include "ver_2/generation2_fixture.h"
@@ -15,9 +17,10 @@ TEST_F(SaneScans, TheTestScannerIsListedSetAndScannedLikeTheVirtualOne) {
     Json init = page_.Call(R"({"func":"init_device"})");
     ASSERT_EQ(JsonNumber(init, "ret"), 0);
     // The scanners are there as soon as init_device has replied.
-    EXPECT_EQ(
-        page_.CallRaw(R"({"func":"get_device_name_list"})"),
-        R"({"func":"get_device_name_list","ret":0,"device_name_list":["Noname frontend-tester"]})");
+    Json list = page_.Call(R"({"func":"get_device_name_list"})");
+    const cJSON* names = cJSON_GetObjectItemCaseSensitive(list.get(), "device_name_list");
+    ASSERT_EQ(cJSON_GetArraySize(names), 1);
+    EXPECT_STREQ(cJSON_GetArrayItem(names, 0)->valuestring, "Noname frontend-tester");
     Json arrived = page_.NextEvent();
     EXPECT_EQ(JsonString(arrived, "device_name"), "Noname frontend-tester");
     ASSERT_EQ(JsonNumber(page_.Call(R"({"func":"open_device"})"), "ret"), 0);
