@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 
 #include <cerrno>
 
@@ -19,13 +20,38 @@ int PollTimeout(bool bounded, Clock::time_point deadline) {
 }  // namespace
 
 ChannelResult FrameChannel::Send(const MessageWriter& message) {
-    std::vector<uint8_t> frame = message.Frame();
-    size_t sent = 0;
-    while (sent < frame.size()) {
-        ssize_t n = send(fd_, frame.data() + sent, frame.size() - sent, MSG_NOSIGNAL);
+    return Send(message, nullptr, 0);
+}
+
+ChannelResult FrameChannel::Send(const MessageWriter& message, const uint8_t* data, size_t size) {
+    bool withData = data != nullptr || size > 0;
+    MessageWriter lengths;
+    lengths.Word(static_cast<uint32_t>(message.body().size() + (withData ? 4 + size : 0)));
+    MessageWriter dataLength;
+    dataLength.Word(static_cast<uint32_t>(size));
+    iovec pieces[4] = {
+        {const_cast<uint8_t*>(lengths.body().data()), lengths.body().size()},
+        {const_cast<uint8_t*>(message.body().data()), message.body().size()},
+        {const_cast<uint8_t*>(dataLength.body().data()), withData ? dataLength.body().size() : 0},
+        {const_cast<uint8_t*>(data), size}};
+    size_t first = 0;
+    while (first < 4) {
+        msghdr header{};
+        header.msg_iov = pieces + first;
+        header.msg_iovlen = 4 - first;
+        ssize_t n = sendmsg(fd_, &header, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return ChannelResult::kClosed;
-        sent += static_cast<size_t>(n);
+        if (n < 0) return ChannelResult::kClosed;
+        // Step past what went out, piece by piece.
+        auto sent = static_cast<size_t>(n);
+        while (first < 4 && sent >= pieces[first].iov_len) {
+            sent -= pieces[first].iov_len;
+            ++first;
+        }
+        if (first < 4) {
+            pieces[first].iov_base = static_cast<uint8_t*>(pieces[first].iov_base) + sent;
+            pieces[first].iov_len -= sent;
+        }
     }
     return ChannelResult::kOk;
 }

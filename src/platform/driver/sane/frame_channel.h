@@ -24,6 +24,9 @@ class FrameChannel {
     explicit FrameChannel(int fd) : fd_(fd) {}
 
     ChannelResult Send(const MessageWriter& message);
+    // Sends message followed by one more byte-string field holding data,
+    // without copying data into the message first.
+    ChannelResult Send(const MessageWriter& message, const uint8_t* data, size_t size);
     // Waits for the next body; a negative timeout waits for ever.
     ChannelResult Receive(std::vector<uint8_t>* body, std::chrono::milliseconds timeout);
 

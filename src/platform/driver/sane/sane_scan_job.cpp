@@ -1,5 +1,6 @@
 #include "platform/driver/sane/sane_scan_job.h"
 
+#include <algorithm>
 #include <limits>
 #include <new>
 #include <system_error>
@@ -14,6 +15,8 @@ constexpr const char* kCompleted = "扫描完成";
 constexpr const char* kCancelled = "扫描取消";
 constexpr const char* kWorkerDied = "扫描仪驱动异常退出";
 constexpr const char* kWorkerSilent = "扫描仪无响应";
+// Largest frame kept: an A3 page at 1200 dpi in 48-bit colour is about 1.3 GiB.
+constexpr uint64_t kMaxFrameBytes = uint64_t{2} << 30;
 
 }  // namespace
 
@@ -111,7 +114,7 @@ SaneScanJob::ReadResult SaneScanJob::ReadPage(SanePage* page) {
         if (started.fault != WorkerFault::kNone || started.status != SANE_STATUS_GOOD)
             return {started.fault, started.status};
         std::vector<uint8_t> data;
-        ReadResult frame = ReadFrame(&data);
+        ReadResult frame = ReadFrame(parameters, &data);
         if (frame.fault != WorkerFault::kNone || frame.status != SANE_STATUS_GOOD) return frame;
         SANE_Status added = assembler.AddFrame(parameters, std::move(data));
         if (added != SANE_STATUS_GOOD) {
@@ -127,14 +130,27 @@ SaneScanJob::ReadResult SaneScanJob::ReadPage(SanePage* page) {
     return {};
 }
 
-SaneScanJob::ReadResult SaneScanJob::ReadFrame(std::vector<uint8_t>* data) {
-    for (;;) {
-        if (stop_) return {WorkerFault::kNone, SANE_STATUS_CANCELLED};
-        WorkerReply reply =
-            target_.worker->Read(target_.generation, target_.handle, kMaxReadChunk, data);
-        if (reply.fault != WorkerFault::kNone) return {reply.fault, reply.status};
-        if (reply.status == SANE_STATUS_EOF) return {};
-        if (reply.status != SANE_STATUS_GOOD) return {WorkerFault::kNone, reply.status};
+SaneScanJob::ReadResult SaneScanJob::ReadFrame(const SANE_Parameters& parameters,
+                                               std::vector<uint8_t>* data) {
+    uint64_t announced = static_cast<uint64_t>(std::max(parameters.lines, 0)) *
+                         static_cast<uint64_t>(std::max(parameters.bytes_per_line, 0));
+    try {
+        if (announced <= kMaxFrameBytes) data->reserve(static_cast<size_t>(announced));
+        for (;;) {
+            if (stop_) return {WorkerFault::kNone, SANE_STATUS_CANCELLED};
+            WorkerReply reply =
+                target_.worker->Read(target_.generation, target_.handle, kMaxReadChunk, data);
+            if (reply.fault != WorkerFault::kNone) return {reply.fault, reply.status};
+            if (reply.status == SANE_STATUS_EOF) return {};
+            if (reply.status != SANE_STATUS_GOOD) return {WorkerFault::kNone, reply.status};
+            if (data->size() > kMaxFrameBytes) {
+                KXBase_WriteInfo(KX_LOG_INFO, "SANE scanner \"%s\": a frame past %llu bytes",
+                                 device_.c_str(), static_cast<unsigned long long>(kMaxFrameBytes));
+                return {WorkerFault::kNone, SANE_STATUS_NO_MEM};
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        return {WorkerFault::kNone, SANE_STATUS_NO_MEM};
     }
 }
 

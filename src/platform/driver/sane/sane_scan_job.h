@@ -64,7 +64,8 @@ class SaneScanJob {
     // Reads pages and delivers them; the outcome decides the finish event.
     ReadResult ScanPages();
     ReadResult ReadPage(SanePage* page);
-    ReadResult ReadFrame(std::vector<uint8_t>* data);
+    // Reads one frame to its end; a frame past a sane size ends the scan.
+    ReadResult ReadFrame(const SANE_Parameters& parameters, std::vector<uint8_t>* data);
     bool Deliver(SanePage page);
     int PagesToRead() const;
     void Finish(const ReadResult& result);

@@ -29,15 +29,23 @@ bool Reap(pid_t pid, std::chrono::milliseconds grace) {
     }
 }
 
-// Forks and execs the worker with child_fd as its channel. Only
-// async-signal-safe calls run between fork and exec.
+// The descriptor the worker finds its channel on.
+constexpr int kChildChannelFd = 3;
+
+// Forks and execs the worker with childFd as its channel on descriptor 3
+// and no other descriptor of the service (listening sockets, files) open.
+// Only async-signal-safe calls run between fork and exec.
 pid_t Spawn(const std::string& path, int childFd) {
-    std::string fdText = std::to_string(childFd);
+    std::string fdText = std::to_string(kChildChannelFd);
     char* argv[] = {const_cast<char*>(path.c_str()), const_cast<char*>("--channel-fd"),
                     fdText.data(), nullptr};
     pid_t pid = fork();
     if (pid != 0) return pid;
-    fcntl(childFd, F_SETFD, 0);  // the one descriptor the worker keeps across exec
+    if (childFd == kChildChannelFd)
+        fcntl(childFd, F_SETFD, 0);
+    else if (dup2(childFd, kChildChannelFd) < 0)  // dup2 leaves the copy open across exec
+        _exit(127);
+    close_range(kChildChannelFd + 1, ~0U, 0);
     execv(path.c_str(), argv);
     _exit(127);
 }

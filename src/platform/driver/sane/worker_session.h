@@ -35,4 +35,7 @@ class WorkerSession {
     std::map<uint32_t, void*> handles_;
     uint32_t nextId_ = 1;
     std::vector<uint8_t> readBuffer_;
+    // A byte-string field sent after the reply's other fields (read data).
+    const uint8_t* payload_ = nullptr;
+    size_t payloadSize_ = 0;
 };
