@@ -17,33 +17,11 @@
 
 #include "platform/base/kx_profile.h"
 #include "platform/driver/sane_qnsane.h"
+#include "platform/scan_sink.h"
 
 namespace {
 
 constexpr const char* kScanner = "Noname frontend-tester";
-
-struct Sink {
-    std::mutex mutex;
-    std::condition_variable finished;
-    int pages = 0;
-    bool done = false;
-    unsigned checksum = 0;
-};
-
-SANE_Int OnEvent(void*, SANE_Int code, void* data, SANE_Int*, void* user) {
-    auto* sink = static_cast<Sink*>(user);
-    if (code == SANE_EVENT_IMAGE_OK) {
-        auto* image = static_cast<SANE_Event_Image*>(data);
-        sink->checksum += image->data[image->parameters.bytes_per_line * 100];
-        std::lock_guard guard(sink->mutex);
-        ++sink->pages;
-    } else if (code == SANE_EVENT_SCAN_FINISHED) {
-        std::lock_guard guard(sink->mutex);
-        sink->done = true;
-        sink->finished.notify_all();
-    }
-    return 0;
-}
 
 // A private folder with config.ini naming the SANE driver and a SANE
 // configuration with only the test backend; the environment points at both.
@@ -84,7 +62,7 @@ bool SetWord(SANE_Handle handle, SANE_Int option, SANE_Word value) {
 }
 
 struct OpenDriver {
-    Sink sink;
+    ScanSink sink;
     SANE_Handle handle = nullptr;
     std::string folder;
 
@@ -92,7 +70,7 @@ struct OpenDriver {
         folder = PrepareFolders();
         SANE_Int version = 0;
         return !folder.empty() &&
-               sane_qnsane_init_ex(&version, &OnEvent, &sink) == SANE_STATUS_GOOD &&
+               sane_qnsane_init_ex(&version, &ScanSink::OnEvent, &sink) == SANE_STATUS_GOOD &&
                sane_qnsane_open(kScanner, &handle) == SANE_STATUS_GOOD;
     }
     ~OpenDriver() {

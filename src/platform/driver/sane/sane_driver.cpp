@@ -84,7 +84,7 @@ void SaneDriver::Exit() {
         running_ = false;
         stopping_ = true;
         handles.swap(handles_);
-        retired.swap(retired_);
+        retired = retired_.TakeAll();
         for (auto& [id, scanner] : handles) {
             if (scanner->job != nullptr) scanner->job->Stop();
         }
@@ -112,8 +112,7 @@ bool SaneDriver::OnDriverThread() {
     for (auto& [id, scanner] : handles_) {
         if (scanner->job != nullptr && scanner->job->OnJobThread()) return true;
     }
-    return std::any_of(retired_.begin(), retired_.end(),
-                       [](const std::unique_ptr<SaneScanJob>& job) { return job->OnJobThread(); });
+    return retired_.OnAnyJobThread();
 }
 
 SANE_Status SaneDriver::GetDevices(const SANE_Device*** list) {
@@ -188,10 +187,10 @@ void SaneDriver::Close(SANE_Handle handle) {
         scanner = Find(handle);
         if (scanner == nullptr) return;
         if (scanner->job != nullptr) scanner->job->Stop();
-        job = Release(std::move(scanner->job));
+        job = retired_.Release(std::move(scanner->job));
         lost = scanner->lost;
         handles_.erase(HandleId(handle));
-        ended = TakeEndedRetired();
+        ended = retired_.TakeEnded();
     }
     // Joining the scans happens outside the lock, so their last callbacks may
     // still call into the driver.
@@ -245,8 +244,8 @@ SANE_Status SaneDriver::Start(SANE_Handle handle) {
         scanner = FindUsable(handle);
         if (scanner == nullptr) return SANE_STATUS_INVAL;
         if (scanner->job != nullptr && scanner->job->Running()) return SANE_STATUS_DEVICE_BUSY;
-        previous = Release(std::move(scanner->job));
-        ended = TakeEndedRetired();
+        previous = retired_.Release(std::move(scanner->job));
+        ended = retired_.TakeEnded();
     }
     previous.reset();  // the last scan has sent its finish event; wait for its thread
     ended.clear();
@@ -281,28 +280,6 @@ std::shared_ptr<SaneDriver::OpenScanner> SaneDriver::Find(SANE_Handle handle) {
 std::shared_ptr<SaneDriver::OpenScanner> SaneDriver::FindUsable(SANE_Handle handle) {
     std::shared_ptr<OpenScanner> scanner = Find(handle);
     return scanner != nullptr && !scanner->lost ? scanner : nullptr;
-}
-
-std::unique_ptr<SaneScanJob> SaneDriver::Release(std::unique_ptr<SaneScanJob> job) {
-    if (job != nullptr && job->OnJobThread()) {
-        retired_.push_back(std::move(job));
-        return nullptr;
-    }
-    return job;
-}
-
-SaneDriver::Jobs SaneDriver::TakeEndedRetired() {
-    Jobs ended;
-    auto it = retired_.begin();
-    while (it != retired_.end()) {
-        if (!(*it)->Running() && !(*it)->OnJobThread()) {
-            ended.push_back(std::move(*it));
-            it = retired_.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    return ended;
 }
 
 bool SaneDriver::ScanRunning() {

@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "platform/driver/driver_config.h"
+#include "platform/driver/retired_jobs.h"
 #include "platform/driver/sane/sane_option_map.h"
 #include "platform/driver/sane/sane_scan_job.h"
 #include "platform/driver/sane/sane_worker.h"
@@ -78,13 +79,11 @@ class SaneDriver : public ScannerDriver {
         WorkerOptionPort port;
         SaneOptionMap options;
     };
-    using Jobs = std::vector<std::unique_ptr<SaneScanJob>>;
+    using Jobs = RetiredJobs<SaneScanJob>::Jobs;
 
     // The open scanner behind a handle, or null. REQUIRES: mutex_.
     std::shared_ptr<OpenScanner> Find(SANE_Handle handle);
     std::shared_ptr<OpenScanner> FindUsable(SANE_Handle handle);
-    std::unique_ptr<SaneScanJob> Release(std::unique_ptr<SaneScanJob> job);
-    Jobs TakeEndedRetired();
     bool ScanRunning();
 
     void Monitor();
@@ -115,7 +114,7 @@ class SaneDriver : public ScannerDriver {
     std::map<uintptr_t, std::shared_ptr<OpenScanner>> handles_;
     uintptr_t nextHandle_ = 1;
     std::map<std::string, std::vector<std::string>> values_;  // page-facing values per name
-    Jobs retired_;
+    RetiredJobs<SaneScanJob> retired_;                        // REQUIRES: mutex_
     std::thread monitor_;
     std::atomic<std::thread::id> monitorId_{};
     std::mutex openMutex_;  // one Open at a time, so a name is opened once
