@@ -100,14 +100,8 @@ void SaneWorker::Stop() {
     std::lock_guard guard(mutex_);
     if (pid_ <= 0) return;
     shutdown(fd_, SHUT_RDWR);  // the worker sees the end of its requests and exits
-    if (!Reap(pid_, kExitGrace)) {
-        kill(pid_, SIGKILL);
-        Reap(pid_, kExitGrace);
-    }
-    close(fd_);
-    fd_ = -1;
-    pid_ = -1;
-    channel_.reset();
+    if (Reap(pid_, kExitGrace)) pid_ = -1;
+    KillLocked();
 }
 
 bool SaneWorker::Running() {
@@ -121,12 +115,13 @@ uint64_t SaneWorker::generation() {
 }
 
 void SaneWorker::KillLocked() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGKILL);
-    Reap(pid_, kExitGrace);
-    close(fd_);
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        Reap(pid_, kExitGrace);
+        pid_ = -1;
+    }
+    if (fd_ >= 0) close(fd_);
     fd_ = -1;
-    pid_ = -1;
     channel_.reset();
 }
 

@@ -82,7 +82,8 @@ class SaneWorker {
     // result, or a dead worker when the reply's fields did not decode.
     WorkerReply Decoded(bool decoded, WorkerReply result);
     static MessageWriter Request(WorkerRequest type, uint32_t handle);
-    // Kills and reaps the process. REQUIRES: mutex_.
+    // Kills and reaps the process (unless already reaped: pid_ -1) and
+    // closes the channel. REQUIRES: mutex_.
     void KillLocked();
     WorkerReply Fail(std::unique_lock<std::mutex>& lock, WorkerFault fault);
 
