@@ -110,17 +110,21 @@ struct SaneOptionMap::State {
     }
 
     // The device's own options back at their first values, in table order so
-    // an option that switches others on comes before them; values the device
-    // no longer accepts are passed over.
+    // an option that switches others on comes before them. Values the device
+    // no longer accepts are passed over; a device that stops answering ends
+    // the restore with its status.
     SANE_Status RestoreDeviceDefaults(DeviceOptionPort& port) {
+        SANE_Status status = SANE_STATUS_GOOD;
         for (const std::string& name : defaultOrder) {
             if (IsMappedOptionName(name, mapping)) continue;
             const OwnedDescriptor* option = table.Find(name);
             if (option == nullptr || !ValueFits(option->descriptor(), defaults[name])) continue;
-            table.Apply(port, name, defaults[name]);
+            status = table.Apply(port, name, defaults[name]);
+            if (status == SANE_STATUS_INVAL) status = SANE_STATUS_GOOD;
+            if (status != SANE_STATUS_GOOD) break;
         }
         ListDeviceGroup();
-        return SANE_STATUS_GOOD;
+        return status;
     }
 
     SANE_Status ControlDeviceOption(DeviceOptionPort& port, const OwnedDescriptor& option,

@@ -392,6 +392,16 @@ TEST_F(OptionMapTest, PrepareScanSetsTheDeviceByMeaning) {
     }
 }
 
+TEST_F(OptionMapTest, ADeviceThatStopsAnsweringFailsWithItsStatus) {
+    Open(MakeFlatbed);
+    ASSERT_EQ(SetText(Numbered("lamp"), "Off"), SANE_STATUS_GOOD);
+    device.setStatus = SANE_STATUS_IO_ERROR;
+    EXPECT_EQ(SetText(Numbered("lamp"), "Auto"), SANE_STATUS_IO_ERROR);
+    EXPECT_EQ(SetWord(kOptionRestoreDefaults, 0), SANE_STATUS_IO_ERROR);
+    SaneScanSettings settings;
+    EXPECT_EQ(map.PrepareScan(device, &settings), SANE_STATUS_IO_ERROR);
+}
+
 TEST_F(OptionMapTest, PrepareScanSendsOnlyChangedValues) {
     Open(MakeFlatbed);
     SaneScanSettings settings;

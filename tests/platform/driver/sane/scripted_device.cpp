@@ -57,6 +57,7 @@ SANE_Status ScriptedDevice::Set(SANE_Int index, const OptionValue& value, SANE_I
     if (index < 1 || index > static_cast<SANE_Int>(options_.size())) return SANE_STATUS_INVAL;
     const DeviceOption& option = options_[index - 1];
     if (!option.Settable()) return SANE_STATUS_INVAL;
+    if (setStatus != SANE_STATUS_GOOD) return setStatus;
     sets.push_back(option.name);
     if (option.type != SANE_TYPE_BUTTON) values_[index - 1] = value;
     auto reaction = reactions.find(option.name);

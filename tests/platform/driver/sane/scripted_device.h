@@ -27,7 +27,8 @@ class ScriptedDevice : public DeviceOptionPort {
     // Called after a value is stored; returns extra SANE_INFO_ flags (a
     // device that switches options on and off returns RELOAD_OPTIONS).
     std::map<std::string, std::function<SANE_Int(ScriptedDevice&)>> reactions;
-    std::vector<std::string> sets;  // "name" of every option set, in order
+    std::vector<std::string> sets;             // "name" of every option set, in order
+    SANE_Status setStatus = SANE_STATUS_GOOD;  // what Set answers (a failing device)
 
   private:
     std::vector<DeviceOption> options_;
