@@ -16,6 +16,7 @@ pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)
 pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
 pkg_check_modules(CJSON REQUIRED IMPORTED_TARGET libcjson)
 pkg_check_modules(LIBXML REQUIRED IMPORTED_TARGET libxml-2.0)
+pkg_check_modules(SANE REQUIRED IMPORTED_TARGET sane-backends)
 
 find_package(Boost 1.74 REQUIRED)
 

@@ -14,6 +14,8 @@ packages=(
   libtesseract-dev libleptonica-dev tesseract-ocr tesseract-ocr-osd
   tesseract-ocr-eng tesseract-ocr-chi-sim libfreetype-dev libfontconfig-dev
   fontconfig fonts-noto-cjk fonts-dejavu-core
+  # scanners: the SANE library, its headers and scanimage (tests compare with it)
+  libsane1 libsane-dev sane-utils
   # storage, transfer, JSON
   libsqlite3-dev sqlite3 libcurl4-openssl-dev libcjson-dev
   # tests and benchmarks
@@ -23,6 +25,11 @@ packages=(
   # packaging: CPack's Debian generator (dpkg-shlibdeps, file), unit checks
   dpkg-dev file systemd
 )
+
+# Network scanners (eSCL/WSD) through sane-airscan, where the release has it.
+if apt-cache show sane-airscan >/dev/null 2>&1; then
+  packages+=(sane-airscan)
+fi
 
 missing=()
 for pkg in "${packages[@]}"; do

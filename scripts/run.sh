@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds a Release binary and runs the service in
-# the foreground with the virtual scanner. Stop it with Ctrl+C.
+# the foreground with the virtual scanner (SCANBRIDGE_DRIVER=virtual; with a
+# real scanner run SCANBRIDGE_DRIVER=sane build/scanbridge instead). Stop it
+# with Ctrl+C.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DSCANBRIDGE_TESTS=OFF >/dev/null
-cmake --build build --target scanbridge
+cmake --build build --target scanbridge scanbridge-sane
 
 config_dir="${SCANBRIDGE_CONFIG_DIR:-${XDG_CONFIG_HOME:-$HOME/.config}/scanbridge}"
-echo "ScanBridge: configuration in $config_dir/, virtual scanner unless config.ini [driver] name says otherwise."
+echo "ScanBridge: configuration in $config_dir/; scanner driver: the virtual scanner (SCANBRIDGE_DRIVER=virtual)."
+echo "ScanBridge: with a real scanner, run SCANBRIDGE_DRIVER=sane build/scanbridge instead (see README)."
 # The service itself says where it listens (config.ini and config2.ini decide),
 # so nothing here guesses a port.
 echo "ScanBridge: the address it serves is in its start-up line below:"
 echo "ScanBridge:   'scanbridge <version> generation <N> driver <name> listening on <address>:<port>'"
+export SCANBRIDGE_DRIVER=virtual
 exec build/scanbridge

@@ -14,31 +14,9 @@
 #include "platform/driver/page_renderer.h"
 #include "platform/driver/sane_qnsane.h"
 #include "platform/driver/scan_plan.h"
+#include "platform/scan_sink.h"
 
 namespace {
-
-struct Sink {
-    std::mutex mutex;
-    std::condition_variable finished;
-    int pages = 0;
-    bool done = false;
-    unsigned checksum = 0;
-};
-
-SANE_Int OnEvent(void*, SANE_Int code, void* data, SANE_Int*, void* user) {
-    auto* sink = static_cast<Sink*>(user);
-    if (code == SANE_EVENT_IMAGE_OK) {
-        auto* image = static_cast<SANE_Event_Image*>(data);
-        sink->checksum += image->data[image->parameters.bytes_per_line * 100];
-        std::lock_guard guard(sink->mutex);
-        ++sink->pages;
-    } else if (code == SANE_EVENT_SCAN_FINISHED) {
-        std::lock_guard guard(sink->mutex);
-        sink->done = true;
-        sink->finished.notify_all();
-    }
-    return 0;
-}
 
 SANE_Int FindOption(SANE_Handle handle, const std::string& title) {
     for (SANE_Int i = 1; i < 17; ++i) {
@@ -55,14 +33,15 @@ void BM_DeliverColourA4At300Dpi(benchmark::State& state) {
         return;
     }
     setenv("SCANBRIDGE_CONFIG_DIR", folder.c_str(), 1);
+    setenv("SCANBRIDGE_DRIVER", "virtual", 1);
     std::string config = folder + "/config.ini";
     KXBase_SetProfileString(config.c_str(), "virtual", "page_delay_ms", "0");
     KXBase_SetProfileString(config.c_str(), "virtual", "sheets", "100");
 
-    Sink sink;
+    ScanSink sink;
     SANE_Int version = 0;
     SANE_Handle handle = nullptr;
-    if (sane_qnsane_init_ex(&version, OnEvent, &sink) != 0 ||
+    if (sane_qnsane_init_ex(&version, &ScanSink::OnEvent, &sink) != 0 ||
         sane_qnsane_open("Virtual Scanner", &handle) != 0) {
         state.SkipWithError("driver did not start");
         sane_qnsane_exit();

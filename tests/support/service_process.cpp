@@ -66,6 +66,8 @@ void ServiceProcess::Start(const std::map<std::string, std::string>& environment
         setenv("SCANBRIDGE_CONFIG_DIR", configDir().c_str(), 1);
         setenv("SCANBRIDGE_DOCUMENTS_DIR", documentsDir().c_str(), 1);
         setenv("SCANBRIDGE_TMP_DIR", tmpDir().c_str(), 1);
+        // Tests run the virtual scanner unless they name another driver.
+        setenv("SCANBRIDGE_DRIVER", "virtual", 1);
         for (const auto& [name, value] : environment)
             setenv(name.c_str(), value.c_str(), 1);
         FILE* log = std::fopen(logPath.c_str(), "w");

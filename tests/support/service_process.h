@@ -33,7 +33,8 @@ class ServiceProcess {
     void SetConfig(const std::string& file, const std::string& section, const std::string& key,
                    const std::string& value);
 
-    // Starts the executable; extra environment variables may be given.
+    // Starts the executable with SCANBRIDGE_DRIVER=virtual; extra environment
+    // variables may be given (SCANBRIDGE_DRIVER=sane runs real scanners).
     void Start(const std::map<std::string, std::string>& environment = {});
     // Waits until the log contains text; false on timeout or early exit.
     bool WaitForLog(const std::string& text,

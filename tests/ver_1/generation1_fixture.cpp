@@ -61,7 +61,9 @@ void Generation1Test::StartService(const std::map<std::string, std::string>& vir
     service_.SetConfig("config.ini", "virtual", "sheets", "2");
     for (const auto& [key, value] : virtualKeys)
         service_.SetConfig("config.ini", "virtual", key, value);
-    service_.Start(environment);
+    std::map<std::string, std::string> variables = environment_;
+    for (const auto& [name, value] : environment) variables[name] = value;
+    service_.Start(variables);
     ASSERT_TRUE(service_.WaitForLog("open webserver success, port=28999")) << service_.Log();
     auto devices = virtualKeys.find("devices");
     if (devices != virtualKeys.end() && devices->second.empty()) return;
@@ -76,7 +78,7 @@ void Generation1Test::StartService(const std::map<std::string, std::string>& vir
 
 void Generation1Test::RestartService() {
     ASSERT_EQ(service_.Stop(SIGTERM), 0) << service_.Log();
-    service_.Start();
+    service_.Start(environment_);
     // The log of the first run may still be there for a moment: wait for
     // the ports themselves, then for the scanner.
     for (int attempt = 0; attempt < 400; ++attempt) {

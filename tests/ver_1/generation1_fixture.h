@@ -62,6 +62,8 @@ class Generation1Test : public ::testing::Test {
     std::vector<std::string> ReadList(const std::string& pid = kScanner) const;
 
     ServiceProcess service_;
+    // Extra environment of the service (e.g. another scanner driver).
+    std::map<std::string, std::string> environment_;
 };
 
 // Messages received until one contains text (included), or the time-out.

@@ -94,6 +94,7 @@ class ManagerV1Test : public ::testing::Test {
     ScopedEnv config_{"SCANBRIDGE_CONFIG_DIR", root_.path() + "config/"};
     ScopedEnv documents_{"SCANBRIDGE_DOCUMENTS_DIR", root_.path() + "documents/"};
     ScopedEnv tmp_{"SCANBRIDGE_TMP_DIR", root_.path() + "tmp/"};
+    ScopedEnv driver_{"SCANBRIDGE_DRIVER", "virtual"};
     KXPump pump_ = nullptr;
     std::unique_ptr<ManagerV1> manager_;
 };

@@ -78,7 +78,8 @@ class ScanPipeline : public ::testing::Test {
     ScanPipeline()
         : config_("SCANBRIDGE_CONFIG_DIR", root_.path() + "config/"),
           documents_("SCANBRIDGE_DOCUMENTS_DIR", root_.path() + "documents/"),
-          tmp_("SCANBRIDGE_TMP_DIR", root_.path() + "tmp/") {
+          tmp_("SCANBRIDGE_TMP_DIR", root_.path() + "tmp/"),
+          driver_("SCANBRIDGE_DRIVER", "virtual") {
         std::filesystem::create_directories(root_.path() + "config");
         SetVirtual("page_delay_ms", "0");
         KXBase_CreateMsgPump(&pump_);
@@ -143,6 +144,7 @@ class ScanPipeline : public ::testing::Test {
     ScopedEnv config_;
     ScopedEnv documents_;
     ScopedEnv tmp_;
+    ScopedEnv driver_;
     KXPump pump_ = nullptr;
     Recorder recorder_;
     std::unique_ptr<ManagerV2> manager_;

@@ -56,10 +56,12 @@ std::string DriverConfigFile() {
 }
 
 std::string ReadDriverName() {
-    std::string name = Trim(ReadString("driver", "name", "virtual"));
+    const char* chosen = std::getenv("SCANBRIDGE_DRIVER");
+    std::string name = Trim(chosen != nullptr ? chosen : "");
+    if (name.empty()) name = Trim(ReadString("driver", "name", "sane"));
     std::transform(name.begin(), name.end(), name.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return name.empty() ? "virtual" : name;
+    return name.empty() ? "sane" : name;
 }
 
 std::vector<std::string> ReadVirtualDevices() {
@@ -73,6 +75,14 @@ VirtualScanConfig ReadVirtualScanConfig() {
     config.blankPages = ParsePageList(ReadString("virtual", "blank_pages", ""));
     config.failStart = ReadInt("virtual", "fail_start", 0) != 0;
     config.jamAfter = std::max(0, ReadInt("virtual", "jam_after", 0));
+    return config;
+}
+
+SaneConfig ReadSaneConfig() {
+    SaneConfig config;
+    config.readTimeoutS = std::max(1, ReadInt("sane", "read_timeout_s", config.readTimeoutS));
+    config.pollMs = std::max(100, ReadInt("sane", "poll_ms", config.pollMs));
+    config.firstListMs = std::max(0, ReadInt("sane", "first_list_ms", config.firstListMs));
     return config;
 }
 

@@ -8,8 +8,13 @@ constexpr const char* kModel = "Virtual Scanner";
 }  // namespace
 
 void EventSink::Device(SANE_Int code, const std::string& name) const {
+    Device(code, name, kVendor, kModel);
+}
+
+void EventSink::Device(SANE_Int code, const std::string& name, const std::string& vendor,
+                       const std::string& model) const {
     if (callback == nullptr) return;
-    SANE_Event_Device device{name.c_str(), kVendor, kModel};
+    SANE_Event_Device device{name.c_str(), vendor.c_str(), model.c_str()};
     SANE_Int value = 0;
     callback(nullptr, code, &device, &value, user);
 }

@@ -19,7 +19,10 @@ struct EventSink {
 
     // SANE_EVENT_DEVICE_ARRIVED or SANE_EVENT_DEVICE_LEFT with a
     // SANE_Event_Device naming the scanner; the opaque argument is null.
+    // Without a vendor and model the device is the virtual scanner.
     void Device(SANE_Int code, const std::string& name) const;
+    void Device(SANE_Int code, const std::string& name, const std::string& vendor,
+                const std::string& model) const;
     // A text event (SANE_EVENT_STATUS, _ERROR, _WORKING, _SCAN_FINISHED) of
     // the scan on handle, which is passed as the opaque argument.
     void Text(SANE_Handle handle, SANE_Int code, const char* text, SANE_Int value) const;

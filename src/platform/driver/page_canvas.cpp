@@ -36,19 +36,6 @@ bool IsSpeck(int x, int y) {
     return (hash & kSpeckOdds) == 0;
 }
 
-// gamma first (out = in ^ (1 / gamma)), then brightness shifts by up to half
-// the scale either way.
-std::array<uint8_t, 256> ToneTable(SANE_Int brightness, SANE_Fixed gamma) {
-    std::array<uint8_t, 256> table{};
-    double exponent = 1.0 / std::max(SANE_UNFIX(gamma), 0.01);
-    double shift = brightness * 128.0 / 100.0;
-    for (int v = 0; v < 256; ++v) {
-        double toned = 255.0 * std::pow(v / 255.0, exponent) + shift;
-        table[v] = static_cast<uint8_t>(std::clamp(std::lround(toned), 0L, 255L));
-    }
-    return table;
-}
-
 void SetBit(SANE_Byte* row, int x, bool black) {
     auto mask = static_cast<SANE_Byte>(0x80u >> (x & 7));
     if (black)
@@ -71,6 +58,17 @@ void SetBits(SANE_Byte* row, int left, int right, bool black) {
 }
 
 }  // namespace
+
+std::array<uint8_t, 256> ToneTable(SANE_Int brightness, SANE_Fixed gamma) {
+    std::array<uint8_t, 256> table{};
+    double exponent = 1.0 / std::max(SANE_UNFIX(gamma), 0.01);
+    double shift = brightness * 128.0 / 100.0;
+    for (int v = 0; v < 256; ++v) {
+        double toned = 255.0 * std::pow(v / 255.0, exponent) + shift;
+        table[v] = static_cast<uint8_t>(std::clamp(std::lround(toned), 0L, 255L));
+    }
+    return table;
+}
 
 std::unique_ptr<PageCanvas> PageCanvas::Create(const RenderSettings& settings) {
     size_t bytes = settings.format.Bytes();

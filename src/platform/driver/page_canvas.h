@@ -19,6 +19,10 @@
 
 #include "platform/driver/scan_plan.h"
 
+// The tone curve as a 256-entry table: gamma first (out = in ^ (1 / gamma)),
+// then brightness (-100..100) shifts by up to half the scale either way.
+std::array<uint8_t, 256> ToneTable(SANE_Int brightness, SANE_Fixed gamma);
+
 struct Rgb {
     uint8_t r;
     uint8_t g;

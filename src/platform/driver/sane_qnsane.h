@@ -4,9 +4,9 @@
 // driver's own threads; pages are never read with sane_read.
 //
 // The calls act on one process-wide driver, chosen at sane_qnsane_init_ex by
-// "config.ini" [driver] "name": "virtual" (the default, see
-// virtual_scanner.h) or "sane" (the system SANE library; not available yet,
-// so init answers SANE_STATUS_UNSUPPORTED). Calls before init, after exit and
+// the environment variable SCANBRIDGE_DRIVER, else "config.ini" [driver]
+// "name": "sane" (the default: the system SANE library, see
+// sane/sane_driver.h) or "virtual" (see virtual_scanner.h). Calls before init, after exit and
 // with handles that are not open fail cleanly (a non-zero status, a null
 // descriptor or list, nothing done). Any thread may make the calls; the back
 // ends make them on the service thread, and sane_qnsane_cancel may come from

@@ -4,26 +4,6 @@
 
 namespace {
 
-struct PaperMillimetres {
-    int width;
-    int height;
-};
-
-PaperMillimetres PaperOf(SANE_Word paper) {
-    switch (paper) {
-        case kPaperA3:
-            return {297, 420};
-        case kPaperA5:
-            return {148, 210};
-        case kPaperB5:
-            return {176, 250};
-        case kPaperLetter:
-            return {216, 279};
-        default:  // "匹配原始尺寸" and "A4"
-            return {210, 297};
-    }
-}
-
 PageFormat MakeFormat(SANE_Word colorMode, int width, int height) {
     PageFormat format;
     format.width = width;

@@ -1,6 +1,7 @@
 #include "platform/driver/scanner_driver.h"
 
 #include "platform/base/kx_log.h"
+#include "platform/driver/sane/sane_driver.h"
 #include "platform/driver/virtual_scanner.h"
 
 SANE_Status CreateScannerDriver(const std::string& name, std::unique_ptr<ScannerDriver>* driver) {
@@ -10,14 +11,12 @@ SANE_Status CreateScannerDriver(const std::string& name, std::unique_ptr<Scanner
         return SANE_STATUS_GOOD;
     }
     if (name == "sane") {
-        KXBase_WriteInfo(KX_LOG_INFO,
-                         "scanner driver \"sane\" (the system SANE library) is not available in "
-                         "this build; set config.ini [driver] name=virtual");
-        return SANE_STATUS_UNSUPPORTED;
+        *driver = std::make_unique<SaneDriver>();
+        return SANE_STATUS_GOOD;
     }
     KXBase_WriteInfo(KX_LOG_INFO,
-                     "unknown scanner driver \"%s\" in config.ini [driver] name; known drivers: "
-                     "virtual, sane",
+                     "unknown scanner driver \"%s\" (SCANBRIDGE_DRIVER or config.ini [driver] "
+                     "name); known drivers: sane, virtual",
                      name.c_str());
     return SANE_STATUS_INVAL;
 }

@@ -47,8 +47,6 @@ class ScannerDriver {
     virtual void Cancel(SANE_Handle handle) = 0;
 };
 
-// The driver named by name ("virtual"), not yet initialised. "sane" (the
-// bridge to the system's SANE library, not part of this build) gives
-// SANE_STATUS_UNSUPPORTED and any other name SANE_STATUS_INVAL; both are
-// logged.
+// The driver named by name ("sane": SaneDriver, "virtual": VirtualScanner),
+// not yet initialised; any other name gives SANE_STATUS_INVAL and is logged.
 SANE_Status CreateScannerDriver(const std::string& name, std::unique_ptr<ScannerDriver>* driver);

@@ -146,13 +146,27 @@ SANE_Word EntryIndex(const SANE_String_Const* list, const char* text, size_t lim
     return -1;
 }
 
-// Whether an option's change alters the page parameters (size, format).
-bool ChangesParameters(SANE_Int option) {
+}  // namespace
+
+bool OptionChangesParameters(SANE_Int option) {
     return option == kOptionColorMode || option == kOptionResolution ||
            option == kOptionPaperSize || option == kOptionOrientation;
 }
 
-}  // namespace
+PaperMillimetres PaperOf(SANE_Word paper) {
+    switch (paper) {
+        case kPaperA3:
+            return {297, 420};
+        case kPaperA5:
+            return {148, 210};
+        case kPaperB5:
+            return {176, 250};
+        case kPaperLetter:
+            return {216, 279};
+        default:  // "匹配原始尺寸" and "A4"
+            return {210, 297};
+    }
+}
 
 const SANE_Option_Descriptor* VirtualOptionDescriptor(SANE_Int option) {
     if (option < 0 || option >= kVirtualOptionCount) return nullptr;
@@ -213,6 +227,6 @@ SANE_Status VirtualOptionValues::Set(SANE_Int option, const void* value, SANE_In
         if (!valid) return SANE_STATUS_INVAL;
     }
     words_[option] = word;
-    if (info != nullptr && ChangesParameters(option)) *info = SANE_INFO_RELOAD_PARAMS;
+    if (info != nullptr && OptionChangesParameters(option)) *info = SANE_INFO_RELOAD_PARAMS;
     return SANE_STATUS_GOOD;
 }

@@ -56,6 +56,16 @@ enum Orientation : SANE_Word {
 // The descriptor of option 0..16, or null for any other number.
 const SANE_Option_Descriptor* VirtualOptionDescriptor(SANE_Int option);
 
+// Whether a change of the option alters the page parameters (size, format).
+bool OptionChangesParameters(SANE_Int option);
+
+// A paper size upright, in millimetres ("匹配原始尺寸" is A4's).
+struct PaperMillimetres {
+    int width;
+    int height;
+};
+PaperMillimetres PaperOf(SANE_Word paper);
+
 class VirtualOptionValues {
   public:
     // Every option at its default.

@@ -62,7 +62,7 @@ void VirtualScanner::Exit() {
         if (!running_) return;
         running_ = false;
         handles.swap(handles_);
-        retired.swap(retired_);
+        retired = retired_.TakeAll();
     }
     for (auto& [id, scanner] : handles) {
         if (scanner.job != nullptr) scanner.job->Stop(StopReason::kShutdown);
@@ -86,8 +86,7 @@ bool VirtualScanner::OnDriverThread() {
     for (auto& [id, scanner] : handles_) {
         if (scanner.job != nullptr && scanner.job->OnJobThread()) return true;
     }
-    return std::any_of(retired_.begin(), retired_.end(),
-                       [](const std::unique_ptr<ScanJob>& job) { return job->OnJobThread(); });
+    return retired_.OnAnyJobThread();
 }
 
 SANE_Status VirtualScanner::GetDevices(const SANE_Device*** list) {
@@ -135,10 +134,10 @@ void VirtualScanner::Close(SANE_Handle handle) {
         auto it = handles_.find(HandleId(handle));
         if (it == handles_.end()) return;
         if (it->second.job != nullptr) it->second.job->Stop(StopReason::kCancel);
-        job = Release(std::move(it->second.job));
+        job = retired_.Release(std::move(it->second.job));
         KXBase_WriteInfo(KX_LOG_INFO, "virtual scanner \"%s\" closed", it->second.name.c_str());
         handles_.erase(it);
-        ended = TakeEndedRetired();
+        ended = retired_.TakeEnded();
     }
     // Destroying the jobs waits for their threads, outside the lock, so their
     // last callbacks may still call into the driver.
@@ -177,8 +176,8 @@ SANE_Status VirtualScanner::Start(SANE_Handle handle) {
         OpenScanner* scanner = FindUsable(handle);
         if (scanner == nullptr) return SANE_STATUS_INVAL;
         if (scanner->job != nullptr && scanner->job->Running()) return SANE_STATUS_DEVICE_BUSY;
-        previous = Release(std::move(scanner->job));
-        ended = TakeEndedRetired();
+        previous = retired_.Release(std::move(scanner->job));
+        ended = retired_.TakeEnded();
     }
     previous.reset();  // the last scan has sent its finish event; wait for its thread
     ended.clear();
@@ -223,28 +222,6 @@ VirtualScanner::OpenScanner* VirtualScanner::Find(SANE_Handle handle) {
 VirtualScanner::OpenScanner* VirtualScanner::FindUsable(SANE_Handle handle) {
     OpenScanner* scanner = Find(handle);
     return scanner != nullptr && !scanner->lost ? scanner : nullptr;
-}
-
-std::unique_ptr<ScanJob> VirtualScanner::Release(std::unique_ptr<ScanJob> job) {
-    if (job != nullptr && job->OnJobThread()) {
-        retired_.push_back(std::move(job));
-        return nullptr;
-    }
-    return job;
-}
-
-VirtualScanner::Jobs VirtualScanner::TakeEndedRetired() {
-    Jobs ended;
-    auto it = retired_.begin();
-    while (it != retired_.end()) {
-        if (!(*it)->Running() && !(*it)->OnJobThread()) {
-            ended.push_back(std::move(*it));
-            it = retired_.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    return ended;
 }
 
 void VirtualScanner::DevicesChanged(const std::vector<std::string>& names) {

@@ -49,6 +49,7 @@
 #include <vector>
 
 #include "platform/driver/device_watcher.h"
+#include "platform/driver/retired_jobs.h"
 #include "platform/driver/scan_job.h"
 #include "platform/driver/scanner_driver.h"
 #include "platform/driver/virtual_options.h"
@@ -78,17 +79,12 @@ class VirtualScanner : public ScannerDriver {
         std::shared_ptr<PageCache> cache = std::make_shared<PageCache>();
         std::unique_ptr<ScanJob> job;
     };
-    using Jobs = std::vector<std::unique_ptr<ScanJob>>;
+    using Jobs = RetiredJobs<ScanJob>::Jobs;
 
     // The open scanner behind a handle (lost or not), or null. REQUIRES: mutex_.
     OpenScanner* Find(SANE_Handle handle);
     OpenScanner* FindUsable(SANE_Handle handle);
     bool NamePresent(const std::string& name) const;
-    // Lets go of a job: joined by the caller later, or kept for Exit when the
-    // caller is the job's own thread. REQUIRES: mutex_.
-    std::unique_ptr<ScanJob> Release(std::unique_ptr<ScanJob> job);
-    // Jobs released on their own thread whose scan has ended. REQUIRES: mutex_.
-    Jobs TakeEndedRetired();
     void DevicesChanged(const std::vector<std::string>& names);
     SANE_Status LaunchScan(SANE_Handle handle, const VirtualScanConfig& config);
 
@@ -100,7 +96,7 @@ class VirtualScanner : public ScannerDriver {
     std::map<uintptr_t, OpenScanner> handles_;
     uintptr_t nextHandle_ = 1;
     std::map<std::string, VirtualOptionValues> options_;
-    Jobs retired_;
+    RetiredJobs<ScanJob> retired_;
     DeviceWatcher watcher_;
 
     // The storage behind the last GetDevices list.

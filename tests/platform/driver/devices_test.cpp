@@ -200,19 +200,36 @@ TEST_F(DevicesTest, CallsBeforeInitAfterExitAndWithForeignHandlesFailCleanly) {
 
 TEST_F(DevicesTest, DriverNameSelectsTheDriver) {
     struct Case {
-        const char* name;
+        const char* file;
+        const char* environment;
         SANE_Status status;
     };
-    for (Case c : {Case{"sane", SANE_STATUS_UNSUPPORTED}, Case{"twain", SANE_STATUS_INVAL},
-                   Case{" Virtual ", SANE_STATUS_GOOD}, Case{"", SANE_STATUS_GOOD}}) {
-        SCOPED_TRACE(c.name);
-        SetConfig("driver", "name", c.name);
+    for (Case c : {Case{"twain", "", SANE_STATUS_INVAL}, Case{" Virtual ", "", SANE_STATUS_GOOD},
+                   Case{"twain", "virtual", SANE_STATUS_GOOD},
+                   Case{"virtual", "twain", SANE_STATUS_INVAL}}) {
+        SCOPED_TRACE(std::string(c.file) + " / " + c.environment);
+        SetConfig("driver", "name", c.file);
+        testing_support::ScopedEnv environment("SCANBRIDGE_DRIVER", c.environment);
         SANE_Int version = 0;
         EXPECT_EQ(sane_qnsane_init_ex(&version, &EventRecorder::Callback, &recorder_), c.status);
         const SANE_Device** list = nullptr;
         EXPECT_EQ(sane_qnsane_get_devices(&list, SANE_TRUE) == SANE_STATUS_GOOD,
                   c.status == SANE_STATUS_GOOD);
         sane_qnsane_exit();
+    }
+}
+
+TEST_F(DevicesTest, RealScannersAreTheDefaultDriver) {
+    struct Case {
+        const char* file;
+        const char* environment;
+        const char* driver;
+    };
+    for (Case c : {Case{"", "", "sane"}, Case{" ", " ", "sane"}, Case{"Virtual", "", "virtual"},
+                   Case{"virtual", " SANE ", "sane"}, Case{"sane", "virtual", "virtual"}}) {
+        SetConfig("driver", "name", c.file);
+        testing_support::ScopedEnv environment("SCANBRIDGE_DRIVER", c.environment);
+        EXPECT_EQ(ReadDriverName(), c.driver) << c.file << " / " << c.environment;
     }
 }
 

@@ -113,7 +113,9 @@ std::vector<RecordedEvent> Pages(const std::vector<RecordedEvent>& events) {
     return pages;
 }
 
-DriverTest::DriverTest() : env_("SCANBRIDGE_CONFIG_DIR", dir_.path()) {
+DriverTest::DriverTest()
+    : env_("SCANBRIDGE_CONFIG_DIR", dir_.path()), driverChoice_("SCANBRIDGE_DRIVER", "") {
+    SetConfig("driver", "name", "virtual");
     SetConfig("virtual", "page_delay_ms", "0");
 }
 

@@ -1,7 +1,7 @@
 // Test helpers for the scanner driver: a callback that records every event
 // (optionally with a copy of each page's pixels) and lets a test wait for
 // events, and a fixture that runs the driver in a private configuration
-// folder and exits it at the end.
+// folder (config.ini naming the virtual scanner) and exits it at the end.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -92,5 +92,6 @@ class DriverTest : public ::testing::Test {
 
     testing_support::TempDir dir_;
     testing_support::ScopedEnv env_;
+    testing_support::ScopedEnv driverChoice_;  // the file names the driver, not the environment
     EventRecorder recorder_;
 };

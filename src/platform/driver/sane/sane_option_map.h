@@ -8,8 +8,9 @@
 //
 // One map per open handle; the values of the page-facing set belong to the
 // scanner name and are kept by the driver between opens (Values/Restore).
-// Descriptors handed out stay valid until the next Load or Control that
-// reloads the table. Thread rule: none of its own; the driver serialises.
+// Descriptors handed out stay valid until the next Load, PrepareScan or
+// Control that reloads the table (the page-facing ones for the map's life). Thread rule: none of
+// its own; the driver serialises.
 #pragma once
 
 #include <memory>
@@ -65,7 +66,8 @@ class SaneOptionMap {
     // The page-facing values of the scanner, to keep per scanner name, and
     // their restoration after the next open (also applied to the device by
     // the next PrepareScan). Device options are not kept: the device keeps
-    // its own.
+    // its own. One text per option 1..16 (empty for groups and the button);
+    // a text the device does not accept leaves that option at its default.
     std::vector<std::string> Values() const;
     void Restore(const std::vector<std::string>& values);
 

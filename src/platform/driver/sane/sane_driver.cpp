@@ -1,0 +1,406 @@
+#include "platform/driver/sane/sane_driver.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "platform/base/kx_log.h"
+
+namespace {
+
+constexpr std::chrono::milliseconds kFirstBackoff{250};
+constexpr std::chrono::milliseconds kLongestBackoff{8000};
+
+uintptr_t HandleId(SANE_Handle handle) {
+    return reinterpret_cast<uintptr_t>(handle);
+}
+
+bool Contains(const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+const NamedDevice* FindNamed(const std::vector<NamedDevice>& devices, const std::string& name) {
+    for (const NamedDevice& device : devices) {
+        if (device.name == name) return &device;
+    }
+    return nullptr;
+}
+
+// The pause before the next try after failures consecutive worker failures.
+std::chrono::milliseconds Backoff(int failures) {
+    std::chrono::milliseconds pause = kFirstBackoff;
+    for (int i = 1; i < failures && pause < kLongestBackoff; ++i)
+        pause *= 2;
+    return std::min(pause, kLongestBackoff);
+}
+
+}  // namespace
+
+SaneDriver::SaneDriver() : worker_([this](WorkerFault) { Wake(); }) {}
+
+SaneDriver::~SaneDriver() {
+    Exit();
+}
+
+SANE_Status SaneDriver::Init(const EventSink& sink) {
+    SaneConfig config = ReadSaneConfig();
+    {
+        std::lock_guard guard(mutex_);
+        if (running_) return SANE_STATUS_INVAL;
+        config_ = config;
+        sink_ = sink;
+        running_ = true;
+        stopping_ = false;
+        wakeRequested_ = false;
+        firstListDone_ = false;
+    }
+    if (!worker_.Start(std::chrono::seconds(config.readTimeoutS))) {
+        std::lock_guard guard(mutex_);
+        running_ = false;
+        return SANE_STATUS_IO_ERROR;
+    }
+    monitor_ = std::thread([this] { Monitor(); });
+    std::unique_lock lock(mutex_);
+    if (!changed_.wait_for(lock, std::chrono::milliseconds(config.firstListMs),
+                           [this] { return firstListDone_; })) {
+        KXBase_WriteInfo(KX_LOG_INFO,
+                         "SANE driver: the first device list takes longer than %d ms; "
+                         "scanners will be announced as they are found",
+                         config.firstListMs);
+    }
+    KXBase_WriteInfo(KX_LOG_INFO, "SANE driver started with %zu scanner(s)", devices_.size());
+    return SANE_STATUS_GOOD;
+}
+
+void SaneDriver::Exit() {
+    if (OnDriverThread()) {
+        KXBase_WriteInfo(KX_LOG_INFO, "SANE driver: exit from a driver thread refused");
+        return;
+    }
+    std::map<uintptr_t, std::shared_ptr<OpenScanner>> handles;
+    Jobs retired;
+    {
+        std::lock_guard guard(mutex_);
+        if (!running_) return;
+        running_ = false;
+        stopping_ = true;
+        handles.swap(handles_);
+        retired = retired_.TakeAll();
+        for (auto& [id, scanner] : handles) {
+            if (scanner->job != nullptr) scanner->job->Stop();
+        }
+    }
+    changed_.notify_all();
+    if (monitor_.joinable()) monitor_.join();
+    for (auto& [id, scanner] : handles)
+        scanner->job.reset();  // the scans deliver their finish events first
+    retired.clear();
+    handles.clear();
+    worker_.Stop();
+    std::lock_guard guard(mutex_);
+    values_.clear();
+    devices_.clear();
+    announced_.clear();
+    listed_.clear();
+    listedRecords_.clear();
+    listedDevices_.clear();
+    KXBase_WriteInfo(KX_LOG_INFO, "SANE driver stopped");
+}
+
+bool SaneDriver::OnDriverThread() {
+    if (std::this_thread::get_id() == monitorId_.load()) return true;
+    std::lock_guard guard(mutex_);
+    for (auto& [id, scanner] : handles_) {
+        if (scanner->job != nullptr && scanner->job->OnJobThread()) return true;
+    }
+    return retired_.OnAnyJobThread();
+}
+
+SANE_Status SaneDriver::GetDevices(const SANE_Device*** list) {
+    if (list == nullptr) return SANE_STATUS_INVAL;
+    std::lock_guard guard(mutex_);
+    if (!running_) {
+        *list = nullptr;
+        return SANE_STATUS_INVAL;
+    }
+    listedDevices_ = devices_;
+    listedRecords_.clear();
+    for (const NamedDevice& device : listedDevices_) {
+        listedRecords_.push_back({device.name.c_str(), device.device.vendor.c_str(),
+                                  device.device.model.c_str(), device.device.type.c_str()});
+    }
+    listed_.clear();
+    for (const SANE_Device& record : listedRecords_)
+        listed_.push_back(&record);
+    listed_.push_back(nullptr);
+    *list = listed_.data();
+    return SANE_STATUS_GOOD;
+}
+
+SANE_Status SaneDriver::Open(SANE_String_Const name, SANE_Handle* handle) {
+    if (handle == nullptr) return SANE_STATUS_INVAL;
+    *handle = nullptr;
+    if (name == nullptr) return SANE_STATUS_INVAL;
+    std::lock_guard opening(openMutex_);
+    std::string saneName;
+    // Asked before taking mutex_: the worker's lock may be held by a long read.
+    uint64_t generation = worker_.generation();
+    {
+        std::lock_guard guard(mutex_);
+        const NamedDevice* device = running_ ? FindNamed(devices_, name) : nullptr;
+        if (device == nullptr) return SANE_STATUS_INVAL;
+        for (auto& [id, scanner] : handles_) {
+            if (scanner->name == name && !scanner->lost) return SANE_STATUS_DEVICE_BUSY;
+        }
+        saneName = device->device.name;
+    }
+    uint32_t workerHandle = 0;
+    WorkerReply opened = worker_.Open(generation, saneName, &workerHandle);
+    if (!opened.ok()) {
+        KXBase_WriteInfo(KX_LOG_INFO, "SANE scanner \"%s\" (%s): open failed (status %d)", name,
+                         saneName.c_str(), opened.status);
+        return opened.fault == WorkerFault::kNone ? opened.status : SANE_STATUS_IO_ERROR;
+    }
+    auto scanner =
+        std::make_shared<OpenScanner>(name, ScanTarget{&worker_, generation, workerHandle});
+    SANE_Status loaded = scanner->options.Load(scanner->port);
+    if (loaded != SANE_STATUS_GOOD) {
+        worker_.Close(generation, workerHandle);
+        return loaded;
+    }
+    std::lock_guard guard(mutex_);
+    auto kept = values_.find(name);
+    if (kept != values_.end()) scanner->options.Restore(kept->second);
+    uintptr_t id = nextHandle_++;
+    handles_[id] = scanner;
+    *handle = reinterpret_cast<SANE_Handle>(id);
+    KXBase_WriteInfo(KX_LOG_INFO, "SANE scanner \"%s\" (%s) opened", name, saneName.c_str());
+    return SANE_STATUS_GOOD;
+}
+
+void SaneDriver::Close(SANE_Handle handle) {
+    std::shared_ptr<OpenScanner> scanner;
+    std::unique_ptr<SaneScanJob> job;
+    Jobs ended;
+    bool lost = false;
+    {
+        std::lock_guard guard(mutex_);
+        scanner = Find(handle);
+        if (scanner == nullptr) return;
+        if (scanner->job != nullptr) scanner->job->Stop();
+        job = retired_.Release(std::move(scanner->job));
+        lost = scanner->lost;
+        handles_.erase(HandleId(handle));
+        ended = retired_.TakeEnded();
+    }
+    // Joining the scans happens outside the lock, so their last callbacks may
+    // still call into the driver.
+    job.reset();
+    ended.clear();
+    std::vector<std::string> values;
+    {
+        std::lock_guard options(scanner->optionMutex);
+        values = scanner->options.Values();
+    }
+    {
+        std::lock_guard guard(mutex_);
+        if (running_) values_[scanner->name] = std::move(values);
+    }
+    if (!lost) worker_.Close(scanner->target.generation, scanner->target.handle);
+    KXBase_WriteInfo(KX_LOG_INFO, "SANE scanner \"%s\" closed", scanner->name.c_str());
+}
+
+const SANE_Option_Descriptor* SaneDriver::GetOptionDescriptor(SANE_Handle handle, SANE_Int option) {
+    std::shared_ptr<OpenScanner> scanner;
+    {
+        std::lock_guard guard(mutex_);
+        scanner = FindUsable(handle);
+        if (scanner == nullptr) return nullptr;
+    }
+    std::lock_guard options(scanner->optionMutex);
+    return scanner->options.Descriptor(option);
+}
+
+SANE_Status SaneDriver::ControlOption(SANE_Handle handle, SANE_Int option, SANE_Action action,
+                                      void* value, SANE_Int* info) {
+    if (info != nullptr) *info = 0;
+    std::shared_ptr<OpenScanner> scanner;
+    {
+        std::lock_guard guard(mutex_);
+        scanner = FindUsable(handle);
+        if (scanner == nullptr) return SANE_STATUS_INVAL;
+        bool scanning = scanner->job != nullptr && scanner->job->Running();
+        if (scanning && action != SANE_ACTION_GET_VALUE) return SANE_STATUS_DEVICE_BUSY;
+    }
+    std::lock_guard options(scanner->optionMutex);
+    return scanner->options.Control(scanner->port, option, action, value, info);
+}
+
+SANE_Status SaneDriver::Start(SANE_Handle handle) {
+    std::shared_ptr<OpenScanner> scanner;
+    std::unique_ptr<SaneScanJob> previous;
+    Jobs ended;
+    {
+        std::lock_guard guard(mutex_);
+        scanner = FindUsable(handle);
+        if (scanner == nullptr) return SANE_STATUS_INVAL;
+        if (scanner->job != nullptr && scanner->job->Running()) return SANE_STATUS_DEVICE_BUSY;
+        previous = retired_.Release(std::move(scanner->job));
+        ended = retired_.TakeEnded();
+    }
+    previous.reset();  // the last scan has sent its finish event; wait for its thread
+    ended.clear();
+    SaneScanSettings settings;
+    {
+        std::lock_guard options(scanner->optionMutex);
+        SANE_Status prepared = scanner->options.PrepareScan(scanner->port, &settings);
+        if (prepared != SANE_STATUS_GOOD) return prepared;
+    }
+    auto job =
+        std::make_unique<SaneScanJob>(sink_, handle, scanner->name, scanner->target, settings);
+    std::lock_guard guard(mutex_);
+    if (!running_ || scanner->lost) return SANE_STATUS_INVAL;
+    if (scanner->job != nullptr) return SANE_STATUS_DEVICE_BUSY;
+    SANE_Status started = job->Start();
+    if (started == SANE_STATUS_GOOD) scanner->job = std::move(job);
+    return started;
+}
+
+void SaneDriver::Cancel(SANE_Handle handle) {
+    std::lock_guard guard(mutex_);
+    std::shared_ptr<OpenScanner> scanner = Find(handle);
+    if (scanner != nullptr && scanner->job != nullptr) scanner->job->Stop();
+}
+
+std::shared_ptr<SaneDriver::OpenScanner> SaneDriver::Find(SANE_Handle handle) {
+    if (!running_) return nullptr;
+    auto it = handles_.find(HandleId(handle));
+    return it != handles_.end() ? it->second : nullptr;
+}
+
+std::shared_ptr<SaneDriver::OpenScanner> SaneDriver::FindUsable(SANE_Handle handle) {
+    std::shared_ptr<OpenScanner> scanner = Find(handle);
+    return scanner != nullptr && !scanner->lost ? scanner : nullptr;
+}
+
+bool SaneDriver::ScanRunning() {
+    std::lock_guard guard(mutex_);
+    for (auto& [id, scanner] : handles_) {
+        if (scanner->job != nullptr && scanner->job->Running()) return true;
+    }
+    return false;
+}
+
+void SaneDriver::Monitor() {
+    monitorId_ = std::this_thread::get_id();
+    int failures = 0;
+    for (;;) {
+        ForgetOldWorker();
+        bool healthy = EnsureWorker() && (ScanRunning() || Poll());
+        failures = healthy ? 0 : failures + 1;
+        {
+            std::lock_guard guard(mutex_);
+            // A failure this round has been seen; its wake-up must not cut the pause.
+            if (!healthy) wakeRequested_ = false;
+            firstListDone_ = true;
+        }
+        changed_.notify_all();
+        if (!Sleep(healthy ? std::chrono::milliseconds(config_.pollMs) : Backoff(failures))) break;
+    }
+}
+
+bool SaneDriver::EnsureWorker() {
+    if (worker_.Running()) return true;
+    return worker_.Start(std::chrono::seconds(config_.readTimeoutS));
+}
+
+bool SaneDriver::Poll() {
+    std::vector<WireDevice> listed;
+    WorkerReply reply = worker_.List(&listed);
+    if (reply.fault != WorkerFault::kNone) return false;
+    if (reply.status != SANE_STATUS_GOOD) {
+        // The scanners are not known to be gone: keep them until a list succeeds.
+        KXBase_WriteInfo(KX_LOG_INFO, "SANE driver: listing devices failed (status %d)",
+                         reply.status);
+        return true;
+    }
+    std::vector<NamedDevice> named;
+    {
+        std::lock_guard guard(mutex_);
+        named = names_.Update(listed);
+    }
+    Announce(named);
+    return true;
+}
+
+void SaneDriver::Announce(const std::vector<NamedDevice>& devices) {
+    std::vector<NamedDevice> left;
+    std::vector<NamedDevice> arrived;
+    {
+        std::lock_guard guard(mutex_);
+        if (!running_) return;
+        for (const std::string& name : announced_) {
+            if (FindNamed(devices, name) != nullptr) continue;
+            const NamedDevice* gone = FindNamed(devices_, name);
+            left.push_back(gone != nullptr ? *gone : NamedDevice{name, {}});
+        }
+        for (const NamedDevice& device : devices) {
+            if (!Contains(announced_, device.name)) arrived.push_back(device);
+        }
+        announced_.clear();
+        for (const NamedDevice& device : devices)
+            announced_.push_back(device.name);
+        devices_ = devices;
+        for (auto& [id, scanner] : handles_) {
+            if (FindNamed(left, scanner->name) != nullptr) scanner->lost = true;
+        }
+    }
+    for (const NamedDevice& device : left) {
+        KXBase_WriteInfo(KX_LOG_INFO, "SANE scanner \"%s\" left", device.name.c_str());
+        sink_.Device(SANE_EVENT_DEVICE_LEFT, device.name, device.device.vendor,
+                     device.device.model);
+    }
+    for (const NamedDevice& device : arrived) {
+        KXBase_WriteInfo(KX_LOG_INFO, "SANE scanner \"%s\" (%s) arrived", device.name.c_str(),
+                         device.device.name.c_str());
+        sink_.Device(SANE_EVENT_DEVICE_ARRIVED, device.name, device.device.vendor,
+                     device.device.model);
+    }
+}
+
+void SaneDriver::ForgetOldWorker() {
+    bool alive = worker_.Running();
+    uint64_t generation = worker_.generation();
+    std::vector<NamedDevice> left;
+    {
+        std::lock_guard guard(mutex_);
+        for (auto& [id, scanner] : handles_) {
+            if (scanner->lost || (alive && scanner->target.generation == generation)) continue;
+            scanner->lost = true;
+            const NamedDevice* device = FindNamed(devices_, scanner->name);
+            left.push_back(device != nullptr ? *device : NamedDevice{scanner->name, {}});
+            announced_.erase(std::remove(announced_.begin(), announced_.end(), scanner->name),
+                             announced_.end());
+        }
+    }
+    for (const NamedDevice& device : left) {
+        KXBase_WriteInfo(KX_LOG_INFO, "SANE scanner \"%s\" lost with its worker",
+                         device.name.c_str());
+        sink_.Device(SANE_EVENT_DEVICE_LEFT, device.name, device.device.vendor,
+                     device.device.model);
+    }
+}
+
+bool SaneDriver::Sleep(std::chrono::milliseconds period) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, period, [this] { return stopping_ || wakeRequested_; });
+    wakeRequested_ = false;
+    return !stopping_;
+}
+
+void SaneDriver::Wake() {
+    {
+        std::lock_guard guard(mutex_);
+        wakeRequested_ = true;
+    }
+    changed_.notify_all();
+}
