@@ -6,9 +6,12 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "platform/image/kx_imgfmt.h"
 #include "platform/image/proc/engine_shelf.h"
 #include "platform/image/proc/kx_imgproc.h"
 #include "platform/image/proc/tessdata.h"
@@ -49,6 +52,24 @@ size_t ThreadsOfProcess() {
 std::string WithoutSpaces(std::string text) {
     std::erase_if(text, [](char c) { return c == ' ' || c == '\n'; });
     return text;
+}
+
+// The encoding column of `pdfimages -list` for each image of the document
+// ("jpeg", "image" for Flate, "ccitt").
+std::vector<std::string> PdfImageEncodings(const std::string& path) {
+    std::istringstream list(RunCommand("pdfimages -list '" + path + "' 2>/dev/null"));
+    std::vector<std::string> encodings;
+    std::string line;
+    for (int header = 0; header < 2 && std::getline(list, line); ++header) {
+    }
+    while (std::getline(list, line)) {
+        std::istringstream row(line);
+        std::string column;
+        for (int i = 0; i < 9 && row >> column; ++i) {
+        }
+        encodings.push_back(column);
+    }
+    return encodings;
 }
 
 // A 6 × 4.5 inch page at 200 dpi: English lines and a Chinese line.
@@ -95,8 +116,79 @@ TEST_F(Ocr, SearchablePdfShowsThePageAndHoldsItsWords) {
         darkest = std::min<int>(darkest, pixels[16 * 120 + x]);  // the title line
     }
     EXPECT_LT(darkest, 200);
-    EXPECT_FALSE(Exists(path + ".part.pdf"));
+    EXPECT_FALSE(Exists(path + ".part"));
+    EXPECT_FALSE(Exists(path + ".text.pdf"));
+
+    // The picture is stored losslessly: rendered at its own resolution the
+    // page gives back every pixel of the source.
+    EXPECT_EQ(PdfImageEncodings(path), std::vector<std::string>{"image"});
+    std::string ppm = RunCommand("pdftoppm -r 200 '" + path + "' 2>/dev/null");
+    const std::string header = "P6\n1200 900\n255\n";
+    ASSERT_EQ(ppm.size(), header.size() + 1200 * 900 * 3);
+    ASSERT_EQ(ppm.rfind(header, 0), 0u);
+    const char* rendered = ppm.data() + header.size();
+    int64_t differing = 0;
+    for (int32_t y = 0; y < 900; ++y) {
+        for (int32_t x = 0; x < 1200; ++x) {
+            imgproc_test::Rgb source = imgproc_test::PixelAt(page.get(), x, y);
+            const auto* pixel = reinterpret_cast<const uint8_t*>(rendered + (y * 1200 + x) * 3);
+            differing += pixel[0] != source.r || pixel[1] != source.g || pixel[2] != source.b;
+        }
+    }
+    EXPECT_EQ(differing, 0);
 }
+
+struct PictureCase {
+    const char* name;
+    uint32_t type;
+    bool fromJpegFile;        // an unmodified JPEG file's image
+    const char* pdfEncoding;  // as pdfimages lists it
+    const char* ofdImage;     // the picture's name in the package
+};
+
+class SearchablePicture : public Ocr, public testing::WithParamInterface<PictureCase> {};
+
+// The words go over the picture the source has: a JPEG file's own bytes,
+// other sources without loss (Flate, G4 for black and white in PDF; PNG in
+// OFD), never a JPEG made anew.
+TEST_P(SearchablePicture, KeepsTheSourceEncodingUnderTheText) {
+    const PictureCase& source = GetParam();
+    Image page = imgproc_test::MakeTextPage(900, 300, source.type, 28, 200);
+    std::string jpeg;
+    if (source.fromJpegFile) {
+        std::string file = dir_.File("source.jpg");
+        ASSERT_EQ(KXImgFmt_SaveImage(page.get(), KX_FORMAT_JPEG, nullptr, file.c_str()), 0);
+        KXImage loaded = nullptr;
+        ASSERT_EQ(KXImgFmt_LoadImage(file.c_str(), 0, nullptr, 0, KX_ORIGIN_TOP_LEFT, &loaded), 0);
+        page.reset(loaded);
+        jpeg = testing_support::ReadFile(file);
+    }
+    std::string pdf = dir_.File("page.pdf");
+    ASSERT_EQ(KXImgProc_ImageOCRToFile(manager_, page.get(), 0, pdf.c_str()), 0);
+    EXPECT_NE(RunCommand("pdftotext '" + pdf + "' - 2>/dev/null").find("Quarterly"),
+              std::string::npos);
+    EXPECT_EQ(PdfImageEncodings(pdf), std::vector<std::string>{source.pdfEncoding});
+
+    std::string ofd = dir_.File("page.ofd");
+    ASSERT_EQ(KXImgProc_ImageOCRToFile(manager_, page.get(), 0, ofd.c_str()), 0);
+    std::string entries = RunCommand("unzip -Z1 '" + ofd + "' 2>/dev/null");
+    EXPECT_NE(entries.find(std::string("Doc_0/Res/") + source.ofdImage), std::string::npos)
+        << entries;
+
+    if (source.fromJpegFile) {
+        RunCommand("pdfimages -j '" + pdf + "' '" + dir_.File("extracted") + "'");
+        EXPECT_TRUE(testing_support::ReadFile(dir_.File("extracted-000.jpg")) == jpeg);
+        EXPECT_TRUE(RunCommand("unzip -p '" + ofd + "' Doc_0/Res/Image_0.jpg") == jpeg);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, SearchablePicture,
+    testing::Values(PictureCase{"JpegFile", KX_PIXEL_RGB, true, "jpeg", "Image_0.jpg"},
+                    PictureCase{"Colour", KX_PIXEL_RGB, false, "image", "Image_0.png"},
+                    PictureCase{"Grey", KX_PIXEL_GRAY, false, "image", "Image_0.png"},
+                    PictureCase{"BlackAndWhite", KX_PIXEL_BW, false, "ccitt", "Image_0.png"}),
+    [](const testing::TestParamInfo<PictureCase>& info) { return info.param.name; });
 
 // Only the region of interest becomes the page.
 TEST_F(Ocr, SearchableOfdHoldsTheRegionAndItsWords) {
