@@ -55,7 +55,8 @@ std::string Points(double points) {
     return text;
 }
 
-// The picture's stream data and filter. qpdf reads lent bytes when it writes.
+// The picture's stream data: the page's own bytes, lent to qpdf (which reads
+// them when it writes), or the compressed rows of a PNG picture.
 std::shared_ptr<Buffer> PictureData(const PageImage& page) {
     if (page.kind != PageImageKind::kPng)
         return std::make_shared<Buffer>(const_cast<uint8_t*>(page.data), page.size);
