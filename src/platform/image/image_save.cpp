@@ -90,7 +90,7 @@ int Save(KXImageObject* image, uint32_t format, const ImageSaveInfo* info, const
         case KX_FORMAT_TIFF:
             return SaveTiff(image, info, path);
         case KX_FORMAT_PDF: {
-            PdfDocumentWriter pdf(false);
+            PdfDocumentWriter pdf;
             int status = pdf.AddPage(image, JpegQualityOf(info));
             return status != KX_OK ? status : pdf.Write(path);
         }

@@ -50,11 +50,13 @@ int OpenWriter(const char* path, uint32_t format, bool jpegPagesOnly, KXImgWrite
             break;
         case KX_FORMAT_PDF:
             if (!CanCreate(path)) return KX_ERR_SYSTEM;
-            made->pdf = std::make_unique<PdfDocumentWriter>(jpegPagesOnly);
+            made->pdf = std::make_unique<PdfDocumentWriter>(jpegPagesOnly ? kJpegPagePictures
+                                                                          : PagePictures{});
             break;
         case KX_FORMAT_OFD:
             if (!CanCreate(path)) return KX_ERR_SYSTEM;
-            made->ofd = std::make_unique<OfdPackage>(jpegPagesOnly);
+            made->ofd = std::make_unique<OfdPackage>(jpegPagesOnly ? kJpegPagePictures
+                                                                   : OfdPackage::kDefaultPictures);
             break;
         default:
             return KX_ERR_ARGUMENT;

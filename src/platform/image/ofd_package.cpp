@@ -21,7 +21,7 @@ struct OfdPackage::Page {
     std::vector<OfdTextItem> texts;
 };
 
-OfdPackage::OfdPackage(bool jpegPagesOnly) : jpegPagesOnly_(jpegPagesOnly) {}
+OfdPackage::OfdPackage(PagePictures pictures) : pictures_(pictures) {}
 OfdPackage::~OfdPackage() = default;
 
 size_t OfdPackage::PageCount() const {
@@ -33,9 +33,7 @@ int OfdPackage::AddPage(KXImage image, uint32_t jpegQuality,
     if (image == nullptr) return KX_ERR_ARGUMENT;
     try {
         auto page = std::make_unique<Page>();
-        BlackAndWhiteAs blackAndWhite =
-            jpegPagesOnly_ ? BlackAndWhiteAs::kJpeg : BlackAndWhiteAs::kPng;
-        int status = MakePageImage(image, blackAndWhite, jpegQuality, &page->image);
+        int status = MakePageImage(image, pictures_, jpegQuality, &page->image);
         if (status != KX_OK) return status;
         for (const OfdTextItem& item : texts) {
             KXRect box{std::max(item.box.left, 0), std::max(item.box.top, 0),

@@ -7,9 +7,10 @@
 //
 // Page size: the image's pixel size at its resolution (200 dpi when the image
 // has none), in millimetres. Page images: an unmodified image loaded from a
-// JPEG file is stored with its own bytes; other grey and colour images are
-// JPEG-encoded at the given quality; black-and-white images are stored as
-// 1-bit PNG. The whole image is used, whatever its region of interest.
+// JPEG file is stored with its own bytes; other images are encoded as the
+// package's PagePictures ask: by default grey and colour images as JPEG at
+// the given quality and black-and-white images as 1-bit PNG. The whole image
+// is used, whatever its region of interest.
 //
 // The package keeps each page's encoded image (never its pixels) until Write.
 // One thread at a time; the caller owns the package and the images it passes.
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "platform/image/kx_image.h"
+#include "platform/image/page_image.h"
 
 namespace kximage {
 
@@ -33,8 +35,9 @@ struct OfdTextItem {
 
 class OfdPackage {
   public:
-    // jpegPagesOnly: black-and-white images become grey JPEG pages too.
-    explicit OfdPackage(bool jpegPagesOnly = false);
+    static constexpr PagePictures kDefaultPictures{BlackAndWhiteAs::kPng, GreyAndColourAs::kJpeg};
+
+    explicit OfdPackage(PagePictures pictures = kDefaultPictures);
     ~OfdPackage();
     OfdPackage(const OfdPackage&) = delete;
     OfdPackage& operator=(const OfdPackage&) = delete;
@@ -53,7 +56,7 @@ class OfdPackage {
 
   private:
     struct Page;
-    bool jpegPagesOnly_;
+    PagePictures pictures_;
     std::vector<std::unique_ptr<Page>> pages_;
 };
 

@@ -8,7 +8,7 @@
 
 namespace kximage {
 
-int MakePageImage(KXImageObject* image, BlackAndWhiteAs blackAndWhite, uint32_t jpegQuality,
+int MakePageImage(KXImageObject* image, PagePictures pictures, uint32_t jpegQuality,
                   PageImage* page) {
     *page = PageImage{};
     page->width = image->width;
@@ -25,10 +25,12 @@ int MakePageImage(KXImageObject* image, BlackAndWhiteAs blackAndWhite, uint32_t 
     if (status != KX_OK) return status;
     auto encoded = std::make_shared<std::vector<uint8_t>>();
     page->components = image->type == KX_PIXEL_RGB ? 3 : 1;
-    if (image->type == KX_PIXEL_BW && blackAndWhite == BlackAndWhiteAs::kCcittG4) {
+    bool blackAndWhite = image->type == KX_PIXEL_BW;
+    if (blackAndWhite && pictures.blackAndWhite == BlackAndWhiteAs::kCcittG4) {
         page->kind = PageImageKind::kCcittG4;
         status = EncodeG4(*image, encoded.get());
-    } else if (image->type == KX_PIXEL_BW && blackAndWhite == BlackAndWhiteAs::kPng) {
+    } else if (blackAndWhite ? pictures.blackAndWhite == BlackAndWhiteAs::kPng
+                             : pictures.greyAndColour == GreyAndColourAs::kPng) {
         page->kind = PageImageKind::kPng;
         status = EncodePng(*image, encoded.get());
     } else {
@@ -36,6 +38,7 @@ int MakePageImage(KXImageObject* image, BlackAndWhiteAs blackAndWhite, uint32_t 
         status = EncodeJpeg(image, jpegQuality, encoded.get());
     }
     if (status != KX_OK) return status;
+    page->bilevel = blackAndWhite && page->kind != PageImageKind::kJpeg;
     page->data = encoded->data();
     page->size = encoded->size();
     page->owner = std::move(encoded);

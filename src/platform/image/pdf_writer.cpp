@@ -9,10 +9,13 @@
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
+#include <stdexcept>
 #include <string>
 
 #include "platform/base/kx_log.h"
 #include "platform/image/file_io.h"
+#include "platform/image/pdf_text_layer.h"
+#include "platform/image/png_codec.h"
 
 namespace kximage {
 namespace {
@@ -41,6 +44,10 @@ PagePoints PageSize(const PageImage& page) {
     return size;
 }
 
+uint32_t BitsPerComponent(const PageImage& page) {
+    return page.bilevel ? 1 : 8;
+}
+
 // Page sizes in points with four decimals, as in the page's content stream.
 std::string Points(double points) {
     char text[32];
@@ -48,20 +55,53 @@ std::string Points(double points) {
     return text;
 }
 
-Handle ImageStream(QPDF* pdf, const PageImage& page) {
-    // The page's bytes are lent to qpdf, which reads them when it writes.
-    auto data = std::make_shared<Buffer>(const_cast<uint8_t*>(page.data), page.size);
-    Handle stream = pdf->newStream();
-    Handle parameters = Handle::newNull();
-    const char* filter = "/DCTDecode";
+// The picture's stream data: the page's own bytes, lent to qpdf (which reads
+// them when it writes), or the compressed rows of a PNG picture.
+std::shared_ptr<Buffer> PictureData(const PageImage& page) {
+    if (page.kind != PageImageKind::kPng)
+        return std::make_shared<Buffer>(const_cast<uint8_t*>(page.data), page.size);
+    std::vector<uint8_t> rows;
+    if (!PngCompressedRows(page.data, page.size, &rows))
+        throw std::runtime_error("page picture is not a plain PNG");
+    auto data = std::make_shared<Buffer>(rows.size());
+    std::copy(rows.begin(), rows.end(), data->getBuffer());
+    return data;
+}
+
+Handle PictureParameters(const PageImage& page) {
+    Handle parameters = Handle::newDictionary();
     if (page.kind == PageImageKind::kCcittG4) {
-        filter = "/CCITTFaxDecode";
-        parameters = Handle::newDictionary();
         parameters.replaceKey("/K", Handle::newInteger(-1));
         parameters.replaceKey("/Columns", Handle::newInteger(page.width));
         parameters.replaceKey("/Rows", Handle::newInteger(page.height));
+    } else if (page.kind == PageImageKind::kPng) {
+        // Each row starts with the PNG filter byte of its own choosing.
+        parameters.replaceKey("/Predictor", Handle::newInteger(15));
+        parameters.replaceKey("/Colors", Handle::newInteger(page.components));
+        parameters.replaceKey("/BitsPerComponent", Handle::newInteger(BitsPerComponent(page)));
+        parameters.replaceKey("/Columns", Handle::newInteger(page.width));
+    } else {
+        return Handle::newNull();
     }
-    stream.replaceStreamData(data, Handle::newName(filter), parameters);
+    return parameters;
+}
+
+const char* PictureFilter(PageImageKind kind) {
+    switch (kind) {
+        case PageImageKind::kCcittG4:
+            return "/CCITTFaxDecode";
+        case PageImageKind::kPng:
+            return "/FlateDecode";
+        case PageImageKind::kJpeg:
+            break;
+    }
+    return "/DCTDecode";
+}
+
+Handle ImageStream(QPDF* pdf, const PageImage& page) {
+    Handle stream = pdf->newStream();
+    stream.replaceStreamData(PictureData(page), Handle::newName(PictureFilter(page.kind)),
+                             PictureParameters(page));
     Handle dictionary = stream.getDict();
     dictionary.replaceKey("/Type", Handle::newName("/XObject"));
     dictionary.replaceKey("/Subtype", Handle::newName("/Image"));
@@ -69,19 +109,21 @@ Handle ImageStream(QPDF* pdf, const PageImage& page) {
     dictionary.replaceKey("/Height", Handle::newInteger(page.height));
     dictionary.replaceKey("/ColorSpace",
                           Handle::newName(page.components == 3 ? "/DeviceRGB" : "/DeviceGray"));
-    dictionary.replaceKey("/BitsPerComponent",
-                          Handle::newInteger(page.kind == PageImageKind::kCcittG4 ? 1 : 8));
+    dictionary.replaceKey("/BitsPerComponent", Handle::newInteger(BitsPerComponent(page)));
     return stream;
 }
 
-Handle PageObject(QPDF* pdf, const PageImage& page) {
+Handle PageObject(QPDF* pdf, const PageImage& page, const std::string& textLayer) {
     PagePoints size = PageSize(page);
     std::string width = Points(size.width), height = Points(size.height);
-    Handle content = pdf->newStream("q " + width + " 0 0 " + height + " 0 0 cm /Im0 Do Q\n");
+    std::string drawing = "q " + width + " 0 0 " + height + " 0 0 cm /Im0 Do Q\n";
     Handle images = Handle::newDictionary();
     images.replaceKey("/Im0", ImageStream(pdf, page));
     Handle resources = Handle::newDictionary();
     resources.replaceKey("/XObject", images);
+    if (!textLayer.empty())
+        AddTextLayer(pdf, textLayer, size.width, size.height, &drawing, resources);
+    Handle content = pdf->newStream(drawing);
     Handle box = Handle::newArray();
     box.appendItem(Handle::newInteger(0));
     box.appendItem(Handle::newInteger(0));
@@ -95,26 +137,25 @@ Handle PageObject(QPDF* pdf, const PageImage& page) {
     return pdf->makeIndirectObject(object);
 }
 
-void WriteDocument(const std::vector<PageImage>& pages, const char* path) {
+}  // namespace
+
+void PdfDocumentWriter::WriteDocument(const char* path) const {
     QPDF pdf;
     pdf.emptyPDF();
     QPDFPageDocumentHelper document(pdf);
-    for (const PageImage& page : pages)
-        document.addPage(PageObject(&pdf, page), false);
+    for (const Page& page : pages_)
+        document.addPage(PageObject(&pdf, page.picture, page.textLayer), false);
     QPDFWriter writer(pdf, path);
     writer.setDecodeLevel(qpdf_dl_none);
     writer.setMinimumPDFVersion("1.4");
     writer.write();
 }
 
-}  // namespace
-
-int PdfDocumentWriter::AddPage(KXImageObject* image, uint32_t jpegQuality) {
-    PageImage page;
-    BlackAndWhiteAs blackAndWhite =
-        jpegPagesOnly_ ? BlackAndWhiteAs::kJpeg : BlackAndWhiteAs::kCcittG4;
-    int status = MakePageImage(image, blackAndWhite, jpegQuality, &page);
+int PdfDocumentWriter::AddPage(KXImageObject* image, uint32_t jpegQuality, std::string textLayer) {
+    Page page;
+    int status = MakePageImage(image, pictures_, jpegQuality, &page.picture);
     if (status != KX_OK) return status;
+    page.textLayer = std::move(textLayer);
     try {
         pages_.push_back(std::move(page));
     } catch (const std::exception&) {
@@ -127,7 +168,7 @@ int PdfDocumentWriter::Write(const char* path) const {
     if (pages_.empty()) return KX_ERR_STATE;
     RemoveOnFailure guard(path);
     try {
-        WriteDocument(pages_, path);
+        WriteDocument(path);
     } catch (const std::exception& error) {
         KXBase_WriteInfo(KX_LOG_INFO, "pdf write %s: %s", path, error.what());
         return KX_ERR_SYSTEM;

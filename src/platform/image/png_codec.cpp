@@ -255,4 +255,37 @@ int EncodePng(const KXImageObject& image, std::vector<uint8_t>* out) {
     return KX_OK;
 }
 
+namespace {
+
+uint32_t BigEndian32(const uint8_t* bytes) {
+    return uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 | bytes[3];
+}
+
+}  // namespace
+
+bool PngCompressedRows(const uint8_t* png, size_t size, std::vector<uint8_t>* rows) {
+    static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    constexpr size_t kHeaderInterlace = 12;  // offset of the interlace byte in IHDR's data
+    rows->clear();
+    if (size < sizeof kSignature || std::memcmp(png, kSignature, sizeof kSignature) != 0)
+        return false;
+    size_t at = sizeof kSignature;
+    bool plainRows = false;
+    while (size - at >= 12) {
+        size_t length = BigEndian32(png + at);
+        const uint8_t* type = png + at + 4;
+        const uint8_t* data = png + at + 8;
+        if (length > size - at - 12) return false;
+        if (std::memcmp(type, "IHDR", 4) == 0) {
+            plainRows = length == 13 && data[kHeaderInterlace] == 0;
+        } else if (std::memcmp(type, "IDAT", 4) == 0) {
+            rows->insert(rows->end(), data, data + length);
+        } else if (std::memcmp(type, "IEND", 4) == 0) {
+            return plainRows && !rows->empty();
+        }
+        at += length + 12;
+    }
+    return false;
+}
+
 }  // namespace kximage

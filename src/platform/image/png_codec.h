@@ -21,4 +21,9 @@ namespace kximage {
 
 int EncodePng(const KXImageObject& image, std::vector<uint8_t>* out);
 
+// The zlib stream of a non-interlaced PNG (its IDAT chunks joined), which a
+// PDF Flate stream with the PNG predictor decodes to the same rows. False
+// when png is not such a file.
+bool PngCompressedRows(const uint8_t* png, size_t size, std::vector<uint8_t>* rows);
+
 }  // namespace kximage

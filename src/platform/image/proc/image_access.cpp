@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/image/image_internal.h"
+
 namespace kx_imgproc {
 namespace {
 
@@ -63,15 +65,13 @@ void WriteRow(const l_uint32* line, int32_t depth, uint32_t type, int32_t width,
 
 }  // namespace
 
-int GetImageView(KXImage image, ImageView* view) {
-    if (image == nullptr || view == nullptr) {
-        return KX_ERR_ARGUMENT;
-    }
+namespace {
+
+// Fills view from the image's pixel rows at data.
+int ViewOfData(KXImage image, uint8_t* data, ImageView* view) {
     KXImageInfo info{};
-    uint8_t* data = nullptr;
     KXRect roi{};
-    if (KXBase_GetImageInfo(image, &info) != 0 || KXBase_GetImageData(image, &data) != 0 ||
-        KXBase_GetImageROI(image, &roi) != 0) {
+    if (KXBase_GetImageInfo(image, &info) != 0 || KXBase_GetImageROI(image, &roi) != 0) {
         return KX_ERR_ARGUMENT;
     }
     if (data == nullptr || info.width == 0 || info.height == 0 || !IsSupportedType(info.type)) {
@@ -84,6 +84,24 @@ int GetImageView(KXImage image, ImageView* view) {
     }
     *view = ImageView{data, info.width, info.height, info.type, info.widthStep, roi};
     return KX_OK;
+}
+
+}  // namespace
+
+int GetImageView(KXImage image, ImageView* view) {
+    uint8_t* data = nullptr;
+    if (image == nullptr || view == nullptr || KXBase_GetImageData(image, &data) != 0) {
+        return KX_ERR_ARGUMENT;
+    }
+    return ViewOfData(image, data, view);
+}
+
+int GetReadOnlyImageView(KXImage image, ImageView* view) {
+    const uint8_t* data = nullptr;
+    if (image == nullptr || view == nullptr || KXImage_GetConstData(image, &data) != 0) {
+        return KX_ERR_ARGUMENT;
+    }
+    return ViewOfData(image, const_cast<uint8_t*>(data), view);
 }
 
 PixPtr RoiToPix(const ImageView& view) {

@@ -37,6 +37,10 @@ struct ImageView {
 
 // Fills view for a valid image of type 1, 2 or 4; KX_ERR_ARGUMENT otherwise.
 int GetImageView(KXImage image, ImageView* view);
+// As GetImageView for callers that only read the rows: the image stays
+// pristine (an unmodified JPEG image keeps its file's bytes). The view's
+// rows must not be written.
+int GetReadOnlyImageView(KXImage image, ImageView* view);
 
 // Grey value (0 black .. 255 white) of pixel x of a row of the view's type.
 inline uint8_t GrayAt(const uint8_t* row, uint32_t type, int32_t x) {

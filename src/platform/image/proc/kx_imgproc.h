@@ -103,8 +103,10 @@ void KXImgProc_ReleaseIdleEngines();
 
 // Writes the image's region of interest as a searchable document: path
 // ending in "pdf" gives a PDF (page image and invisible text), "ofd" an OFD
-// (page image and invisible text objects). flags must be 0. The file appears
-// complete or not at all.
+// (page image and invisible text objects). The page image keeps the source's
+// picture: an unmodified JPEG image its own bytes, any other image lossless
+// (Flate, or CCITT G4 for black and white, in PDF; PNG in OFD). flags must be
+// 0. The image itself is not changed. The file appears complete or not at all.
 int KXImgProc_ImageOCRToFile(KXOcrMgr manager, KXImage image, int32_t flags, const char* path);
 
 // Sets *direction to a KXTextDirection code: the turn that makes the text of

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/image/page_image.h"
 #include "platform/image/proc/image_access.h"
 
 namespace tesseract {
@@ -17,6 +18,14 @@ namespace kx_imgproc {
 
 // Pages of unknown resolution are taken as 200 dpi, like the image writers.
 constexpr uint32_t kOcrDefaultDpi = 200;
+
+// A searchable page keeps its picture as it is: an unmodified JPEG image its
+// own bytes, every other image losslessly (the words stay sharp, and a clean
+// text page is smaller lossless than as JPEG). The quality is used only by
+// pictures the policy leaves to JPEG, which it does not.
+constexpr kximage::PagePictures kLosslessPictures{kximage::BlackAndWhiteAs::kCcittG4,
+                                                  kximage::GreyAndColourAs::kPng};
+constexpr uint32_t kPageJpegQuality = 85;
 
 struct OcrWord {
     std::string text;  // UTF-8
@@ -32,13 +41,13 @@ bool RecognizePage(tesseract::TessBaseAPI* engine, PIX* page, uint32_t dpi);
 // The words of the last recognised page, in reading order.
 std::vector<OcrWord> RecognizedWords(tesseract::TessBaseAPI* engine);
 
-// Writes a PDF of the recognised page (page image with invisible text) to
-// path through a temporary file beside it; no file is left on failure.
-bool WriteSearchablePdf(tesseract::TessBaseAPI* engine, const std::string& path);
+// Writes a PDF of the whole image with the text layer (a PDF of invisible
+// words on a page of the image's size) drawn over it, to path through a
+// temporary file beside it; no file is left on failure.
+bool WriteSearchablePdf(KXImage image, std::string textLayer, const std::string& path);
 
-// Writes an OFD of the view's region of interest with an invisible text
-// layer of the words (boxes relative to the region).
-bool WriteSearchableOfd(KXImage image, const ImageView& view, const std::vector<OcrWord>& words,
-                        const std::string& path);
+// Writes an OFD of the whole image with an invisible text layer of the words
+// (boxes in image pixels).
+bool WriteSearchableOfd(KXImage image, const std::vector<OcrWord>& words, const std::string& path);
 
 }  // namespace kx_imgproc

@@ -1,13 +1,19 @@
 // KXImgProc_ImageOCRToFile: recognises the region of interest with the
-// manager's text engine and writes a searchable PDF or OFD.
+// manager's text engine and writes a searchable PDF or OFD: the region's
+// picture, kept as the source has it (a JPEG file's own bytes, other
+// pictures lossless), under an invisible text layer.
 #include <tesseract/baseapi.h>
 #include <tesseract/renderer.h>
 #include <tesseract/resultiterator.h>
 
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
+#include "platform/image/file_io.h"
+#include "platform/image/pdf_writer.h"
 #include "platform/image/proc/guarded.h"
 #include "platform/image/proc/kx_imgproc.h"
 #include "platform/image/proc/ocr_manager.h"
@@ -31,9 +37,46 @@ DocumentKind KindOfPath(std::string_view path) {
                            : DocumentKind::kNone;
 }
 
+bool CoversWholeImage(const ImageView& view) {
+    return view.roi.left == 0 && view.roi.top == 0 &&
+           static_cast<uint32_t>(view.roi.right) == view.width &&
+           static_cast<uint32_t>(view.roi.bottom) == view.height;
+}
+
+// The image the page shows: the image itself, or a copy of its region of
+// interest held in region (the document writers take whole images).
+KXImage PageOfView(KXImage image, const ImageView& view, ImageHolder* region) {
+    if (CoversWholeImage(view)) return image;
+    KXImage clone = nullptr;
+    if (KXBase_CloneImage(image, KX_PIXEL_KEEP, 0, &clone) != 0 || clone == nullptr) {
+        return nullptr;
+    }
+    region->reset(clone);
+    return clone;
+}
+
+// The text layer the engine makes of the recognised page: a PDF of the
+// page's size holding only the invisible words. Empty on failure.
+std::string TextLayerPdf(tesseract::TessBaseAPI* engine, const std::string& path) {
+    // The renderer appends ".pdf" to the name it is given.
+    std::string base = path + ".text";
+    std::string written = base + ".pdf";
+    bool rendered;
+    {
+        tesseract::TessPDFRenderer renderer(base.c_str(), engine->GetDatapath(), true);
+        rendered = renderer.happy() && renderer.BeginDocument("") && renderer.AddImage(engine) &&
+                   renderer.EndDocument();
+    }
+    std::vector<uint8_t> bytes;
+    bool read = rendered && kximage::ReadWholeFile(written.c_str(), &bytes) == KX_OK;
+    std::remove(written.c_str());
+    return read ? std::string(bytes.begin(), bytes.end()) : std::string();
+}
+
 int OcrToFile(KXOcrMgr manager, KXImage image, int32_t flags, const char* path) {
     ImageView view;
-    if (manager == nullptr || path == nullptr || flags != 0 || GetImageView(image, &view) != 0) {
+    if (manager == nullptr || path == nullptr || flags != 0 ||
+        GetReadOnlyImageView(image, &view) != 0) {
         return KX_ERR_ARGUMENT;
     }
     DocumentKind kind = KindOfPath(path);
@@ -55,9 +98,12 @@ int OcrToFile(KXOcrMgr manager, KXImage image, int32_t flags, const char* path) 
         engine->Clear();
         return KX_ERR_SYSTEM;
     }
-    bool written = kind == DocumentKind::kPdf
-                       ? WriteSearchablePdf(engine, path)
-                       : WriteSearchableOfd(image, view, RecognizedWords(engine), path);
+    ImageHolder region;
+    KXImage pageImage = PageOfView(image, view, &region);
+    bool written = pageImage != nullptr &&
+                   (kind == DocumentKind::kPdf
+                        ? WriteSearchablePdf(pageImage, TextLayerPdf(engine, path), path)
+                        : WriteSearchableOfd(pageImage, RecognizedWords(engine), path));
     engine->Clear();
     return written ? KX_OK : KX_ERR_SYSTEM;
 }
@@ -91,20 +137,16 @@ std::vector<OcrWord> RecognizedWords(tesseract::TessBaseAPI* engine) {
     return words;
 }
 
-bool WriteSearchablePdf(tesseract::TessBaseAPI* engine, const std::string& path) {
-    // The renderer appends ".pdf" to the name it is given.
-    std::string base = path + ".part";
-    std::string written = base + ".pdf";
-    bool ok;
-    {
-        tesseract::TessPDFRenderer renderer(base.c_str(), engine->GetDatapath(), false);
-        ok = renderer.happy() && renderer.BeginDocument("") && renderer.AddImage(engine) &&
-             renderer.EndDocument();
+bool WriteSearchablePdf(KXImage image, std::string textLayer, const std::string& path) {
+    if (textLayer.empty()) return false;
+    kximage::PdfDocumentWriter writer(kLosslessPictures);
+    std::string partial = path + ".part";
+    if (writer.AddPage(image, kPageJpegQuality, std::move(textLayer)) != KX_OK ||
+        writer.Write(partial.c_str()) != KX_OK) {
+        return false;
     }
-    if (ok && std::rename(written.c_str(), path.c_str()) == 0) {
-        return true;
-    }
-    std::remove(written.c_str());
+    if (std::rename(partial.c_str(), path.c_str()) == 0) return true;
+    std::remove(partial.c_str());
     return false;
 }
 

@@ -6,9 +6,12 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "platform/image/kx_imgfmt.h"
 #include "platform/image/proc/engine_shelf.h"
 #include "platform/image/proc/kx_imgproc.h"
 #include "platform/image/proc/tessdata.h"
@@ -49,6 +52,43 @@ size_t ThreadsOfProcess() {
 std::string WithoutSpaces(std::string text) {
     std::erase_if(text, [](char c) { return c == ' ' || c == '\n'; });
     return text;
+}
+
+// The encoding column of `pdfimages -list` for each image of the document
+// ("jpeg", "image" for Flate, "ccitt").
+std::vector<std::string> PdfImageEncodings(const std::string& path) {
+    std::istringstream list(RunCommand("pdfimages -list '" + path + "' 2>/dev/null"));
+    std::vector<std::string> encodings;
+    std::string line;
+    for (int header = 0; header < 2 && std::getline(list, line); ++header) {
+    }
+    while (std::getline(list, line)) {
+        std::istringstream row(line);
+        std::string column;
+        for (int i = 0; i < 9 && row >> column; ++i) {
+        }
+        encodings.push_back(column);
+    }
+    return encodings;
+}
+
+// Pixels that differ between two images of one size; -1 when the sizes differ.
+int64_t DifferingPixels(KXImage a, KXImage b) {
+    KXImageInfo first{}, second{};
+    KXBase_GetImageInfo(a, &first);
+    KXBase_GetImageInfo(b, &second);
+    if (first.width != second.width || first.height != second.height) {
+        return -1;
+    }
+    int64_t differing = 0;
+    for (uint32_t y = 0; y < first.height; ++y) {
+        for (uint32_t x = 0; x < first.width; ++x) {
+            imgproc_test::Rgb p = imgproc_test::PixelAt(a, x, y),
+                              q = imgproc_test::PixelAt(b, x, y);
+            differing += p.r != q.r || p.g != q.g || p.b != q.b;
+        }
+    }
+    return differing;
 }
 
 // A 6 × 4.5 inch page at 200 dpi: English lines and a Chinese line.
@@ -95,8 +135,93 @@ TEST_F(Ocr, SearchablePdfShowsThePageAndHoldsItsWords) {
         darkest = std::min<int>(darkest, pixels[16 * 120 + x]);  // the title line
     }
     EXPECT_LT(darkest, 200);
-    EXPECT_FALSE(Exists(path + ".part.pdf"));
+    EXPECT_FALSE(Exists(path + ".part"));
+    EXPECT_FALSE(Exists(path + ".text.pdf"));
+
+    // The picture is stored losslessly: the page gives back every pixel of
+    // the source. Rendered at four times its resolution, where the renderer
+    // repeats pixels instead of smoothing them, over a region of text.
+    EXPECT_EQ(PdfImageEncodings(path), std::vector<std::string>{"image"});
+    const KXRect region{100, 100, 700, 400};
+    const int32_t width = (region.right - region.left) * 4;
+    const int32_t height = (region.bottom - region.top) * 4;
+    std::string ppm = RunCommand("pdftoppm -r 800 -x " + std::to_string(region.left * 4) + " -y " +
+                                 std::to_string(region.top * 4) + " -W " + std::to_string(width) +
+                                 " -H " + std::to_string(height) + " '" + path + "' 2>/dev/null");
+    const std::string header =
+        "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
+    ASSERT_EQ(ppm.size(), header.size() + static_cast<size_t>(width) * height * 3);
+    ASSERT_EQ(ppm.rfind(header, 0), 0u);
+    const auto* rendered = reinterpret_cast<const uint8_t*>(ppm.data() + header.size());
+    int64_t differing = 0;
+    for (int32_t y = region.top; y < region.bottom; ++y) {
+        for (int32_t x = region.left; x < region.right; ++x) {
+            imgproc_test::Rgb source = imgproc_test::PixelAt(page.get(), x, y);
+            const uint8_t* pixel =
+                rendered + ((y - region.top) * 4 * width + (x - region.left) * 4) * 3;
+            differing += pixel[0] != source.r || pixel[1] != source.g || pixel[2] != source.b;
+        }
+    }
+    EXPECT_EQ(differing, 0);
 }
+
+struct PictureCase {
+    const char* name;
+    uint32_t type;
+    bool fromJpegFile;        // an unmodified JPEG file's image
+    const char* pdfEncoding;  // as pdfimages lists it
+    const char* ofdImage;     // the picture's name in the package
+};
+
+class SearchablePicture : public Ocr, public testing::WithParamInterface<PictureCase> {};
+
+// The words go over the picture the source has: a JPEG file's own bytes,
+// other sources without loss (Flate, G4 for black and white in PDF; PNG in
+// OFD), never a JPEG made anew.
+TEST_P(SearchablePicture, KeepsTheSourceEncodingUnderTheText) {
+    const PictureCase& source = GetParam();
+    Image page = imgproc_test::MakeTextPage(900, 300, source.type, 28, 200);
+    std::string jpeg;
+    if (source.fromJpegFile) {
+        std::string file = dir_.File("source.jpg");
+        ASSERT_EQ(KXImgFmt_SaveImage(page.get(), KX_FORMAT_JPEG, nullptr, file.c_str()), 0);
+        KXImage loaded = nullptr;
+        ASSERT_EQ(KXImgFmt_LoadImage(file.c_str(), 0, nullptr, 0, KX_ORIGIN_TOP_LEFT, &loaded), 0);
+        page.reset(loaded);
+        jpeg = testing_support::ReadFile(file);
+    }
+    std::string pdf = dir_.File("page.pdf");
+    std::string ofd = dir_.File("page.ofd");
+    ASSERT_EQ(KXImgProc_ImageOCRToFile(manager_, page.get(), 0, pdf.c_str()), 0);
+    ASSERT_EQ(KXImgProc_ImageOCRToFile(manager_, page.get(), 0, ofd.c_str()), 0);
+
+    EXPECT_NE(RunCommand("pdftotext '" + pdf + "' - 2>/dev/null").find("Quarterly"),
+              std::string::npos);
+    EXPECT_EQ(PdfImageEncodings(pdf), std::vector<std::string>{source.pdfEncoding});
+    std::string entries = RunCommand("unzip -Z1 '" + ofd + "' 2>/dev/null");
+    EXPECT_NE(entries.find(std::string("Doc_0/Res/") + source.ofdImage), std::string::npos)
+        << entries;
+    if (source.fromJpegFile) {
+        RunCommand("pdfimages -j '" + pdf + "' '" + dir_.File("extracted") + "'");
+        EXPECT_TRUE(testing_support::ReadFile(dir_.File("extracted-000.jpg")) == jpeg);
+        EXPECT_TRUE(RunCommand("unzip -p '" + ofd + "' Doc_0/Res/Image_0.jpg") == jpeg);
+    }
+
+    // The invisible words leave the page one picture: it reads back as the
+    // source's pixels.
+    KXImage readBack = nullptr;
+    ASSERT_EQ(KXImgFmt_LoadImage(pdf.c_str(), 0, nullptr, 0, KX_ORIGIN_TOP_LEFT, &readBack), 0);
+    Image pdfPage(readBack);
+    EXPECT_EQ(DifferingPixels(pdfPage.get(), page.get()), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, SearchablePicture,
+    testing::Values(PictureCase{"JpegFile", KX_PIXEL_RGB, true, "jpeg", "Image_0.jpg"},
+                    PictureCase{"Colour", KX_PIXEL_RGB, false, "image", "Image_0.png"},
+                    PictureCase{"Grey", KX_PIXEL_GRAY, false, "image", "Image_0.png"},
+                    PictureCase{"BlackAndWhite", KX_PIXEL_BW, false, "ccitt", "Image_0.png"}),
+    [](const testing::TestParamInfo<PictureCase>& info) { return info.param.name; });
 
 // Only the region of interest becomes the page.
 TEST_F(Ocr, SearchableOfdHoldsTheRegionAndItsWords) {
