@@ -151,12 +151,10 @@ void WebServer::AcceptThread(KXThread, void* param) {
     }
 }
 
-std::string WebServer::ListenAddress() const {
-    std::string addresses;
-    for (const auto& listener : listeners_) {
-        if (!addresses.empty()) addresses += ", ";
-        addresses += KXSocket_LocalAddress(listener->socket);
-    }
+std::vector<std::string> WebServer::ListenAddresses() const {
+    std::vector<std::string> addresses;
+    for (const auto& listener : listeners_)
+        addresses.push_back(KXSocket_LocalAddress(listener->socket));
     return addresses;
 }
 

@@ -61,9 +61,9 @@ class WebServer {
     // and joins the accept threads; false when the server was not open.
     bool Close();
     bool IsOpen() const { return !listeners_.empty(); }
-    // The addresses and port the server listens on ("127.0.0.1:38999,
-    // [::1]:38999"); empty when closed.
-    std::string ListenAddress() const;
+    // The addresses and port the server listens on ("127.0.0.1:38999",
+    // "[::1]:38999"); none when closed.
+    std::vector<std::string> ListenAddresses() const;
 
     // Handles PUMP_MSG_USER_CONNECTED: closes the socket when the budget is
     // used up, else hands it to CreateUser.

@@ -1,6 +1,7 @@
 #include "service/service_thread.h"
 
 #include <string>
+#include <vector>
 
 #include "platform/base/kx_log.h"
 #include "platform/base/kx_paths.h"
@@ -65,7 +66,10 @@ void RunGeneration1(KXPump pump) {
     http.SetPolicy(sharing.Policy());
     sockIo.SetPolicy(sharing.Policy());
     if (OpenGeneration1Servers(http, sockIo)) {
-        LogStartup(1, ReadDriverName(), {http.ListenAddress(), sockIo.ListenAddress()});
+        std::vector<std::string> addresses = http.ListenAddresses();
+        for (const std::string& address : sockIo.ListenAddresses())
+            addresses.push_back(address);
+        LogStartup(1, ReadDriverName(), addresses);
         KXBase_RunMsgPump(pump, PumpHandlerV1, nullptr);
         sockIo.Close();
         http.Close();
@@ -83,7 +87,7 @@ void RunGeneration2(KXPump pump) {
     server.SetPolicy(sharing.Policy());
     int port = ReadConfigInt("config2.ini", "connect", "port", kDefaultWebSocketPort);
     if (!server.Open(static_cast<uint16_t>(port))) return;
-    LogStartup(2, ReadDriverName(), {server.ListenAddress()});
+    LogStartup(2, ReadDriverName(), server.ListenAddresses());
     KXBase_RunMsgPump(pump, PumpHandlerV2, nullptr);
     // Closing the connection ends a running scan; the pages it saved are
     // still recorded before the back end goes.
