@@ -221,7 +221,8 @@ class Package(unittest.TestCase):
             self.wait_for_log(log_path, " listening on ", service)
             with open(log_path) as log:
                 self.assertRegex(log.read(), rf"scanbridge {re.escape(self.fields['Version'])} "
-                                             rf"generation 2 driver virtual listening on \S+:{port}\n")
+                                             rf"generation 2 driver virtual listening on "
+                                             rf"127\.0\.0\.1:{port}(, \[::1\]:{port})?\n")
             page = WebSocket(port)
             try:
                 self.scan(page, folders["documents"])
