@@ -62,10 +62,14 @@ uint32_t FormatOfExtension(const std::string& extension) {
     return KX_FORMAT_UNKNOWN;
 }
 
-int WriteSearchable(KXImage image, const std::string& path) {
+// The page picture is encoded as the plain PDF or OFD format would encode
+// it (JPEG at the configured quality), not losslessly: a scanned page is raw
+// pixels, and a lossless colour scan page is many times the size.
+int WriteSearchable(KXImage image, const PageSaveSettings& settings, const std::string& path) {
     KXOcrMgr manager = nullptr;
     if (KXImgProc_CreateOCRMgr(&manager) != 0 || manager == nullptr) return -1;
-    int status = KXImgProc_ImageOCRToFile(manager, image, 0, path.c_str());
+    int status = KXImgProc_ImageOCRToFile(
+        manager, image, KXImgProc_OcrScanFlags(settings.info.jpegQuality), path.c_str());
     KXImgProc_DestroyOCRMgr(manager);
     return status == 0 ? 0 : -1;
 }
@@ -128,7 +132,7 @@ std::string MakeUniqueFileName(const std::string& folder, const std::string& pre
 
 int WritePageFile(KXImage image, const PageSaveSettings& settings, const std::string& path) {
     if (image == nullptr) return -1;
-    if (settings.ocr) return WriteSearchable(image, path);
+    if (settings.ocr) return WriteSearchable(image, settings, path);
     return WriteEncoded(image, settings, path);
 }
 

@@ -1,6 +1,7 @@
 // New file names and page files: the two name forms, names that never repeat
 // (also across threads within one millisecond), the save settings taken from
-// the global settings, and files written whole in every format.
+// the global settings, files written whole in every format, and searchable
+// scan pages that hold the picture the plain format would.
 #include "ver_2/page_files.h"
 
 #include <gtest/gtest.h>
@@ -8,9 +9,12 @@
 #include <filesystem>
 #include <mutex>
 #include <set>
+#include <sstream>
 #include <thread>
 
+#include "platform/image/image_test_util.h"
 #include "support/temp_dir.h"
+#include "tests/platform/image/proc/page_maker.h"
 
 namespace ver_2 {
 namespace {
@@ -126,6 +130,78 @@ TEST(PageFiles, PagesAreWrittenInEveryFormatAndFailuresLeaveNothing) {
     EXPECT_EQ(WritePageFile(nullptr, PageSaveSettingsFor(config), root.path() + "n.jpg"), -1);
     EXPECT_FALSE(Exists(root.path() + "n.jpg"));
     KXBase_DestroyImage(image);
+}
+
+// The page picture of a one-page PDF in its own encoding (JPEG bytes, CCITT
+// data), and the encoding column of `pdfimages -list`.
+struct PdfPicture {
+    std::string encoding;
+    std::string bytes;
+};
+
+PdfPicture PdfPictureOf(const std::string& pdf, const std::string& scratch) {
+    std::string list = image_test::RunCommand("pdfimages -list '" + pdf + "' 2>/dev/null");
+    std::istringstream rows(list);
+    std::string line, column;
+    for (int row = 0; row < 3; ++row)
+        std::getline(rows, line);  // two header lines, then page 1
+    std::istringstream cells(line);
+    for (int i = 0; i < 9 && cells >> column;)
+        ++i;
+    std::filesystem::create_directories(scratch);
+    image_test::RunCommand("pdfimages -all '" + pdf + "' '" + scratch + "/i' 2>/dev/null");
+    std::string bytes;
+    for (const auto& entry : std::filesystem::directory_iterator(scratch)) {
+        bytes = testing_support::ReadFile(entry.path().string());
+    }
+    std::filesystem::remove_all(scratch);
+    return {column, bytes};
+}
+
+// A scanned page in a searchable format holds the picture the plain format
+// would hold (JPEG at the configured quality, CCITT G4 or PNG for black and
+// white), not a lossless one many times the size; the words go over it.
+TEST(PageFiles, SearchableScanPagesHoldThePlainFormatsPicture) {
+    TempDir root;
+    imgproc_test::Image colour = imgproc_test::MakeTextPage(600, 240, KX_PIXEL_RGB, 28, 200);
+    imgproc_test::AddNoise(colour.get(), 6.0, 7);
+    imgproc_test::Image blackAndWhite = imgproc_test::MakeTextPage(600, 240, KX_PIXEL_BW, 28, 200);
+    const struct {
+        const char* format;
+        KXImage page;
+        const char* picture;  // pdfimages encoding, or the OFD picture's name
+    } cases[] = {{"ocr-pdf", colour.get(), "jpeg"},
+                 {"ocr-pdf", blackAndWhite.get(), "ccitt"},
+                 {"ocr-ofd", colour.get(), "Doc_0/Res/Image_0.jpg"},
+                 {"ocr-ofd", blackAndWhite.get(), "Doc_0/Res/Image_0.png"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.format) + (c.page == colour.get() ? " colour" : " 1-bit"));
+        GlobalConfig config;
+        config.imageFormat = c.format;
+        config.imageJpegQuality = 37;
+        PageSaveSettings searchable = PageSaveSettingsFor(config);
+        config.imageFormat = searchable.extension;
+        PageSaveSettings plain = PageSaveSettingsFor(config);
+        std::string path = MakeUniqueFileName(root.path(), "s", "random", searchable.extension);
+        std::string plainPath = MakeUniqueFileName(root.path(), "p", "random", plain.extension);
+        ASSERT_EQ(WritePageFile(c.page, searchable, path), 0);
+        ASSERT_EQ(WritePageFile(c.page, plain, plainPath), 0);
+        if (searchable.extension == "pdf") {
+            PdfPicture written = PdfPictureOf(path, root.path() + "a");
+            EXPECT_EQ(written.encoding, c.picture);
+            EXPECT_FALSE(written.bytes.empty());
+            EXPECT_TRUE(written.bytes == PdfPictureOf(plainPath, root.path() + "b").bytes);
+            EXPECT_NE(
+                image_test::RunCommand("pdftotext '" + path + "' - 2>/dev/null").find("Quarterly"),
+                std::string::npos);
+        } else {
+            std::string picture = image_test::ReadZipEntry(path, c.picture);
+            EXPECT_FALSE(picture.empty());
+            EXPECT_TRUE(picture == image_test::ReadZipEntry(plainPath, c.picture));
+            std::string content = image_test::ReadZipEntry(path, "Doc_0/Pages/Page_0/Content.xml");
+            EXPECT_NE(content.find("TextObject"), std::string::npos);
+        }
+    }
 }
 
 }  // namespace

@@ -101,12 +101,29 @@ int KXImgProc_DestroyOCRMgr(KXOcrMgr manager);
 // dictionaries are freed in order instead of being abandoned.
 void KXImgProc_ReleaseIdleEngines();
 
+// Flags of KXImgProc_ImageOCRToFile. With KX_OCR_SCAN_PICTURE the page
+// picture is encoded as a plain PDF or OFD of the image would hold it, which
+// suits a scanned page (raw pixels that would otherwise be kept losslessly at
+// many times the size): grey and colour as JPEG at the quality in bits 0-7
+// (0..100), black and white as CCITT G4 in PDF and PNG in OFD. Recognition
+// always runs on the full pixels.
+constexpr int32_t KX_OCR_SCAN_PICTURE = 0x100;
+constexpr int32_t KX_OCR_JPEG_QUALITY_MASK = 0xFF;
+
+// The flags for a scanned page written with the JPEG quality of the plain
+// formats; qualities above 100 are taken as 100, as the JPEG encoder does.
+constexpr int32_t KXImgProc_OcrScanFlags(uint32_t jpegQuality) {
+    return KX_OCR_SCAN_PICTURE | static_cast<int32_t>(jpegQuality > 100 ? 100 : jpegQuality);
+}
+
 // Writes the image's region of interest as a searchable document: path
 // ending in "pdf" gives a PDF (page image and invisible text), "ofd" an OFD
-// (page image and invisible text objects). The page image keeps the source's
-// picture: an unmodified JPEG image its own bytes, any other image lossless
-// (Flate, or CCITT G4 for black and white, in PDF; PNG in OFD). flags must be
-// 0. The image itself is not changed. The file appears complete or not at all.
+// (page image and invisible text objects). With flags 0 the page image keeps
+// the source's picture: an unmodified JPEG image its own bytes, any other
+// image lossless (Flate, or CCITT G4 for black and white, in PDF; PNG in
+// OFD). With KXImgProc_OcrScanFlags(quality) it is encoded as above; any
+// other flags are refused. The image itself is not changed. The file appears
+// complete or not at all.
 int KXImgProc_ImageOCRToFile(KXOcrMgr manager, KXImage image, int32_t flags, const char* path);
 
 // Sets *direction to a KXTextDirection code: the turn that makes the text of

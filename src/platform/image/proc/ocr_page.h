@@ -19,13 +19,25 @@ namespace kx_imgproc {
 // Pages of unknown resolution are taken as 200 dpi, like the image writers.
 constexpr uint32_t kOcrDefaultDpi = 200;
 
-// A searchable page keeps its picture as it is: an unmodified JPEG image its
-// own bytes, every other image losslessly (the words stay sharp, and a clean
-// text page is smaller lossless than as JPEG). The quality is used only by
-// pictures the policy leaves to JPEG, which it does not.
-constexpr kximage::PagePictures kLosslessPictures{kximage::BlackAndWhiteAs::kCcittG4,
-                                                  kximage::GreyAndColourAs::kPng};
-constexpr uint32_t kPageJpegQuality = 85;
+// How a searchable page's picture is encoded. Black and white is left to
+// the document format (G4 in PDF, PNG in OFD); jpegQuality serves the
+// pictures the policy leaves to JPEG.
+struct PagePictureChoice {
+    kximage::PagePictures pictures;
+    uint32_t jpegQuality = 0;
+};
+
+// A page kept as its source has it: an unmodified JPEG image its own bytes,
+// every other image losslessly (the words stay sharp, and a clean text page
+// is smaller lossless than as JPEG).
+constexpr PagePictureChoice kLosslessPage{
+    {kximage::BlackAndWhiteAs::kCcittG4, kximage::GreyAndColourAs::kPng}, 0};
+
+// A scanned page encoded as the plain document formats encode it: grey and
+// colour as JPEG at the quality given.
+constexpr PagePictureChoice ScannedPage(uint32_t jpegQuality) {
+    return {{kximage::BlackAndWhiteAs::kCcittG4, kximage::GreyAndColourAs::kJpeg}, jpegQuality};
+}
 
 struct OcrWord {
     std::string text;  // UTF-8
@@ -44,10 +56,12 @@ std::vector<OcrWord> RecognizedWords(tesseract::TessBaseAPI* engine);
 // Writes a PDF of the whole image with the text layer (a PDF of invisible
 // words on a page of the image's size) drawn over it, to path through a
 // temporary file beside it; no file is left on failure.
-bool WriteSearchablePdf(KXImage image, std::string textLayer, const std::string& path);
+bool WriteSearchablePdf(KXImage image, PagePictureChoice picture, std::string textLayer,
+                        const std::string& path);
 
 // Writes an OFD of the whole image with an invisible text layer of the words
 // (boxes in image pixels).
-bool WriteSearchableOfd(KXImage image, const std::vector<OcrWord>& words, const std::string& path);
+bool WriteSearchableOfd(KXImage image, PagePictureChoice picture, const std::vector<OcrWord>& words,
+                        const std::string& path);
 
 }  // namespace kx_imgproc

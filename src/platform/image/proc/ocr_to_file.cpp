@@ -1,7 +1,8 @@
 // KXImgProc_ImageOCRToFile: recognises the region of interest with the
 // manager's text engine and writes a searchable PDF or OFD: the region's
-// picture, kept as the source has it (a JPEG file's own bytes, other
-// pictures lossless), under an invisible text layer.
+// picture under an invisible text layer. The picture is kept as the source
+// has it (a JPEG file's own bytes, other pictures lossless) or, for scanned
+// pages, encoded as the plain document formats encode it.
 #include <tesseract/baseapi.h>
 #include <tesseract/renderer.h>
 #include <tesseract/resultiterator.h>
@@ -73,9 +74,24 @@ std::string TextLayerPdf(tesseract::TessBaseAPI* engine, const std::string& path
     return read ? std::string(bytes.begin(), bytes.end()) : std::string();
 }
 
+// The page picture the flags ask for; false for flags not known here.
+bool PictureOfFlags(int32_t flags, PagePictureChoice* picture) {
+    if (flags == 0) {
+        *picture = kLosslessPage;
+        return true;
+    }
+    int32_t quality = flags & KX_OCR_JPEG_QUALITY_MASK;
+    if ((flags & ~KX_OCR_JPEG_QUALITY_MASK) != KX_OCR_SCAN_PICTURE || quality > 100) {
+        return false;
+    }
+    *picture = ScannedPage(static_cast<uint32_t>(quality));
+    return true;
+}
+
 int OcrToFile(KXOcrMgr manager, KXImage image, int32_t flags, const char* path) {
     ImageView view;
-    if (manager == nullptr || path == nullptr || flags != 0 ||
+    PagePictureChoice picture;
+    if (manager == nullptr || path == nullptr || !PictureOfFlags(flags, &picture) ||
         GetReadOnlyImageView(image, &view) != 0) {
         return KX_ERR_ARGUMENT;
     }
@@ -102,8 +118,8 @@ int OcrToFile(KXOcrMgr manager, KXImage image, int32_t flags, const char* path) 
     KXImage pageImage = PageOfView(image, view, &region);
     bool written = pageImage != nullptr &&
                    (kind == DocumentKind::kPdf
-                        ? WriteSearchablePdf(pageImage, TextLayerPdf(engine, path), path)
-                        : WriteSearchableOfd(pageImage, RecognizedWords(engine), path));
+                        ? WriteSearchablePdf(pageImage, picture, TextLayerPdf(engine, path), path)
+                        : WriteSearchableOfd(pageImage, picture, RecognizedWords(engine), path));
     engine->Clear();
     return written ? KX_OK : KX_ERR_SYSTEM;
 }
@@ -137,11 +153,12 @@ std::vector<OcrWord> RecognizedWords(tesseract::TessBaseAPI* engine) {
     return words;
 }
 
-bool WriteSearchablePdf(KXImage image, std::string textLayer, const std::string& path) {
+bool WriteSearchablePdf(KXImage image, PagePictureChoice picture, std::string textLayer,
+                        const std::string& path) {
     if (textLayer.empty()) return false;
-    kximage::PdfDocumentWriter writer(kLosslessPictures);
+    kximage::PdfDocumentWriter writer(picture.pictures);
     std::string partial = path + ".part";
-    if (writer.AddPage(image, kPageJpegQuality, std::move(textLayer)) != KX_OK ||
+    if (writer.AddPage(image, picture.jpegQuality, std::move(textLayer)) != KX_OK ||
         writer.Write(partial.c_str()) != KX_OK) {
         return false;
     }

@@ -5,17 +5,18 @@
 
 namespace kx_imgproc {
 
-bool WriteSearchableOfd(KXImage image, const std::vector<OcrWord>& words, const std::string& path) {
+bool WriteSearchableOfd(KXImage image, PagePictureChoice picture, const std::vector<OcrWord>& words,
+                        const std::string& path) {
     std::vector<kximage::OfdTextItem> items;
     items.reserve(words.size());
     for (const OcrWord& word : words) {
         items.push_back({word.text, {word.left, word.top, word.right, word.bottom}, 0.0});
     }
     // OFD pages show black-and-white pictures as PNG.
-    kximage::PagePictures pictures = kLosslessPictures;
+    kximage::PagePictures pictures = picture.pictures;
     pictures.blackAndWhite = kximage::BlackAndWhiteAs::kPng;
     kximage::OfdPackage package(pictures);
-    return package.AddPage(image, kPageJpegQuality, items) == 0 && package.Write(path) == 0;
+    return package.AddPage(image, picture.jpegQuality, items) == 0 && package.Write(path) == 0;
 }
 
 }  // namespace kx_imgproc

@@ -342,7 +342,9 @@ TEST_F(Ocr, BadInputFailsCleanly) {
     std::string pdf = dir_.File("bad.pdf");
     EXPECT_NE(KXImgProc_ImageOCRToFile(nullptr, page.get(), 0, pdf.c_str()), 0);
     EXPECT_NE(KXImgProc_ImageOCRToFile(manager_, nullptr, 0, pdf.c_str()), 0);
-    EXPECT_NE(KXImgProc_ImageOCRToFile(manager_, page.get(), 1, pdf.c_str()), 0);
+    for (int32_t flags : {1, KX_OCR_SCAN_PICTURE | 101, 0x200 | 80, KX_OCR_SCAN_PICTURE | 0x280}) {
+        EXPECT_NE(KXImgProc_ImageOCRToFile(manager_, page.get(), flags, pdf.c_str()), 0) << flags;
+    }
     EXPECT_NE(KXImgProc_ImageOCRToFile(manager_, page.get(), 0, nullptr), 0);
     std::string text = dir_.File("bad.txt");
     EXPECT_NE(KXImgProc_ImageOCRToFile(manager_, page.get(), 0, text.c_str()), 0);
