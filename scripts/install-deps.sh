@@ -20,6 +20,8 @@ packages=(
   libboost-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   poppler-utils libtiff-tools unzip python3 python3-pyftpdlib img2pdf
   procps chromium
+  # the JavaScript client's tests (npm comes with it or separately, below)
+  nodejs
 )
 
 missing=()
@@ -27,6 +29,12 @@ for pkg in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
   [[ "$status" == "install ok installed" ]] || missing+=("$pkg")
 done
+
+# Debian packages npm apart from nodejs; other builds of nodejs bring it along.
+if ! command -v npm >/dev/null; then
+  status=$(dpkg-query -W -f='${Status}' npm 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=(npm)
+fi
 
 if ((${#missing[@]} == 0)); then
   echo "install-deps: all packages present"

@@ -11,6 +11,7 @@
 #include "platform/image/proc/kx_imgproc.h"
 #include "service/service_thread.h"
 #include "service/signal_watcher.h"
+#include "ver_2/command_table.h"
 
 namespace {
 
@@ -20,6 +21,7 @@ constexpr char kUsage[] =
     "Behaviour comes from config.ini, config1.ini and config2.ini in the configuration\n"
     "folder; folders can be moved with SCANBRIDGE_CONFIG_DIR, SCANBRIDGE_DOCUMENTS_DIR and\n"
     "SCANBRIDGE_TMP_DIR.\n"
+    "--list-commands prints the names of the WebSocket commands, one a line.\n"
     "Only this machine's own pages are served; config.ini [security] allowed_origins (and\n"
     "SCANBRIDGE_ALLOWED_ORIGINS) allow other origins, [security] listen other addresses.\n";
 
@@ -32,6 +34,15 @@ int main(int argc, char** argv) {
     }
     if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
         std::puts("scanbridge " SCANBRIDGE_VERSION);
+        return 0;
+    }
+
+    if (argc > 1 && std::strcmp(argv[1], "--list-commands") == 0) {
+        // Lets clients and their tests check they cover every command.
+        size_t count = 0;
+        const ver_2::CommandEntry* commands = ver_2::CommandTable(&count);
+        for (size_t i = 0; i < count; ++i)
+            std::puts(commands[i].name);
         return 0;
     }
 
