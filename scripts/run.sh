@@ -10,7 +10,10 @@ cmake --build build --target scanbridge
 
 config_dir="${SCANBRIDGE_CONFIG_DIR:-${XDG_CONFIG_HOME:-$HOME/.config}/scanbridge}"
 echo "ScanBridge: configuration in $config_dir/, virtual scanner unless config.ini [driver] name says otherwise."
-echo "ScanBridge: listening on every IPv4 interface; generation 2 (default) serves ws://127.0.0.1:38999/"
+port=$(sed -n '/^\[connect\]/,/^\[/s/^port *= *\([0-9]*\).*/\1/p' "$config_dir/config2.ini" 2>/dev/null | head -n 1 || true)
+port="${port:-38999}"
+echo "ScanBridge: listening on this machine's loopback addresses; generation 2 (default) serves ws://127.0.0.1:$port/"
+echo "ScanBridge: demo page: open http://127.0.0.1:$port/ in a browser on this machine."
 echo "ScanBridge: (generation 1 serves http://127.0.0.1:18999/VevIzer/ and Socket.IO on 28999)."
 echo "ScanBridge: each port it opens is logged below as 'open webserver success, port=N'."
 exec build/scanbridge

@@ -8,4 +8,4 @@ if [[ ! -d node_modules ]] || ! npm ls --silent >/dev/null 2>&1; then
   npm ci --no-audit --no-fund --prefer-offline
 fi
 npx --no-install tsc --noEmit -p .
-node --test test/scanbridge.test.mjs
+node --test test/scanbridge.test.mjs test/demo.test.mjs
