@@ -159,6 +159,7 @@ async function scan() {
   scanning = true;
   updateButtons();
   let count = 0;
+  let failure = null;
   try {
     for await (const page of bridge.scan({ get_base64: true, blank_check: $('#blank-check').checked })) {
       count += 1;
@@ -166,13 +167,17 @@ async function scan() {
       await attempt('adding the page', () => bridge.insertLocalImage({ image_path: page.image_path }));
       addPage(page.image_base64, page.is_blank ? 'blank' : '', $('#pages').children.length);
     }
-    log(`scan finished: ${count} page(s)`);
   } catch (error) {
-    log(`scan ended with an error after ${count} page(s): ${error.err_info ?? error}`, true);
-  } finally {
-    scanning = false;
-    updateButtons();
-    await refreshPages();
+    failure = error;
+  }
+  scanning = false;
+  updateButtons();
+  // The grid is read back from the service before the scan is reported done.
+  await refreshPages();
+  if (failure) {
+    log(`scan ended with an error after ${count} page(s): ${failure.err_info ?? failure}`, true);
+  } else {
+    log(`scan finished: ${count} page(s)`);
   }
 }
 
@@ -224,11 +229,11 @@ function select(index) {
 
 async function movePage(from, to) {
   if (from === to) return;
-  if (await attempt('moving the page', () => bridge.moveImage({ image_index_list: [from], mode: 'index', target: to }))) {
-    log(`moved page ${from + 1} to ${to + 1}`);
-    selected = to;
-  }
+  const moved = await attempt('moving the page', () =>
+    bridge.moveImage({ image_index_list: [from], mode: 'index', target: to }));
+  if (moved) selected = to;
   await refreshPages();
+  if (moved) log(`moved page ${from + 1} to ${to + 1}`);
 }
 
 // Rotation happens in the browser: the page's picture is turned on a canvas
@@ -283,8 +288,8 @@ async function edit(kind) {
     done = Boolean(await attempt('deleting the page', () => bridge.deleteImage({ image_index_list: [index] })));
     if (done) selected = -1;
   }
-  if (done) log(`${kind}: page ${index + 1}`);
   await refreshPages();
+  if (done) log(`${kind}: page ${index + 1}`);
 }
 
 // ---- export and upload ----

@@ -3,24 +3,15 @@
 // pages into three thumbnails, reorders two by drag and drop, and exports a
 // PDF that pdfinfo reads as three pages. A screenshot is kept as an artifact
 // (DEMO_SCREENSHOT names the file).
-import { test, before, after } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import { writeFileSync } from 'node:fs';
 import { request } from 'node:http';
-import { Service } from './service.mjs';
+import { serviceForTheseTests } from './service.mjs';
 import { Browser, chromiumPath } from './chromium.mjs';
 
-let service;
-before(async () => {
-  service = new Service();
-  await service.start({ sheets: 3 });
-});
-after(async () => {
-  const status = await service.stop();
-  await service.dispose();
-  assert.deepEqual(status, { code: 0, signal: null }, service.log);
-});
+const service = serviceForTheseTests();
 
 // A GET sent as written (no normalising of "..").
 function get(path) {

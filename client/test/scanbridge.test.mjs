@@ -2,13 +2,13 @@
 // runs through scan(), refusals and time-outs reject with what a page needs,
 // a scan error throws after the pages before it, and the connection comes
 // back after the service restarts.
-import { test, before, after } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import { readFileSync, existsSync } from 'node:fs';
 import WebSocket from 'ws';
 import { connect, COMMANDS, EVENTS, methodName, ScanBridge, ScanBridgeError } from '../scanbridge.js';
-import { Service, executable } from './service.mjs';
+import { serviceForTheseTests, executable } from './service.mjs';
 
 const options = { WebSocket, timeout: 20000, reconnectDelay: 100, maxReconnectDelay: 500 };
 
@@ -34,16 +34,7 @@ test('every command of the service has a method and a declaration', () => {
   assert.deepEqual([...EVENTS], ['device_arrive', 'device_remove', 'scan_begin', 'scan_info', 'scan_image', 'scan_end']);
 });
 
-let service;
-before(async () => {
-  service = new Service();
-  await service.start({ sheets: 3 });
-});
-after(async () => {
-  const status = await service.stop();
-  await service.dispose();
-  assert.deepEqual(status, { code: 0, signal: null }, service.log);
-});
+const service = serviceForTheseTests();
 
 test('a scan of three pages through scan(), with device events', async () => {
   const bridge = await connect(service.url, options);

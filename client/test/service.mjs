@@ -1,11 +1,13 @@
 // Runs the real service for the client's tests: a private folder tree, the
 // virtual scanner, generation 2 on a free port. SCANBRIDGE_EXE names the
 // executable (CTest sets it).
+import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
-import { mkdirSync, mkdtempSync, rmSync, writeFileSync, existsSync } from 'node:fs';
+import { mkdirSync, mkdtempSync, rmSync, writeFileSync } from 'node:fs';
 import { createServer } from 'node:net';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
+import { before, after } from 'node:test';
 
 export const executable = process.env.SCANBRIDGE_EXE;
 
@@ -92,4 +94,17 @@ export class Service {
   }
 }
 
-export { existsSync };
+// The service the tests of one file share: started before them, and stopped
+// after them, which must succeed (exit status 0: the sanitizers found
+// nothing either).
+export function serviceForTheseTests(virtual = { sheets: 3 }) {
+  const service = new Service();
+  before(() => service.start(virtual));
+  after(async () => {
+    const status = await service.stop();
+    const log = service.log;
+    await service.dispose();
+    assert.deepEqual(status, { code: 0, signal: null }, log);
+  });
+  return service;
+}
