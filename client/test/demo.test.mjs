@@ -76,6 +76,21 @@ test('the demo page scans, reorders and exports a PDF', { skip: !chromiumPath &&
     const info = execFileSync('pdfinfo', [saved], { encoding: 'utf8' });
     assert.match(info, /^Pages:\s+3$/m);
 
+    // Each edit of the selected page and each other export reports success.
+    await browser.evaluate(`document.querySelectorAll('#pages li')[1].click()`);
+    for (const kind of ['rotate', 'deskew', 'direction', 'crop', 'watermark']) {
+      await browser.evaluate(`document.querySelector('[data-edit="${kind}"]').click()`);
+      await browser.waitFor(`document.querySelector('#log').textContent.includes('${kind}: page 2')`);
+    }
+    for (const format of ['ofd', 'tif', 'zip']) {
+      await browser.evaluate(`document.querySelector('[data-export="${format}"]').click()`);
+      await browser.waitFor(`document.querySelector('#export-result a')?.download === 'scans.${format}'`);
+    }
+    const errors = await browser.evaluate(`[...document.querySelectorAll('#log .error')].map((e) => e.textContent)`);
+    assert.deepEqual(errors, []);
+    await browser.evaluate(`document.querySelector('[data-export="pdf"]').click()`);
+    await browser.waitFor(`document.querySelector('#export-result a')?.download === 'scans.pdf'`);
+
     const png = await browser.screenshot();
     assert.ok(png.length > 10000);
     writeFileSync(process.env.DEMO_SCREENSHOT ?? `${service.root}/../scanbridge-demo.png`, png);
