@@ -97,7 +97,9 @@ std::string Reply(const char* status, const char* type, const std::string& body,
 
 bool IsDemoRequest(const HttpRequest& request) {
     if (request.method != "GET" && request.method != "HEAD") return false;
+    // Any sign of a WebSocket handshake keeps the request on that path.
     if (!request.HeaderIgnoreCase("Upgrade").empty()) return false;
+    if (!request.HeaderIgnoreCase("Sec-WebSocket-Key").empty()) return false;
     return request.path == "/" || request.path == "/demo" ||
            request.path.rfind(kDemoPrefix, 0) == 0;
 }

@@ -16,7 +16,7 @@
 namespace ver_2 {
 
 // True when the request asks for the demo: a GET or HEAD without an Upgrade
-// header, for "/" or a path under "/demo/".
+// or Sec-WebSocket-Key header, for "/" or a path under "/demo/".
 bool IsDemoRequest(const HttpRequest& request);
 
 // The whole HTTP reply to a demo request: 200 with the file and its content
