@@ -56,7 +56,7 @@ export class Browser {
   }
 
   // Waits until the expression is truthy in the page; returns its value.
-  async waitFor(expression, timeout = 30000) {
+  async waitFor(expression, timeout = 90000) {
     const deadline = Date.now() + timeout;
     for (;;) {
       const value = await this.evaluate(expression).catch(() => undefined);

@@ -10,7 +10,7 @@ import WebSocket from 'ws';
 import { connect, COMMANDS, EVENTS, methodName, ScanBridge, ScanBridgeError } from '../scanbridge.js';
 import { serviceForTheseTests, executable } from './service.mjs';
 
-const options = { WebSocket, timeout: 20000, reconnectDelay: 100, maxReconnectDelay: 500 };
+const options = { WebSocket, timeout: 60000, reconnectDelay: 100, maxReconnectDelay: 500 };
 
 function nextEvent(bridge, type, predicate = () => true) {
   return new Promise((resolve) => {

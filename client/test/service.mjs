@@ -61,7 +61,7 @@ export class Service {
     this.exited = new Promise((resolve) => child.on('exit', (code, signal) => resolve({ code, signal })));
     const listening = `open webserver success, port=${this.port}`;
     await new Promise((resolve, reject) => {
-      const timer = setTimeout(() => reject(new Error(`service did not start:\n${this.log}`)), 30000);
+      const timer = setTimeout(() => reject(new Error(`service did not start:\n${this.log}`)), 90000);
       const collect = (chunk) => {
         this.log += chunk;
         if (this.log.includes(listening)) {
