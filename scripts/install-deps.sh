@@ -24,6 +24,8 @@ packages=(
   procps chromium
   # packaging: CPack's Debian generator (dpkg-shlibdeps, file), unit checks
   dpkg-dev file systemd
+  # the JavaScript client's tests (npm comes with it or separately, below)
+  nodejs
 )
 
 # Network scanners (eSCL/WSD) through sane-airscan, where the release has it.
@@ -36,6 +38,12 @@ for pkg in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
   [[ "$status" == "install ok installed" ]] || missing+=("$pkg")
 done
+
+# Debian packages npm apart from nodejs; other builds of nodejs bring it along.
+if ! command -v npm >/dev/null; then
+  status=$(dpkg-query -W -f='${Status}' npm 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=(npm)
+fi
 
 if ((${#missing[@]} == 0)); then
   echo "install-deps: all packages present"

@@ -7,12 +7,13 @@
 #include "platform/base/install_paths.h"
 #include "platform/base/kx_paths.h"
 #include "service/build_info.h"
+#include "ver_2/command_table.h"
 
 namespace {
 
 constexpr int kUsageError = 2;
 
-constexpr char kUsage[] = "Usage: scanbridge [--help | --version]\n";
+constexpr char kUsage[] = "Usage: scanbridge [--help | --version | --list-commands]\n";
 
 constexpr char kDescription[] =
     "Serves the scanner to web pages in a local browser until SIGINT or SIGTERM,\n"
@@ -21,7 +22,8 @@ constexpr char kDescription[] =
     "\n"
     "Options:\n"
     "  --help     show this help and exit\n"
-    "  --version  show the version and the commit it was built from, and exit\n";
+    "  --version  show the version and the commit it was built from, and exit\n"
+    "  --list-commands  print the names of the WebSocket commands, one a line, and exit\n";
 
 constexpr char kFilesAndEnvironment[] =
     "Configuration files, in the configuration folder:\n"
@@ -66,20 +68,32 @@ void PrintHelp() {
     std::fputs(kFilesAndEnvironment, stdout);
 }
 
+// Lets clients and their tests check that they cover every command.
+void PrintCommands() {
+    size_t count = 0;
+    const ver_2::CommandEntry* commands = ver_2::CommandTable(&count);
+    for (size_t i = 0; i < count; ++i)
+        std::puts(commands[i].name);
+}
+
 }  // namespace
 
 bool HandleCommandLine(int argc, char** argv, int* exitCode) {
     if (argc <= 1) return false;
     bool help = std::strcmp(argv[1], "--help") == 0;
     bool version = std::strcmp(argv[1], "--version") == 0;
+    bool listCommands = std::strcmp(argv[1], "--list-commands") == 0;
     if (argc == 2 && help) {
         PrintHelp();
         *exitCode = 0;
     } else if (argc == 2 && version) {
         std::printf("scanbridge %s (commit %s)\n", ScanBridgeVersion(), ScanBridgeCommit());
         *exitCode = 0;
+    } else if (argc == 2 && listCommands) {
+        PrintCommands();
+        *exitCode = 0;
     } else {
-        const char* unexpected = help || version ? argv[2] : argv[1];
+        const char* unexpected = help || version || listCommands ? argv[2] : argv[1];
         std::fprintf(stderr, "scanbridge: unexpected argument '%s'\n", unexpected);
         std::fputs(kUsage, stderr);
         std::fputs("Try 'scanbridge --help' for more information.\n", stderr);

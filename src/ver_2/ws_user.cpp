@@ -6,6 +6,7 @@
 #include "platform/base/kx_log.h"
 #include "platform/base/service_thread.h"
 #include "ver_2/command_table.h"
+#include "ver_2/demo_files.h"
 #include "ver_2/manager_v2.h"
 #include "ver_2/ws_server.h"
 
@@ -35,6 +36,13 @@ bool WSUser::CheckHandshake(const std::string& text) {
     HttpRequest request = ParseHttpRequest(text);
     KXBase_WriteInfo(KX_LOG_INFO, "%s", text.c_str());
     if (!AdmitOrigin(request)) return false;
+    // A browser opening the service's address gets the demo page; the
+    // connection ends after it, and no page place is taken.
+    if (IsDemoRequest(request)) {
+        std::string reply = DemoReply(request);
+        SendLast(reply.data(), reply.size());
+        return false;
+    }
     auto* server = static_cast<WSServer*>(this->server());
     if (!server->ClaimPage(id())) {
         server->LogRefusal(ip(), port());

@@ -24,6 +24,7 @@ import sys
 import tempfile
 import time
 import unittest
+import urllib.request
 
 DEB = BUILD = None
 UNIT = "lib/systemd/user/scanbridge.service"
@@ -155,7 +156,8 @@ class Package(unittest.TestCase):
     def test_contents_are_the_installed_layout(self):
         listing = run("dpkg-deb", "--contents", DEB).stdout
         files = {line.split()[-1] for line in listing.splitlines()}
-        expected = {"./usr/bin/scanbridge", "./usr/share/scanbridge/README.md", "./usr/" + UNIT}
+        expected = {"./usr/bin/scanbridge", "./usr/share/scanbridge/README.md", "./usr/" + UNIT,
+                    "./usr/share/scanbridge/demo/index.html", "./usr/share/scanbridge/scanbridge.js"}
         if os.path.exists(os.path.join(BUILD, "scanbridge-sane")):
             expected.add("./usr/bin/scanbridge-sane")
         self.assertLessEqual(expected, files, listing)
@@ -223,6 +225,10 @@ class Package(unittest.TestCase):
                 self.assertRegex(log.read(), rf"scanbridge {re.escape(self.fields['Version'])} "
                                              rf"generation 2 driver virtual listening on "
                                              rf"127\.0\.0\.1:{port}(, \[::1\]:{port})?\n")
+            # The demo page and its client module come from the package's shared files.
+            for path in ("/", "/demo/scanbridge.js"):
+                with urllib.request.urlopen(f"http://127.0.0.1:{port}{path}", timeout=10) as reply:
+                    self.assertEqual(reply.status, 200, path)
             page = WebSocket(port)
             try:
                 self.scan(page, folders["documents"])
