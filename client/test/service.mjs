@@ -54,6 +54,7 @@ export class Service {
         SCANBRIDGE_CONFIG_DIR: this.configDir + '/',
         SCANBRIDGE_DOCUMENTS_DIR: this.documentsDir + '/',
         SCANBRIDGE_TMP_DIR: this.tmpDir + '/',
+        SCANBRIDGE_DRIVER: 'virtual',
       },
       stdio: ['ignore', 'pipe', 'pipe'],
     });
