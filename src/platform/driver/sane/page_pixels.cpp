@@ -36,7 +36,7 @@ void PackRow(const SANE_Byte* in, int depth, int samples, bool greyBits, SANE_By
 
 }  // namespace
 
-SANE_Status PackPage(const SanePage& page, SanePage* packed) {
+SANE_Status PackPage(SanePage page, SanePage* packed) {
     const SANE_Parameters& in = page.parameters;
     bool knownFormat = in.format == SANE_FRAME_GRAY || in.format == SANE_FRAME_RGB;
     bool knownDepth = in.depth == 1 || in.depth == 8 || in.depth == 16;
@@ -54,7 +54,15 @@ SANE_Status PackPage(const SanePage& page, SanePage* packed) {
     out.bytes_per_line = static_cast<SANE_Int>(RowBytes(out));
     packed->parameters = out;
     packed->resolution = page.resolution;
-    packed->data.resize(static_cast<size_t>(out.bytes_per_line) * static_cast<size_t>(lines));
+    const size_t packedSize = static_cast<size_t>(out.bytes_per_line) * static_cast<size_t>(lines);
+    bool samplesKept = in.depth == 8 || greyBits;
+    if (samplesKept && in.bytes_per_line == out.bytes_per_line) {
+        // The rows are already tight: the read itself is the packed page.
+        page.data.resize(packedSize);
+        packed->data = std::move(page.data);
+        return SANE_STATUS_GOOD;
+    }
+    packed->data.resize(packedSize);
     int samples = in.pixels_per_line * Channels(in);
     for (int64_t y = 0; y < lines; ++y)
         PackRow(page.data.data() + y * in.bytes_per_line, in.depth, samples, greyBits,

@@ -13,7 +13,7 @@
 // SANE_STATUS_INVAL when the parameters do not describe the data (a frame
 // that is neither GRAY nor RGB, another depth, rows shorter than the pixels
 // or fewer bytes than the lines); lines <= 0 takes every whole row present.
-SANE_Status PackPage(const SanePage& page, SanePage* packed);
+SANE_Status PackPage(SanePage page, SanePage* packed);
 
 // Every sample of a packed 8-bit page through the table.
 void ApplyToneTable(SanePage* page, const std::array<uint8_t, 256>& table);

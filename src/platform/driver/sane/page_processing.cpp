@@ -139,12 +139,26 @@ void AdjustSamples(const SaneScanSettings& settings, SanePage* packed) {
     if (settings.sharpen) SharpenPage(packed);
 }
 
+// Whether any step after the sample work needs the page as an image.
+bool NeedsImageLayer(const SanePage& packed, const SaneScanSettings& settings) {
+    bool threshold = settings.blackWhite && packed.parameters.depth == 8;
+    bool bilevel = packed.parameters.depth == 1;
+    return threshold || (settings.denoise && bilevel) || settings.rotationDegrees != 0 ||
+           settings.split || settings.skipBlank;
+}
+
 SANE_Status Process(SanePage page, const SaneScanSettings& settings, std::vector<SanePage>* out) {
     SanePage packed;
-    SANE_Status status = PackPage(page, &packed);
+    SANE_Status status = PackPage(std::move(page), &packed);
     if (status != SANE_STATUS_GOOD) return status;
-    page = SanePage{};  // the raw read is no longer needed
     AdjustSamples(settings, &packed);
+    // A page is tens of megabytes and every copy costs about as much as
+    // reading it, so a page the image layer has nothing to do for goes out
+    // as it is: packed rows are the rows the image layer would give back.
+    if (!NeedsImageLayer(packed, settings)) {
+        out->push_back(std::move(packed));
+        return SANE_STATUS_GOOD;
+    }
     // Black and white asked of a device that gave grey or colour: the image
     // layer thresholds on the way in.
     bool threshold = settings.blackWhite && packed.parameters.depth == 8;
