@@ -1,6 +1,10 @@
 #include "platform/driver/sane/sane_driver.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 #include "platform/base/kx_log.h"
@@ -8,7 +12,37 @@
 namespace {
 
 constexpr std::chrono::milliseconds kFirstBackoff{250};
+// How long Exit lets the driver's threads end by themselves before it kills
+// the worker under them.
+constexpr std::chrono::milliseconds kExitGrace{2000};
 constexpr std::chrono::milliseconds kLongestBackoff{8000};
+
+// Runs action once after grace unless destroyed first; destruction waits
+// for the action to return.
+class Watchdog {
+  public:
+    Watchdog(std::chrono::milliseconds grace, std::function<void()> action)
+        : thread_([this, grace, action = std::move(action)] {
+              std::unique_lock lock(mutex_);
+              if (!changed_.wait_for(lock, grace, [this] { return done_; })) action();
+          }) {}
+    ~Watchdog() {
+        {
+            std::lock_guard guard(mutex_);
+            done_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool done_ = false;
+    std::thread thread_;  // last: starts once the members above exist
+};
 
 uintptr_t HandleId(SANE_Handle handle) {
     return reinterpret_cast<uintptr_t>(handle);
@@ -90,11 +124,17 @@ void SaneDriver::Exit() {
         }
     }
     changed_.notify_all();
-    if (monitor_.joinable()) monitor_.join();
-    for (auto& [id, scanner] : handles)
-        scanner->job.reset();  // the scans deliver their finish events first
-    retired.clear();
-    handles.clear();
+    {
+        // A backend stuck in a call (a vanished network scanner) would hold
+        // the exit for the whole read time limit; past a short grace the
+        // worker is killed, which fails the call at once.
+        Watchdog watchdog(kExitGrace, [this] { worker_.Abort(); });
+        if (monitor_.joinable()) monitor_.join();
+        for (auto& [id, scanner] : handles)
+            scanner->job.reset();  // the scans deliver their finish events first
+        retired.clear();
+        handles.clear();
+    }
     worker_.Stop();
     std::lock_guard guard(mutex_);
     values_.clear();

@@ -88,6 +88,7 @@ bool SaneWorker::Start(std::chrono::milliseconds callTimeout) {
         return false;
     }
     pid_ = pid;
+    SetAbortTarget(pid);
     fd_ = ends[0];
     channel_ = std::make_unique<FrameChannel>(fd_);
     timeout_ = callTimeout;
@@ -100,6 +101,7 @@ void SaneWorker::Stop() {
     std::lock_guard guard(mutex_);
     if (pid_ <= 0) return;
     shutdown(fd_, SHUT_RDWR);  // the worker sees the end of its requests and exits
+    SetAbortTarget(-1);
     if (Reap(pid_, kExitGrace)) pid_ = -1;
     KillLocked();
 }
@@ -114,8 +116,19 @@ uint64_t SaneWorker::generation() {
     return generation_;
 }
 
+void SaneWorker::Abort() {
+    std::lock_guard guard(abortMutex_);
+    if (abortPid_ > 0) kill(abortPid_, SIGKILL);
+}
+
+void SaneWorker::SetAbortTarget(pid_t pid) {
+    std::lock_guard guard(abortMutex_);
+    abortPid_ = pid;
+}
+
 void SaneWorker::KillLocked() {
     if (pid_ > 0) {
+        SetAbortTarget(-1);
         kill(pid_, SIGKILL);
         Reap(pid_, kExitGrace);
         pid_ = -1;

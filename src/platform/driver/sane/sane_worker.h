@@ -57,6 +57,10 @@ class SaneWorker {
     bool Start(std::chrono::milliseconds callTimeout);
     // Asks the process to end (it closes libsane), kills it when it does not.
     void Stop();
+    // Kills the running process at once, without waiting for the call in
+    // progress, which then fails: for a shutdown that cannot wait for a hung
+    // backend. Any thread; never blocks on a call.
+    void Abort();
     bool Running();
     uint64_t generation();
 
@@ -86,6 +90,9 @@ class SaneWorker {
     // closes the channel. REQUIRES: mutex_.
     void KillLocked();
     WorkerReply Fail(std::unique_lock<std::mutex>& lock, WorkerFault fault);
+    // The process Abort may kill; cleared before the process is reaped, so
+    // Abort never signals a process id the system has handed out again.
+    void SetAbortTarget(pid_t pid);
 
     FailureListener listener_;
     std::mutex mutex_;
@@ -94,4 +101,6 @@ class SaneWorker {
     std::unique_ptr<FrameChannel> channel_;
     uint64_t generation_ = 0;
     std::chrono::milliseconds timeout_{120000};
+    std::mutex abortMutex_;
+    pid_t abortPid_ = -1;  // guarded by abortMutex_
 };

@@ -4,7 +4,8 @@
  * misbehaves on cue: the file named by SCANBRIDGE_CRASHY_CUE holds one of
  *   abort-read   sane_read aborts the process
  *   abort-list   sane_get_devices aborts the process
- *   sleep-read   sane_read blocks for an hour
+ *   sleep-read   sane_read blocks for an hour, after creating the cue
+ *                file's name plus ".reached" so a test knows it is blocked
  * and anything else (or no file) means normal behaviour. The cue is read at
  * every call, so a test can change it while the worker runs. */
 #include <sane/sane.h>
@@ -49,6 +50,14 @@ static int Cued(const char* what) {
     fclose(file);
     cue[n] = 0;
     return strncmp(cue, what, strlen(what)) == 0;
+}
+
+static void MarkReached(void) {
+    char path[4096];
+    const char* cue = getenv("SCANBRIDGE_CRASHY_CUE");
+    if (cue == NULL || snprintf(path, sizeof path, "%s.reached", cue) >= (int)sizeof path) return;
+    FILE* file = fopen(path, "w");
+    if (file != NULL) fclose(file);
 }
 
 SANE_Status sane_crashy_init(SANE_Int* version, SANE_Auth_Callback authorize) {
@@ -119,7 +128,10 @@ SANE_Status sane_crashy_read(SANE_Handle handle, SANE_Byte* data, SANE_Int max_l
     (void)handle;
     *length = 0;
     if (Cued("abort-read")) abort();
-    if (Cued("sleep-read")) sleep(3600);
+    if (Cued("sleep-read")) {
+        MarkReached();
+        sleep(3600);
+    }
     if (page_offset >= PAGE_SIDE * PAGE_SIDE) return SANE_STATUS_EOF;
     while (*length < max_length && page_offset < PAGE_SIDE * PAGE_SIDE) {
         data[(*length)++] = (SANE_Byte)(page_offset % PAGE_SIDE * 4);

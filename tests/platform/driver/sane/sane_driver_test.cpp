@@ -293,6 +293,22 @@ TEST_F(SaneDriverTest, CrashOrHangEndsTheScanAndTheScannerComesBack) {
     }
 }
 
+// Stopping the service does not wait out the read time limit of a backend
+// that hangs: the worker is killed and the scan still ends with its event.
+TEST_F(SaneDriverTest, ExitDoesNotWaitForAHungBackend) {
+    SetConfig("sane", "read_timeout_s", "60");
+    Init();
+    SANE_Handle handle = OpenScanner(kCrashy);
+    sane_.Cue("sleep-read");
+    ASSERT_EQ(sane_qnsane_start(handle), SANE_STATUS_GOOD);
+    ASSERT_TRUE(sane_.WaitUntilReadBlocks());
+    auto start = std::chrono::steady_clock::now();
+    sane_qnsane_exit();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    EXPECT_TRUE(recorder_.WaitForFinished());
+    sane_.Cue("");
+}
+
 TEST_F(SaneDriverTest, CrashWhileListingRestartsTheWorker) {
     Init();
     SANE_Handle handle = OpenScanner(kCrashy);

@@ -1,7 +1,10 @@
 #include "platform/driver/sane/sane_test_env.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <sstream>
+#include <thread>
 
 SaneTestEnv::SaneTestEnv(const std::string& extraTestConf) {
     testing_support::WriteFile(dir_.File("sane/dll.conf"), "test\ncrashy\n");
@@ -15,6 +18,16 @@ SaneTestEnv::SaneTestEnv(const std::string& extraTestConf) {
                                                         dir_.path() + "crashy-cue");
     worker_ = std::make_unique<testing_support::ScopedEnv>("SCANBRIDGE_SANE_WORKER",
                                                            SCANBRIDGE_SANE_WORKER_EXE);
+}
+
+bool SaneTestEnv::WaitUntilReadBlocks(std::chrono::milliseconds timeout) const {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::string reached = dir_.path() + "crashy-cue.reached";
+    while (access(reached.c_str(), F_OK) != 0) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
 }
 
 void SaneTestEnv::Cue(const std::string& cue) {

@@ -4,6 +4,7 @@
 // tells the crashy backend how to misbehave.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -18,6 +19,9 @@ class SaneTestEnv {
     // What the crashy backend does from now on: "abort-read", "abort-list",
     // "sleep-read", or "" for normal behaviour.
     void Cue(const std::string& cue);
+    // Waits until the backend blocks on the "sleep-read" cue; false after
+    // timeout.
+    bool WaitUntilReadBlocks(std::chrono::milliseconds timeout = std::chrono::seconds(20)) const;
 
     // Runs scanimage with the private configuration and returns its standard
     // output (the image); empty when it fails.
