@@ -20,7 +20,7 @@ install(FILES README.md DESTINATION ${SCANBRIDGE_SHARE_DESTINATION})
 # The demo page and, beside it, the client module it loads.
 install(DIRECTORY client/demo/ DESTINATION ${SCANBRIDGE_SHARE_DESTINATION}/demo)
 install(FILES client/scanbridge.js client/scanbridge.d.ts DESTINATION ${SCANBRIDGE_SHARE_DESTINATION})
-install(FILES docs/protocol.md DESTINATION ${SCANBRIDGE_SHARE_DESTINATION})
+install(FILES docs/protocol.md docs/configuration.md DESTINATION ${SCANBRIDGE_SHARE_DESTINATION})
 
 set(SCANBRIDGE_UNIT_FILE ${CMAKE_BINARY_DIR}/packaging/scanbridge.service)
 install(CODE "

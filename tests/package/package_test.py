@@ -157,7 +157,8 @@ class Package(unittest.TestCase):
         listing = run("dpkg-deb", "--contents", DEB).stdout
         files = {line.split()[-1] for line in listing.splitlines()}
         expected = {"./usr/bin/scanbridge", "./usr/share/scanbridge/README.md", "./usr/" + UNIT,
-                    "./usr/share/scanbridge/demo/index.html", "./usr/share/scanbridge/scanbridge.js"}
+                    "./usr/share/scanbridge/demo/index.html", "./usr/share/scanbridge/scanbridge.js",
+                    "./usr/share/scanbridge/configuration.md"}
         if os.path.exists(os.path.join(BUILD, "scanbridge-sane")):
             expected.add("./usr/bin/scanbridge-sane")
         self.assertLessEqual(expected, files, listing)
