@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/base/kx_log.h"
+#include "platform/driver/job_thread.h"
 
 namespace {
 
@@ -32,14 +33,7 @@ ScanJob::~ScanJob() {
 }
 
 SANE_Status ScanJob::Start() {
-    running_ = true;
-    try {
-        thread_ = std::thread([this] { Run(); });
-    } catch (const std::system_error&) {
-        running_ = false;
-        return SANE_STATUS_NO_MEM;
-    }
-    return SANE_STATUS_GOOD;
+    return StartJobThread(&thread_, &running_, [this] { Run(); });
 }
 
 void ScanJob::Stop(StopReason reason) {
