@@ -23,6 +23,8 @@ SANE_Status DeviceTable::Reload(DeviceOptionPort& port) {
     SANE_Status status = port.Describe(&options);
     if (status != SANE_STATUS_GOOD) return status;
     options_ = std::move(options);
+    for (auto& owned : owned_)
+        superseded_.push_back(std::move(owned));
     owned_.clear();
     for (const DeviceOption& option : options_)
         owned_.push_back(std::make_unique<OwnedDescriptor>(option));

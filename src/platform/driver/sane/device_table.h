@@ -2,7 +2,9 @@
 // port, with every value checked against the option's constraint before the
 // device sees it, and the table described again whenever the device asks
 // for that (SANE_INFO_RELOAD_OPTIONS). Descriptors handed out stay valid
-// until the next reload. No threads of its own.
+// until ForgetSuperseded after the reload that replaced them, so a table
+// reloaded on a scan's thread never pulls a descriptor from under a reader
+// on another. No threads of its own.
 #pragma once
 
 #include <memory>
@@ -19,6 +21,8 @@ bool ValueFits(const SANE_Option_Descriptor& descriptor, const OptionValue& valu
 class DeviceTable {
   public:
     SANE_Status Reload(DeviceOptionPort& port);
+    // Frees the descriptors of the tables that reloads replaced.
+    void ForgetSuperseded() { superseded_.clear(); }
 
     const std::vector<DeviceOption>& Options() const { return options_; }
     size_t Size() const { return owned_.size(); }
@@ -37,4 +41,5 @@ class DeviceTable {
   private:
     std::vector<DeviceOption> options_;
     std::vector<std::unique_ptr<OwnedDescriptor>> owned_;
+    std::vector<std::unique_ptr<OwnedDescriptor>> superseded_;
 };

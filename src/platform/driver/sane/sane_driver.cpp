@@ -295,8 +295,16 @@ SANE_Status SaneDriver::Start(SANE_Handle handle) {
         SANE_Status prepared = scanner->options.PrepareScan(scanner->port, &settings);
         if (prepared != SANE_STATUS_GOOD) return prepared;
     }
-    auto job =
-        std::make_unique<SaneScanJob>(sink_, handle, scanner->name, scanner->target, settings);
+    // The scan's thread may switch a combo device to its flatbed; the scanner
+    // outlives the job (Close joins it), yet a weak reference costs nothing.
+    FlatbedSwitch useFlatbed = [weak = std::weak_ptr(scanner)](SaneScanSettings* flatbed) {
+        std::shared_ptr<OpenScanner> open = weak.lock();
+        if (open == nullptr) return SANE_STATUS_INVAL;
+        std::lock_guard options(open->optionMutex);
+        return open->options.PrepareFlatbedScan(open->port, flatbed);
+    };
+    auto job = std::make_unique<SaneScanJob>(sink_, handle, scanner->name, scanner->target,
+                                             settings, std::move(useFlatbed));
     std::lock_guard guard(mutex_);
     if (!running_ || scanner->lost) return SANE_STATUS_INVAL;
     if (scanner->job != nullptr) return SANE_STATUS_DEVICE_BUSY;

@@ -81,11 +81,14 @@ struct SaneOptionMap::State {
         return kVirtualOptionCount + (shown == 0 ? 0 : 1 + shown);
     }
 
+    // Lists the device group from the current table. Only on the thread
+    // that hands descriptors out: the ones of earlier tables go with it.
     void ListDeviceGroup() {
         deviceGroup.clear();
         for (size_t i = 0; i < table.Size(); ++i)
             if (ShownInDeviceGroup(table.At(i).option(), mapping))
                 deviceGroup.push_back(&table.At(i));
+        table.ForgetSuperseded();
     }
 
     void TakeDefaults(DeviceOptionPort& port) {
@@ -202,15 +205,26 @@ SANE_Status SaneOptionMap::Control(DeviceOptionPort& port, SANE_Int option, SANE
 }
 
 SANE_Status SaneOptionMap::PrepareScan(DeviceOptionPort& port, SaneScanSettings* settings) {
+    return Prepare(port, ScanSource::kPageChoice, settings);
+}
+
+SANE_Status SaneOptionMap::PrepareFlatbedScan(DeviceOptionPort& port, SaneScanSettings* settings) {
+    return Prepare(port, ScanSource::kFlatbed, settings);
+}
+
+SANE_Status SaneOptionMap::Prepare(DeviceOptionPort& port, ScanSource source,
+                                   SaneScanSettings* settings) {
     State& state = *state_;
     if (!state.loaded || settings == nullptr) return SANE_STATUS_INVAL;
     SANE_Status status = state.table.Reload(port);
     if (status != SANE_STATUS_GOOD) return status;
-    *settings = ScanSettingsOf(state.facing, state.mapping);
+    *settings = ScanSettingsOf(state.facing, state.mapping, source);
     auto neutral = state.defaults.find("brightness");
     status = PrepareDevice(port, state.table, state.mapping, state.facing,
                            neutral == state.defaults.end() ? nullptr : &neutral->second, settings);
-    state.ListDeviceGroup();
+    // A flatbed scan is prepared on the scan's thread while the group listed
+    // before stays in use; the next preparation or change lists it again.
+    if (source == ScanSource::kPageChoice) state.ListDeviceGroup();
     return status;
 }
 

@@ -9,8 +9,9 @@
 // One map per open handle; the values of the page-facing set belong to the
 // scanner name and are kept by the driver between opens (Values/Restore).
 // Descriptors handed out stay valid until the next Load, PrepareScan or
-// Control that reloads the table (the page-facing ones for the map's life). Thread rule: none of
-// its own; the driver serialises.
+// Control that reloads the table (the page-facing ones for the map's life);
+// PrepareFlatbedScan, which runs on a scan's thread, leaves them valid.
+// Thread rule: none of its own; the driver serialises.
 #pragma once
 
 #include <memory>
@@ -22,7 +23,10 @@
 
 // What a scan needs from the page-facing values, fixed at start.
 struct SaneScanSettings {
-    bool feeder = false;      // the source is an automatic document feeder
+    bool feeder = false;  // the source is an automatic document feeder
+    // A combo device (feeder and flatbed) scanning one side: when its feeder
+    // is empty at the first page, the document is on the glass.
+    bool flatbedFallback = false;
     bool duplex = false;      // the source scans both sides
     int sheetLimit = 0;       // sheets to scan; 0 = until the feeder is empty
     int resolution = 200;     // dpi set on the device
@@ -38,6 +42,10 @@ struct SaneScanSettings {
     bool denoise = true;      // "黑白图像噪点优化" on 1-bit pages
     bool sharpen = false;     // "  锐化"
 };
+
+// Where a scan reads: the source the page's "扫描页面" chooses, or the
+// flatbed of a combo device whose feeder turned out empty.
+enum class ScanSource { kPageChoice, kFlatbed };
 
 class SaneOptionMap {
   public:
@@ -62,6 +70,9 @@ class SaneOptionMap {
     // Pushes the page-facing values onto the device (mode, resolution,
     // source, scan area, brightness) and says what the scan must do itself.
     SANE_Status PrepareScan(DeviceOptionPort& port, SaneScanSettings* settings);
+    // The same for the flatbed of a combo device, whatever the feeder
+    // settings say: one side, the count of sheets.
+    SANE_Status PrepareFlatbedScan(DeviceOptionPort& port, SaneScanSettings* settings);
 
     // The page-facing values of the scanner, to keep per scanner name, and
     // their restoration after the next open (also applied to the device by
@@ -72,6 +83,8 @@ class SaneOptionMap {
     void Restore(const std::vector<std::string>& values);
 
   private:
+    SANE_Status Prepare(DeviceOptionPort& port, ScanSource source, SaneScanSettings* settings);
+
     struct State;
     std::unique_ptr<State> state_;
 };

@@ -47,12 +47,13 @@ const char* ScanStatusText(SANE_Status status) {
 }
 
 SaneScanJob::SaneScanJob(EventSink sink, SANE_Handle opaque, std::string device, ScanTarget target,
-                         SaneScanSettings settings)
+                         SaneScanSettings settings, FlatbedSwitch useFlatbed)
     : sink_(sink),
       opaque_(opaque),
       device_(std::move(device)),
       target_(target),
-      settings_(settings) {}
+      settings_(settings),
+      useFlatbed_(std::move(useFlatbed)) {}
 
 SaneScanJob::~SaneScanJob() {
     Stop();
@@ -83,6 +84,21 @@ int SaneScanJob::PagesToRead() const {
 }
 
 SaneScanJob::ReadResult SaneScanJob::ScanPages() {
+    ReadResult result = ScanSource();
+    bool feederEmpty = result.fault == WorkerFault::kNone && result.status == SANE_STATUS_NO_DOCS &&
+                       delivered_ == 0;
+    if (!feederEmpty || !settings_.flatbedFallback || !useFlatbed_) return result;
+
+    WorkerReply cancelled = target_.worker->Cancel(target_.generation, target_.handle);
+    if (cancelled.fault != WorkerFault::kNone) return {cancelled.fault, cancelled.status};
+    SANE_Status switched = useFlatbed_(&settings_);
+    if (switched != SANE_STATUS_GOOD) return {WorkerFault::kNone, switched};
+    KXBase_WriteInfo(KX_LOG_INFO, "SANE scanner \"%s\": the feeder is empty, scanning the flatbed",
+                     device_.c_str());
+    return ScanSource();
+}
+
+SaneScanJob::ReadResult SaneScanJob::ScanSource() {
     int limit = PagesToRead();
     for (int read = 0; read < limit; ++read) {
         SanePage page;

@@ -11,8 +11,11 @@
 //                         processed.
 // Pages are read frame by frame (sane_start per frame and per page, reads of
 // up to one chunk until SANE_STATUS_EOF); a feeder is read until it is empty
-// or the count is reached, a flatbed gives one page per sheet counted. The
-// scan ends with sane_cancel on the device whatever its outcome.
+// or the count is reached, a flatbed gives one page per sheet counted. A
+// combo device whose feeder is empty at the first page (settings
+// flatbedFallback) is switched to its flatbed through the FlatbedSwitch and
+// scanned from there, so a document on the glass needs no source option.
+// The scan ends with sane_cancel on the device whatever its outcome.
 //
 // Thread rule: Start, Stop, Running and OnJobThread from any thread; Stop
 // never waits. The destructor joins the thread and must not run on it.
@@ -21,6 +24,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -38,10 +42,14 @@ struct ScanTarget {
     uint32_t handle = 0;
 };
 
+// Sets the device up for its flatbed and gives the settings of that scan.
+// Called on the job's thread, between sane_cancel and the next sane_start.
+using FlatbedSwitch = std::function<SANE_Status(SaneScanSettings*)>;
+
 class SaneScanJob {
   public:
     SaneScanJob(EventSink sink, SANE_Handle opaque, std::string device, ScanTarget target,
-                SaneScanSettings settings);
+                SaneScanSettings settings, FlatbedSwitch useFlatbed = {});
     ~SaneScanJob();
     SaneScanJob(const SaneScanJob&) = delete;
     SaneScanJob& operator=(const SaneScanJob&) = delete;
@@ -63,6 +71,8 @@ class SaneScanJob {
     void Run();
     // Reads pages and delivers them; the outcome decides the finish event.
     ReadResult ScanPages();
+    // The pages of the current source; SANE_STATUS_NO_DOCS when it has none.
+    ReadResult ScanSource();
     ReadResult ReadPage(SanePage* page);
     // Reads one frame to its end; a frame past a sane size ends the scan.
     ReadResult ReadFrame(const SANE_Parameters& parameters, std::vector<uint8_t>* data);
@@ -76,6 +86,7 @@ class SaneScanJob {
     std::string device_;
     ScanTarget target_;
     SaneScanSettings settings_;
+    FlatbedSwitch useFlatbed_;
     int delivered_ = 0;
 
     std::atomic<bool> stop_{false};

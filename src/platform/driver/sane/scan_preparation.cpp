@@ -23,8 +23,8 @@ int DegreesOf(SANE_Word orientation) {
 }
 
 const std::string& SourceEntry(const SaneScanSettings& settings, const DeviceMapping& mapping) {
-    if (settings.duplex) return mapping.duplexSource;
-    return mapping.feederSource.empty() ? mapping.flatbedSource : mapping.feederSource;
+    if (!settings.feeder) return mapping.flatbedSource;
+    return settings.duplex ? mapping.duplexSource : mapping.feederSource;
 }
 
 // The device's mode for the page's colour mode; black and white takes the
@@ -115,13 +115,20 @@ SANE_Word DeviceBrightness(const OwnedDescriptor& option, const OptionValue* neu
 
 }  // namespace
 
-SaneScanSettings ScanSettingsOf(const PageFacingOptions& facing, const DeviceMapping& mapping) {
+SaneScanSettings ScanSettingsOf(const PageFacingOptions& facing, const DeviceMapping& mapping,
+                                ScanSource source) {
     SaneScanSettings settings;
     SANE_Word side = facing.Word(kOptionPageSide);
+    bool flatbed = source == ScanSource::kFlatbed;
     settings.skipBlank = side == kSideSkipBlank || side == kSideSkipBlankInvoice;
     settings.invoicePaper = side == kSideSkipBlankInvoice;
-    settings.duplex = side == kSideDuplex || (settings.skipBlank && !mapping.duplexSource.empty());
-    settings.feeder = settings.duplex || !mapping.feederSource.empty();
+    settings.duplex =
+        !flatbed && (side == kSideDuplex || (settings.skipBlank && !mapping.duplexSource.empty()));
+    settings.feeder = !flatbed && (settings.duplex || !mapping.feederSource.empty());
+    // Two sides asked for explicitly need the feeder; one side can come
+    // from the glass of a device that has both.
+    settings.flatbedFallback =
+        settings.feeder && side != kSideDuplex && !mapping.flatbedSource.empty();
     // A feeder runs until it is empty or the count is reached; a flatbed
     // gives one page per start, so it always scans the count.
     bool counted = facing.Word(kOptionFeedMode) == kFeedCounted || !settings.feeder;

@@ -12,7 +12,8 @@
 #include "platform/driver/sane/sane_option_map.h"
 
 // What the scan does itself, from the page-facing values alone.
-SaneScanSettings ScanSettingsOf(const PageFacingOptions& facing, const DeviceMapping& mapping);
+SaneScanSettings ScanSettingsOf(const PageFacingOptions& facing, const DeviceMapping& mapping,
+                                ScanSource source = ScanSource::kPageChoice);
 
 // Sets the device's options for settings (made by ScanSettingsOf) and
 // decides settings->softwareBrightness. brightnessNeutral is the device's

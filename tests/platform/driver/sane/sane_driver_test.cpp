@@ -214,6 +214,28 @@ TEST_F(SaneDriverTest, FeederRunsUntilEmptyThenReportsNoPaper) {
     EXPECT_EQ(CountCode(events, SANE_EVENT_SCAN_FINISHED), 1);
 }
 
+TEST_F(SaneDriverTest, AComboScannerWithAnEmptyFeederScansItsFlatbed) {
+    Init();
+    // The test backend has a feeder and a flatbed; its feeder refuses every
+    // eleventh start with SANE_STATUS_NO_DOCS. Ten counted sheets leave the
+    // next scan's first start on an empty feeder.
+    SANE_Handle handle = OpenScanner(kTester);
+    ASSERT_EQ(SetString(handle, "扫描张数", "扫描指定张数"), SANE_STATUS_GOOD);
+    ASSERT_EQ(SetWord(handle, "扫描数量", 10), SANE_STATUS_GOOD);
+    ASSERT_EQ(Pages(Scan(handle)).size(), 10u);
+
+    ASSERT_EQ(SetWord(handle, "扫描数量", 2), SANE_STATUS_GOOD);
+    std::vector<RecordedEvent> events = Scan(handle);
+    std::vector<RecordedEvent> pages = Pages(events);
+    // The flatbed gives the count of sheets, one page per start.
+    ASSERT_EQ(pages.size(), 2u);
+    EXPECT_EQ(pages[1].pageNumber, 2);
+    EXPECT_EQ(CountCode(events, SANE_EVENT_ERROR), 0);
+    EXPECT_EQ(events.back().code, SANE_EVENT_SCAN_FINISHED);
+    EXPECT_EQ(events.back().text, "扫描完成");
+    EXPECT_EQ(events.back().value, 0);
+}
+
 TEST_F(SaneDriverTest, DeviceStatusesEndTheScanWithTheirReason) {
     struct Case {
         const char* status;

@@ -392,6 +392,46 @@ TEST_F(OptionMapTest, PrepareScanSetsTheDeviceByMeaning) {
     }
 }
 
+TEST_F(OptionMapTest, AComboDeviceFallsBackToItsFlatbedWithoutPullingDescriptors) {
+    struct Case {
+        const char* what;
+        Maker make;
+        const char* side;
+        bool fallback;
+    };
+    for (const Case& c : {Case{"feeder and flatbed, one side", MakeTestBackendLike, "单面", true},
+                          Case{"flatbed only", MakeFlatbed, "单面", false},
+                          Case{"feeder only", MakeFeederDuplex, "单面", false},
+                          Case{"two sides need the feeder", MakeFeederDuplex, "双面", false}}) {
+        SCOPED_TRACE(c.what);
+        ScriptedDevice device;
+        SaneOptionMap map;
+        c.make(&device);
+        ASSERT_EQ(map.Load(device), SANE_STATUS_GOOD);
+        std::vector<std::string> values = map.Values();
+        values[kOptionPageSide - 1] = c.side;
+        map.Restore(values);
+        SaneScanSettings settings;
+        ASSERT_EQ(map.PrepareScan(device, &settings), SANE_STATUS_GOOD);
+        EXPECT_EQ(settings.flatbedFallback, c.fallback);
+    }
+
+    Open(MakeTestBackendLike);
+    SaneScanSettings settings;
+    ASSERT_EQ(map.PrepareScan(device, &settings), SANE_STATUS_GOOD);
+    ASSERT_EQ(device.Value("source").text, "Automatic Document Feeder");
+    // A reader on the service thread may hold a device descriptor while the
+    // scan's thread prepares the flatbed.
+    const SANE_Option_Descriptor* held = map.Descriptor(Numbered("string"));
+    ASSERT_NE(held, nullptr);
+    ASSERT_EQ(map.PrepareFlatbedScan(device, &settings), SANE_STATUS_GOOD);
+    EXPECT_STREQ(held->name, "string");
+    EXPECT_EQ(device.Value("source").text, "Flatbed");
+    EXPECT_FALSE(settings.feeder);
+    EXPECT_FALSE(settings.flatbedFallback);
+    EXPECT_EQ(settings.sheetLimit, 1);
+}
+
 TEST_F(OptionMapTest, ADeviceThatStopsAnsweringFailsWithItsStatus) {
     Open(MakeFlatbed);
     ASSERT_EQ(SetText(Numbered("lamp"), "Off"), SANE_STATUS_GOOD);
