@@ -9,6 +9,7 @@
 #include "net/pump_messages.h"
 #include "platform/base/encoding.h"
 #include "platform/base/kx_log.h"
+#include "platform/driver/driver_event.h"
 #include "platform/image/scanner_page.h"
 #include "ver_1/image_store.h"
 #include "ver_1/manager_v1.h"
@@ -65,51 +66,41 @@ bool ManagerV1::FileScannedPage(const SANE_Event_Image& page) {
 SANE_Int ManagerV1::DriverEventHandler(void*, SANE_Int code, void* data, SANE_Int* value,
                                        void* user) {
     auto* self = static_cast<ManagerV1*>(user);
-    const char* text = data != nullptr ? static_cast<const char*>(data) : "";
-    int flag = value != nullptr && *value != 0 ? 1 : 0;
-    switch (code) {
-        case SANE_EVENT_DEVICE_ARRIVED:
-        case SANE_EVENT_DEVICE_LEFT: {
-            const char* name = data != nullptr ? static_cast<SANE_Event_Device*>(data)->name : "";
-            if (name == nullptr) name = "";
-            bool arrived = code == SANE_EVENT_DEVICE_ARRIVED;
-            KXBase_WriteInfo(KX_LOG_INFO,
-                             arrived ? "device arrive, name=%s" : "device remove, name=%s",
-                             Utf8ToAnsi(name).c_str());
+    DriverEvent event = DecodeDriverEvent(code, data, value);
+    LogDriverEvent(event);
+    int flag = event.failed ? 1 : 0;
+    switch (event.kind) {
+        case DriverEventKind::kDeviceArrived:
+        case DriverEventKind::kDeviceLeft: {
+            bool arrived = event.kind == DriverEventKind::kDeviceArrived;
             auto message = std::make_unique<DeviceNameMessage>();
             message->manager = self;
-            message->name = name;
+            message->name = event.text;
             PostPayload(self->pump_,
                         arrived ? PUMP_MSG_V1_DEVICE_ARRIVED : PUMP_MSG_V1_DEVICE_REMOVED,
                         std::move(message));
-            self->CallEvent(arrived ? 1 : 2, name, 0);
+            self->CallEvent(arrived ? 1 : 2, event.text, 0);
             break;
         }
-        case SANE_EVENT_STATUS:
-            KXBase_WriteInfo(KX_LOG_INFO, "SANE_EVENT_STATUS, msg=%s", Utf8ToAnsi(text).c_str());
-            self->CallEvent(3, text, 0);
+        case DriverEventKind::kStatus:
+            self->CallEvent(3, event.text, 0);
             break;
-        case SANE_EVENT_ERROR:
-            KXBase_WriteInfo(KX_LOG_INFO, "SANE_EVENT_ERROR, msg=%s", Utf8ToAnsi(text).c_str());
-            self->CallEvent(6, text, flag);
+        case DriverEventKind::kError:
+            self->CallEvent(6, event.text, flag);
             break;
-        case SANE_EVENT_WORKING:
-            KXBase_WriteInfo(KX_LOG_INFO, "SANE_EVENT_WORKING, msg=%s", Utf8ToAnsi(text).c_str());
-            self->CallEvent(4, text, 0);
+        case DriverEventKind::kWorking:
+            self->CallEvent(4, event.text, 0);
             break;
-        case SANE_EVENT_IMAGE_OK:
-            KXBase_WriteInfo(KX_LOG_INFO, "SANE_EVENT_IMAGE_OK");
-            if (data == nullptr || !self->FileScannedPage(*static_cast<SANE_Event_Image*>(data)))
-                ++self->pagesLost_;
+        case DriverEventKind::kPage:
+            if (event.page == nullptr || !self->FileScannedPage(*event.page)) ++self->pagesLost_;
             break;
-        case SANE_EVENT_SCAN_FINISHED: {
-            KXBase_WriteInfo(KX_LOG_INFO, "SANE_EVENT_SCAN_FINISHED, msg=%s",
-                             Utf8ToAnsi(text).c_str());
+        case DriverEventKind::kScanFinished: {
             auto message = std::make_unique<BackEndMessage>();
             message->manager = self;
             // Read before the event is signalled: afterwards the service
             // thread may start the next scan.
             message->scanSerial = self->scanSerial_;
+            const char* text = event.text;
             int lost = self->pagesLost_.exchange(0);
             if (lost > 0) KXBase_WriteInfo(KX_LOG_INFO, "scan ended with %d page(s) lost", lost);
             if (lost > 0 && flag == 0) {
@@ -121,7 +112,7 @@ SANE_Int ManagerV1::DriverEventHandler(void*, SANE_Int code, void* data, SANE_In
             self->CallEvent(5, text, flag);
             break;
         }
-        default:
+        case DriverEventKind::kOther:
             break;
     }
     return 0;

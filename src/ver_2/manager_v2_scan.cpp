@@ -16,10 +16,10 @@
 #include <memory>
 
 #include "net/pump_messages.h"
-#include "platform/base/encoding.h"
 #include "platform/base/kx_log.h"
 #include "platform/base/kx_paths.h"
 #include "platform/base/service_thread.h"
+#include "platform/driver/driver_event.h"
 #include "platform/image/proc/kx_imgproc.h"
 #include "platform/image/scanner_page.h"
 #include "ver_2/manager_v2.h"
@@ -43,21 +43,6 @@ struct ScannedPage {
     int32_t blank = 0;
     bool saved = false;
 };
-
-const char* TextOf(void* data) {
-    return data != nullptr ? static_cast<const char*>(data) : "";
-}
-
-// Device events carry a record whose first field is the scanner name.
-const char* DeviceNameOf(void* data) {
-    if (data == nullptr) return "";
-    const char* name = static_cast<const SANE_Event_Device*>(data)->name;
-    return name != nullptr ? name : "";
-}
-
-int FlagOf(const SANE_Int* value) {
-    return value != nullptr && *value != 0 ? 1 : 0;
-}
 
 // Blank check and encoding, on a page worker.
 void EncodePage(ScannedPage& page) {
@@ -121,45 +106,35 @@ void ManagerV2::FinishScan() {
 SANE_Int ManagerV2::DriverEventHandler(void*, SANE_Int code, void* data, SANE_Int* value,
                                        void* user) {
     auto* self = static_cast<ManagerV2*>(user);
-    switch (code) {
-        case SANE_EVENT_DEVICE_ARRIVED:
-            KXBase_WriteInfo(KX_LOG_INFO, "SANE_EVENT_DEVICE_ARRIVED, name=%s",
-                             Utf8ToAnsi(DeviceNameOf(data)).c_str());
-            self->DeviceArrived(DeviceNameOf(data));
+    DriverEvent event = DecodeDriverEvent(code, data, value);
+    LogDriverEvent(event);
+    int flag = event.failed ? 1 : 0;
+    switch (event.kind) {
+        case DriverEventKind::kDeviceArrived:
+            self->DeviceArrived(event.text);
             break;
-        case SANE_EVENT_DEVICE_LEFT:
-            KXBase_WriteInfo(KX_LOG_INFO, "SANE_EVENT_DEVICE_LEFT, name=%s",
-                             Utf8ToAnsi(DeviceNameOf(data)).c_str());
-            self->DeviceLeft(DeviceNameOf(data));
+        case DriverEventKind::kDeviceLeft:
+            self->DeviceLeft(event.text);
             break;
-        case SANE_EVENT_STATUS:
-            KXBase_WriteInfo(KX_LOG_INFO, "SANE_EVENT_STATUS, msg=%s",
-                             Utf8ToAnsi(TextOf(data)).c_str());
-            self->ReportEvent(3, TextOf(data), 0);
+        case DriverEventKind::kStatus:
+            self->ReportEvent(3, event.text, 0);
             break;
-        case SANE_EVENT_ERROR:
-            KXBase_WriteInfo(KX_LOG_INFO, "SANE_EVENT_ERROR, msg=%s",
-                             Utf8ToAnsi(TextOf(data)).c_str());
-            self->ReportEvent(6, TextOf(data), FlagOf(value));
+        case DriverEventKind::kError:
+            self->ReportEvent(6, event.text, flag);
             break;
-        case SANE_EVENT_WORKING:
-            KXBase_WriteInfo(KX_LOG_INFO, "SANE_EVENT_WORKING, msg=%s",
-                             Utf8ToAnsi(TextOf(data)).c_str());
-            self->ReportEvent(4, TextOf(data), 0);
+        case DriverEventKind::kWorking:
+            self->ReportEvent(4, event.text, 0);
             break;
-        case SANE_EVENT_IMAGE_OK:
-            KXBase_WriteInfo(KX_LOG_INFO, "SANE_EVENT_IMAGE_OK");
-            if (data != nullptr)
-                self->OnPageScanned(*static_cast<const SANE_Event_Image*>(data));
+        case DriverEventKind::kPage:
+            if (event.page != nullptr)
+                self->OnPageScanned(*event.page);
             else
                 self->PageLost(++self->pagesReceived_, "the driver sent no page record", "");
             break;
-        case SANE_EVENT_SCAN_FINISHED:
-            KXBase_WriteInfo(KX_LOG_INFO, "SANE_EVENT_SCAN_FINISHED, msg=%s",
-                             Utf8ToAnsi(TextOf(data)).c_str());
-            self->OnScanEnded(TextOf(data), FlagOf(value));
+        case DriverEventKind::kScanFinished:
+            self->OnScanEnded(event.text, flag);
             break;
-        default:
+        case DriverEventKind::kOther:
             break;
     }
     return 0;
