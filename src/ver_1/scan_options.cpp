@@ -1,12 +1,8 @@
 #include "ver_1/scan_options.h"
 
-#include <algorithm>
-#include <cstring>
-#include <vector>
-
 #include "platform/base/encoding.h"
 #include "platform/base/kx_log.h"
-#include "platform/driver/option_words.h"
+#include "platform/driver/option_source.h"
 
 namespace ver_1 {
 
@@ -83,70 +79,57 @@ bool StringFor(const std::string& title, const ScanParams& params, std::string* 
     return true;
 }
 
+const char* TypeName(SANE_Value_Type type) {
+    switch (type) {
+        case SANE_TYPE_BOOL:
+            return "BOOL";
+        case SANE_TYPE_INT:
+            return "INT";
+        case SANE_TYPE_FIXED:
+            return "FIXED";
+        case SANE_TYPE_STRING:
+            return "STRING";
+        case SANE_TYPE_BUTTON:
+            return "BUTTON";
+        case SANE_TYPE_GROUP:
+            return "GROUP";
+    }
+    return "UNKNOWN";
+}
+
 // Logs one option as it is walked, and returns its value when the type has
-// one the table can use.
+// one the table can use (bool, int and string; fixed options are not in it).
 bool ReadOption(OptionSource& options, int index, const SANE_Option_Descriptor& descriptor,
                 OptionValue* value) {
     KXBase_WriteInfo(KX_LOG_INFO, "title=%s", Utf8ToAnsi(descriptor.title).c_str());
-    switch (descriptor.type) {
-        case SANE_TYPE_BOOL:
-        case SANE_TYPE_INT: {
-            if (IsArrayOption(descriptor)) return false;
-            std::vector<SANE_Word> words = OptionWords(descriptor);
-            if (options.Control(index, SANE_ACTION_GET_VALUE, words.data()) != SANE_STATUS_GOOD) {
-                return false;
-            }
-            SANE_Word word = words.front();
-            value->number = word;
-            if (descriptor.type == SANE_TYPE_BOOL) {
-                KXBase_WriteInfo(KX_LOG_INFO, "\t\tvalueType=BOOL, value=%s",
-                                 word != 0 ? "TRUE" : "FALSE");
-            } else {
-                KXBase_WriteInfo(KX_LOG_INFO, "\t\tvalueType=INT, value=%d", word);
-            }
-            return true;
-        }
-        case SANE_TYPE_STRING: {
-            char text[256] = {};
-            // The driver writes up to the option's size; a larger option
-            // would not fit the buffer, so it is not read.
-            if (descriptor.size > static_cast<SANE_Int>(sizeof text) ||
-                options.Control(index, SANE_ACTION_GET_VALUE, text) != SANE_STATUS_GOOD) {
-                return false;
-            }
-            text[sizeof text - 1] = '\0';
-            value->text = text;
-            KXBase_WriteInfo(KX_LOG_INFO, "\t\tvalueType=STRING, value=%s",
-                             Utf8ToAnsi(value->text).c_str());
-            return true;
-        }
-        case SANE_TYPE_FIXED:
-            KXBase_WriteInfo(KX_LOG_INFO, "\t\tvalueType=FIXED");
-            return false;
-        case SANE_TYPE_BUTTON:
-            KXBase_WriteInfo(KX_LOG_INFO, "\t\tvalueType=BUTTON");
-            return false;
-        case SANE_TYPE_GROUP:
-            KXBase_WriteInfo(KX_LOG_INFO, "\t\tvalueType=GROUP");
-            return false;
+    bool used = descriptor.type == SANE_TYPE_BOOL || descriptor.type == SANE_TYPE_INT ||
+                descriptor.type == SANE_TYPE_STRING;
+    OptionReading reading;
+    if (!used || !ReadOptionValue(options, index, descriptor, &reading)) {
+        KXBase_WriteInfo(KX_LOG_INFO, "\t\tvalueType=%s", TypeName(descriptor.type));
+        return false;
     }
-    return false;
+    value->number = reading.word;
+    value->text = reading.text;
+    if (descriptor.type == SANE_TYPE_STRING)
+        KXBase_WriteInfo(KX_LOG_INFO, "\t\tvalueType=STRING, value=%s",
+                         Utf8ToAnsi(value->text).c_str());
+    else if (descriptor.type == SANE_TYPE_BOOL)
+        KXBase_WriteInfo(KX_LOG_INFO, "\t\tvalueType=BOOL, value=%s",
+                         value->number != 0 ? "TRUE" : "FALSE");
+    else
+        KXBase_WriteInfo(KX_LOG_INFO, "\t\tvalueType=INT, value=%d", value->number);
+    return true;
 }
 
 // Sets one option the table covers; values the option cannot hold (a string
 // longer than its size, any value of an array option) are not set.
 void WriteOption(OptionSource& options, int index, const SANE_Option_Descriptor& descriptor,
                  const OptionValue& value) {
-    if (descriptor.type == SANE_TYPE_STRING) {
-        if (!StringFitsOption(descriptor, value.text)) return;
-        // The driver reads up to the option's size; give it that much.
-        std::string buffer = value.text;
-        buffer.resize(static_cast<size_t>(descriptor.size), '\0');
-        options.Control(index, SANE_ACTION_SET_VALUE, buffer.data());
-    } else if (!IsArrayOption(descriptor)) {
-        std::vector<SANE_Word> words = OptionWords(descriptor, value.number);
-        options.Control(index, SANE_ACTION_SET_VALUE, words.data());
-    }
+    if (descriptor.type == SANE_TYPE_STRING)
+        WriteOptionText(options, index, descriptor, value.text);
+    else
+        WriteOptionWord(options, index, descriptor, value.number);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -12,19 +11,10 @@ namespace ver_2 {
 
 namespace {
 
-// String options are read into a buffer of at least this size, or of the
-// descriptor's size when that is larger.
-constexpr size_t kMinStringBuffer = 256;
-
-size_t StringBufferSize(const SANE_Option_Descriptor& descriptor) {
-    return std::max(kMinStringBuffer, static_cast<size_t>(std::max<SANE_Int>(descriptor.size, 0)));
-}
-
 // The option's word; 0 when it cannot be read.
 SANE_Word ReadWord(OptionSource& source, SANE_Int index, const SANE_Option_Descriptor& descriptor) {
-    std::vector<SANE_Word> words = OptionWords(descriptor);
-    if (source.Control(index, SANE_ACTION_GET_VALUE, words.data()) != SANE_STATUS_GOOD) return 0;
-    return words.front();
+    OptionReading value;
+    return ReadOptionValue(source, index, descriptor, &value) ? value.word : 0;
 }
 
 void ReadIntConstraint(const SANE_Option_Descriptor& descriptor, DeviceParam& param) {
@@ -59,11 +49,10 @@ void ReadFixedConstraint(const SANE_Option_Descriptor& descriptor, DeviceParam& 
 
 void ReadStringOption(OptionSource& source, SANE_Int index,
                       const SANE_Option_Descriptor& descriptor, DeviceParam& param) {
-    std::vector<char> buffer(StringBufferSize(descriptor) + 1, '\0');
-    source.Control(index, SANE_ACTION_GET_VALUE, buffer.data());
-    buffer.back() = '\0';
+    OptionReading value;
+    ReadOptionValue(source, index, descriptor, &value);
     param.valueType = "string";
-    param.stringValue = buffer.data();
+    param.stringValue = value.text;
     param.rangeType = DeviceRangeType::kStringList;
     if (descriptor.constraint_type == SANE_CONSTRAINT_STRING_LIST &&
         descriptor.constraint.string_list != nullptr) {
@@ -119,12 +108,9 @@ bool SetOption(OptionSource& source, SANE_Int index, const SANE_Option_Descripto
                const DeviceParam& entry) {
     SANE_Word word = 0;
     switch (descriptor.type) {
-        case SANE_TYPE_STRING: {
-            if (!StringFitsOption(descriptor, entry.stringValue)) return false;
-            std::vector<char> buffer(StringBufferSize(descriptor) + 1, '\0');
-            std::memcpy(buffer.data(), entry.stringValue.data(), entry.stringValue.size());
-            return source.Control(index, SANE_ACTION_SET_VALUE, buffer.data()) == SANE_STATUS_GOOD;
-        }
+        case SANE_TYPE_STRING:
+            return WriteOptionText(source, index, descriptor, entry.stringValue) ==
+                   SANE_STATUS_GOOD;
         case SANE_TYPE_INT:
             word = entry.intValue;
             break;
@@ -137,8 +123,7 @@ bool SetOption(OptionSource& source, SANE_Int index, const SANE_Option_Descripto
         default:
             return true;
     }
-    std::vector<SANE_Word> words = OptionWords(descriptor, word);
-    return source.Control(index, SANE_ACTION_SET_VALUE, words.data()) == SANE_STATUS_GOOD;
+    return WriteOptionWord(source, index, descriptor, word) == SANE_STATUS_GOOD;
 }
 
 bool ApplyOne(OptionSource& source, const DeviceParam& entry) {
