@@ -7,15 +7,11 @@
 
 #include "platform/base/kx_log.h"
 #include "platform/driver/job_thread.h"
+#include "platform/driver/scan_texts.h"
 
 namespace {
 
-constexpr const char* kWorking = "扫描中";
-constexpr const char* kCompleted = "扫描完成";
-constexpr const char* kCancelled = "扫描取消";
-constexpr const char* kJammed = "卡纸";
 constexpr const char* kDeviceLost = "设备已断开";
-constexpr const char* kNoMemory = "内存不足";
 
 }  // namespace
 
@@ -48,7 +44,7 @@ void ScanJob::Run() {
     threadId_ = std::this_thread::get_id();
     KXBase_WriteInfo(KX_LOG_INFO, "virtual scanner \"%s\": scan started, %d sheet(s), %d side(s)",
                      device_.c_str(), plan_.sheets, plan_.sidesPerSheet);
-    sink_.Text(handle_, SANE_EVENT_WORKING, kWorking, 0);
+    sink_.Text(handle_, SANE_EVENT_WORKING, kScanWorkingText, 0);
     Finish(ScanPages());
 }
 
@@ -99,20 +95,20 @@ void ScanJob::Finish(Outcome outcome) {
     switch (outcome) {
         case Outcome::kCompleted:
             running_ = false;
-            sink_.Text(handle_, SANE_EVENT_SCAN_FINISHED, kCompleted, 0);
+            sink_.Text(handle_, SANE_EVENT_SCAN_FINISHED, kScanCompletedText, 0);
             break;
         case Outcome::kJammed:
-            Fail(kJammed);
+            Fail(kScanJammedText);
             break;
         case Outcome::kNoMemory:
-            Fail(kNoMemory);
+            Fail(kScanNoMemoryText);
             break;
         case Outcome::kStopped:
             if (reason == StopReason::kDeviceLost) {
                 Fail(kDeviceLost);
             } else {
                 running_ = false;
-                sink_.Text(handle_, SANE_EVENT_SCAN_FINISHED, kCancelled, 0);
+                sink_.Text(handle_, SANE_EVENT_SCAN_FINISHED, kScanCancelledText, 0);
             }
             break;
     }

@@ -74,9 +74,7 @@ void VirtualScanner::Exit() {
     options_.clear();
     devices_.clear();
     announced_.clear();
-    listed_.clear();
-    listedDevices_.clear();
-    listedNames_.clear();
+    listing_.Clear();
     KXBase_WriteInfo(KX_LOG_INFO, "virtual scanner driver stopped");
 }
 
@@ -96,16 +94,10 @@ SANE_Status VirtualScanner::GetDevices(const SANE_Device*** list) {
         *list = nullptr;
         return SANE_STATUS_INVAL;
     }
-    listedNames_ = devices_;
-    listedDevices_.clear();
-    for (const std::string& name : listedNames_)
-        listedDevices_.push_back(
-            {name.c_str(), "ScanBridge", "Virtual Scanner", "sheetfed scanner"});
-    listed_.clear();
-    for (const SANE_Device& device : listedDevices_)
-        listed_.push_back(&device);
-    listed_.push_back(nullptr);
-    *list = listed_.data();
+    std::vector<ListedDevice> devices;
+    for (const std::string& name : devices_)
+        devices.push_back({name, "ScanBridge", "Virtual Scanner", "sheetfed scanner"});
+    *list = listing_.Publish(std::move(devices));
     return SANE_STATUS_GOOD;
 }
 

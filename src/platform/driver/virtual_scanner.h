@@ -48,6 +48,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/driver/device_listing.h"
 #include "platform/driver/device_watcher.h"
 #include "platform/driver/retired_jobs.h"
 #include "platform/driver/scan_job.h"
@@ -99,8 +100,5 @@ class VirtualScanner : public ScannerDriver {
     RetiredJobs<ScanJob> retired_;
     DeviceWatcher watcher_;
 
-    // The storage behind the last GetDevices list.
-    std::vector<std::string> listedNames_;
-    std::vector<SANE_Device> listedDevices_;
-    std::vector<const SANE_Device*> listed_;
+    DeviceListing listing_;  // behind the last GetDevices list
 };

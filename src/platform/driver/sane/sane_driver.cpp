@@ -140,9 +140,7 @@ void SaneDriver::Exit() {
     values_.clear();
     devices_.clear();
     announced_.clear();
-    listed_.clear();
-    listedRecords_.clear();
-    listedDevices_.clear();
+    listing_.Clear();
     KXBase_WriteInfo(KX_LOG_INFO, "SANE driver stopped");
 }
 
@@ -162,17 +160,11 @@ SANE_Status SaneDriver::GetDevices(const SANE_Device*** list) {
         *list = nullptr;
         return SANE_STATUS_INVAL;
     }
-    listedDevices_ = devices_;
-    listedRecords_.clear();
-    for (const NamedDevice& device : listedDevices_) {
-        listedRecords_.push_back({device.name.c_str(), device.device.vendor.c_str(),
-                                  device.device.model.c_str(), device.device.type.c_str()});
-    }
-    listed_.clear();
-    for (const SANE_Device& record : listedRecords_)
-        listed_.push_back(&record);
-    listed_.push_back(nullptr);
-    *list = listed_.data();
+    std::vector<ListedDevice> devices;
+    for (const NamedDevice& device : devices_)
+        devices.push_back(
+            {device.name, device.device.vendor, device.device.model, device.device.type});
+    *list = listing_.Publish(std::move(devices));
     return SANE_STATUS_GOOD;
 }
 

@@ -39,6 +39,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/driver/device_listing.h"
 #include "platform/driver/driver_config.h"
 #include "platform/driver/retired_jobs.h"
 #include "platform/driver/sane/sane_option_map.h"
@@ -119,8 +120,5 @@ class SaneDriver : public ScannerDriver {
     std::atomic<std::thread::id> monitorId_{};
     std::mutex openMutex_;  // one Open at a time, so a name is opened once
 
-    // The storage behind the last GetDevices list.
-    std::vector<NamedDevice> listedDevices_;
-    std::vector<SANE_Device> listedRecords_;
-    std::vector<const SANE_Device*> listed_;
+    DeviceListing listing_;  // behind the last GetDevices list
 };

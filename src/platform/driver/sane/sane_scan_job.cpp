@@ -8,12 +8,10 @@
 
 #include "platform/base/kx_log.h"
 #include "platform/driver/job_thread.h"
+#include "platform/driver/scan_texts.h"
 
 namespace {
 
-constexpr const char* kWorking = "扫描中";
-constexpr const char* kCompleted = "扫描完成";
-constexpr const char* kCancelled = "扫描取消";
 constexpr const char* kWorkerDied = "扫描仪驱动异常退出";
 constexpr const char* kWorkerSilent = "扫描仪无响应";
 // Largest frame kept: an A3 page at 1200 dpi in 48-bit colour is about 1.3 GiB.
@@ -24,7 +22,7 @@ constexpr uint64_t kMaxFrameBytes = uint64_t{2} << 30;
 const char* ScanStatusText(SANE_Status status) {
     switch (status) {
         case SANE_STATUS_JAMMED:
-            return "卡纸";
+            return kScanJammedText;
         case SANE_STATUS_NO_DOCS:
             return "进纸器中没有纸张";
         case SANE_STATUS_COVER_OPEN:
@@ -36,11 +34,11 @@ const char* ScanStatusText(SANE_Status status) {
         case SANE_STATUS_ACCESS_DENIED:
             return "拒绝访问";
         case SANE_STATUS_NO_MEM:
-            return "内存不足";
+            return kScanNoMemoryText;
         case SANE_STATUS_UNSUPPORTED:
             return "不支持的操作";
         case SANE_STATUS_CANCELLED:
-            return kCancelled;
+            return kScanCancelledText;
         default:
             return "扫描仪错误";
     }
@@ -69,7 +67,7 @@ void SaneScanJob::Run() {
     KXBase_WriteInfo(KX_LOG_INFO, "SANE scanner \"%s\": scan started (%s, %d sheet(s))",
                      device_.c_str(), settings_.feeder ? "feeder" : "flatbed",
                      settings_.sheetLimit);
-    sink_.Text(opaque_, SANE_EVENT_WORKING, kWorking, 0);
+    sink_.Text(opaque_, SANE_EVENT_WORKING, kScanWorkingText, 0);
     ReadResult result = ScanPages();
     if (result.fault == WorkerFault::kNone)
         target_.worker->Cancel(target_.generation, target_.handle);
@@ -191,10 +189,10 @@ void SaneScanJob::Finish(const ReadResult& result) {
         Fail(kWorkerSilent);
     } else if (result.status == SANE_STATUS_GOOD) {
         running_ = false;
-        sink_.Text(opaque_, SANE_EVENT_SCAN_FINISHED, kCompleted, 0);
+        sink_.Text(opaque_, SANE_EVENT_SCAN_FINISHED, kScanCompletedText, 0);
     } else if (result.status == SANE_STATUS_CANCELLED) {
         running_ = false;
-        sink_.Text(opaque_, SANE_EVENT_SCAN_FINISHED, kCancelled, 0);
+        sink_.Text(opaque_, SANE_EVENT_SCAN_FINISHED, kScanCancelledText, 0);
     } else {
         Fail(ScanStatusText(result.status));
     }
