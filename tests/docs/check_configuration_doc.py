@@ -46,7 +46,7 @@ PROFILE_CALL = re.compile(r'\bKXBase_GetProfile(?:String|Int)\(\s*[^,]+,\s*[^,]+
 PROFILE_ANY = re.compile(r'(?<!int )\bKXBase_GetProfile(?:String|Int)\(')
 
 ENV_READERS = [
-    re.compile(r'\b(?:getenv|KXBase_GetEnvironment|FromEnvironment)\(\s*"(\w+)"'),
+    re.compile(r'\b(?:getenv|KXBase_GetEnvironment)\(\s*"(\w+)"'),
     re.compile(r'\bFolder\(\s*"(\w+)"'),
     re.compile(r'\bFolder\(\s*"\w+",\s*"(\w+)"'),
 ]

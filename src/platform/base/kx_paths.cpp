@@ -29,22 +29,17 @@ std::string WithSlash(std::string folder) {
     return folder;
 }
 
-std::string FromEnvironment(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
 std::string HomeFolder() {
-    std::string home = FromEnvironment("HOME");
+    std::string home = KXBase_GetEnvironment("HOME");
     return home.empty() ? "/" : WithSlash(home);
 }
 
 // The override when set, else the first non-empty base + tail, else the fallback.
 std::string Folder(const char* overrideName, const char* baseName, const std::string& tail,
                    const std::string& fallback) {
-    std::string value = FromEnvironment(overrideName);
+    std::string value = KXBase_GetEnvironment(overrideName);
     if (!value.empty()) return WithSlash(value);
-    std::string base = baseName != nullptr ? FromEnvironment(baseName) : "";
+    std::string base = baseName != nullptr ? KXBase_GetEnvironment(baseName) : "";
     if (!base.empty()) return WithSlash(WithSlash(base) + tail);
     return WithSlash(fallback);
 }
@@ -81,7 +76,7 @@ bool OwnPrivateFolder(const std::string& path) {
 // holds that name, a folder named after the user id is used instead. A
 // folder named by the override is taken as it is.
 std::string TmpFolder() {
-    std::string chosen = FromEnvironment("SCANBRIDGE_TMP_DIR");
+    std::string chosen = KXBase_GetEnvironment("SCANBRIDGE_TMP_DIR");
     if (!chosen.empty()) return WithSlash(chosen);
     std::string shared = Folder("SCANBRIDGE_TMP_DIR", "TMPDIR", "scanbridge", "/tmp/scanbridge");
     if (OwnPrivateFolder(shared)) return shared;

@@ -8,6 +8,7 @@
 #include "platform/base/kx_log.h"
 #include "platform/base/kx_paths.h"
 #include "platform/base/kx_profile.h"
+#include "platform/base/kx_system.h"
 
 namespace {
 
@@ -56,8 +57,7 @@ std::string DriverConfigFile() {
 }
 
 std::string ReadDriverName() {
-    const char* chosen = std::getenv("SCANBRIDGE_DRIVER");
-    std::string name = Trim(chosen != nullptr ? chosen : "");
+    std::string name = Trim(KXBase_GetEnvironment("SCANBRIDGE_DRIVER"));
     if (name.empty()) name = Trim(ReadString("driver", "name", "sane"));
     std::transform(name.begin(), name.end(), name.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "platform/base/kx_log.h"
+#include "platform/base/kx_system.h"
 
 namespace {
 
@@ -57,7 +58,7 @@ SaneWorker::~SaneWorker() {
 }
 
 std::string SaneWorker::ExecutablePath() {
-    if (const char* path = std::getenv("SCANBRIDGE_SANE_WORKER"); path != nullptr && *path != 0)
+    if (std::string path = KXBase_GetEnvironment("SCANBRIDGE_SANE_WORKER"); !path.empty())
         return path;
     char self[4096] = {};
     ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);

@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/base/kx_system.h"
+
 namespace kx_imgproc {
 namespace {
 
@@ -58,7 +60,7 @@ using SetMaxActiveLevels = void (*)(int);
 
 SetMaxActiveLevels FindSetMaxActiveLevels() {
     static SetMaxActiveLevels function = [] {
-        if (std::getenv("OMP_THREAD_LIMIT") != nullptr) {
+        if (!KXBase_GetEnvironment("OMP_THREAD_LIMIT").empty()) {
             return SetMaxActiveLevels{nullptr};
         }
         return reinterpret_cast<SetMaxActiveLevels>(

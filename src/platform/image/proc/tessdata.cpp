@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "platform/base/kx_system.h"
+
 namespace kx_imgproc {
 namespace {
 
@@ -39,7 +41,7 @@ bool HasAll(const std::string& folder, const std::vector<std::string>& languages
 
 std::string FindTessdata(const std::vector<std::string>& languages) {
     std::vector<std::string> candidates;
-    if (const char* prefix = std::getenv("TESSDATA_PREFIX"); prefix != nullptr && *prefix) {
+    if (std::string prefix = KXBase_GetEnvironment("TESSDATA_PREFIX"); !prefix.empty()) {
         candidates.push_back(WithSlash(prefix));
         candidates.push_back(WithSlash(prefix) + "tessdata/");
     }
