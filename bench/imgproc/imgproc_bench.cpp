@@ -51,11 +51,11 @@ BENCHMARK(BM_TextDirection)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 void BM_TextDirectionBaselineFullPage(benchmark::State& state) {
     imgproc_test::Image page = TextPage();
     imgproc_test::Image turned = imgproc_test::TurnClockwise(page.get(), 90);
-    kx_imgproc::ImageView view;
-    kx_imgproc::GetImageView(turned.get(), &view);
-    kx_imgproc::PixPtr gray = kx_imgproc::RoiToGrayPix(view);
+    kximgproc::ImageView view;
+    kximgproc::GetImageView(turned.get(), &view);
+    kximgproc::PixPtr gray = kximgproc::RoiToGrayPix(view);
     tesseract::TessBaseAPI engine;
-    engine.Init(kx_imgproc::FindTessdata({"osd"}).c_str(), "osd", tesseract::OEM_TESSERACT_ONLY);
+    engine.Init(kximgproc::FindTessdata({"osd"}).c_str(), "osd", tesseract::OEM_TESSERACT_ONLY);
     engine.SetPageSegMode(tesseract::PSM_OSD_ONLY);
     int degrees = 0;
     for (auto _ : state) {

@@ -1,7 +1,5 @@
 #include "ver_1/image_store.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <cctype>
 #include <climits>
@@ -14,13 +12,16 @@
 #include "platform/base/file_holders.h"
 #include "platform/base/kx_paths.h"
 #include "platform/base/kx_system.h"
+#include "platform/image/image_formats.h"
 #include "platform/image/kx_imgfmt.h"
 
 namespace ver_1 {
 
 namespace {
 
-constexpr char kDataUrlPrefix[] = "data:image/jpeg;base64,";
+const ImageFormatName& JpegFormat() {
+    return *FindImageFormat(KX_FORMAT_JPEG);
+}
 
 }  // namespace
 
@@ -160,7 +161,7 @@ std::string Base64Text(const uint8_t* data, size_t size) {
 
 std::string JpegDataUrl(const std::vector<uint8_t>& jpeg) {
     std::string base64 = Base64Text(jpeg.data(), jpeg.size());
-    return base64.empty() ? "" : kDataUrlPrefix + base64;
+    return base64.empty() ? "" : JpegFormat().dataUrlPrefix + base64;
 }
 
 std::string JpegDataUrl(KXImage image) {
@@ -168,10 +169,7 @@ std::string JpegDataUrl(KXImage image) {
 }
 
 std::string StoredImageExtension(const std::string& format) {
-    for (const char* known : {"jpg", "jpeg", "bmp", "png", "tif", "tiff", "pdf", "ofd"}) {
-        if (strcasecmp(format.c_str(), known) == 0) return format;
-    }
-    return "jpg";
+    return FindImageFormatByFileExtension(format) != nullptr ? format : JpegFormat().extension;
 }
 
 bool SaveNewImage(KXImage image, const std::string& folder, const std::string& name,
@@ -179,7 +177,8 @@ bool SaveNewImage(KXImage image, const std::string& folder, const std::string& n
     KXBase_CreateDir(folder.c_str());
     std::string path = folder + name;
     std::string extension = name.substr(name.rfind('.') + 1);
-    if (strcasecmp(extension.c_str(), "jpg") != 0 && strcasecmp(extension.c_str(), "jpeg") != 0) {
+    const ImageFormatName* format = FindImageFormatByFileExtension(extension);
+    if (format == nullptr || format->code != KX_FORMAT_JPEG) {
         *dataUrl = JpegDataUrl(image);
         return KXImgFmt_SaveImage(image, KX_FORMAT_UNKNOWN, nullptr, path.c_str()) == 0;
     }

@@ -20,11 +20,6 @@
 
 namespace ver_1 {
 
-struct JsonDeleter {
-    void operator()(cJSON* json) const { cJSON_Delete(json); }
-};
-using JsonHolder = std::unique_ptr<cJSON, JsonDeleter>;
-
 // The parsed text when it is a JSON object, else null.
 JsonHolder ParseJsonObject(const std::string& text);
 

@@ -1,12 +1,12 @@
 #include "ver_2/image_conversions.h"
 
-#include <array>
 #include <cstdio>
 #include <memory>
 
 #include "platform/base/file_holders.h"
 #include "platform/base/kx_paths.h"
 #include "platform/base/kx_system.h"
+#include "platform/image/image_formats.h"
 #include "platform/image/kx_imgfmt.h"
 #include "ver_2/manager_v2.h"
 #include "ver_2/texts.h"
@@ -19,33 +19,9 @@ namespace {
 // command channel carries.
 constexpr long kMaxFileBytes = 256L * 1024 * 1024;
 
-struct FormatNames {
-    uint32_t format;
-    const char* extension;
-    const char* prefix;
-};
-
-constexpr std::array<FormatNames, 6> kFormats = {{
-    {KX_FORMAT_JPEG, "jpg", "data:image/jpeg;base64,"},
-    {KX_FORMAT_BMP, "bmp", "data:image/bmp;base64,"},
-    {KX_FORMAT_PNG, "png", "data:image/png;base64,"},
-    {KX_FORMAT_TIFF, "tif", "data:image/tiff;base64,"},
-    {KX_FORMAT_PDF, "pdf", "data:image/pdf;base64,"},
-    {KX_FORMAT_OFD, "ofd", "data:image/ofd;base64,"},
-}};
-
-const FormatNames* FindFormat(uint32_t format) {
-    for (const FormatNames& names : kFormats) {
-        if (names.format == format) return &names;
-    }
-    return nullptr;
-}
-
-const FormatNames* FindPrefix(std::string_view prefix) {
-    for (const FormatNames& names : kFormats) {
-        if (prefix == names.prefix) return &names;
-    }
-    return nullptr;
+// The format of data URLs without a known prefix, and of pages by default.
+const ImageFormatName& DefaultFormat() {
+    return ImageFormatNames().front();
 }
 
 // The whole content of a regular file; false for anything else, for empty
@@ -95,20 +71,17 @@ std::string_view UpToNul(std::string_view text) {
 }  // namespace
 
 bool IsImageExtension(std::string_view extension) {
-    for (const FormatNames& names : kFormats) {
-        if (extension == names.extension) return true;
-    }
-    return false;
+    return FindImageFormatByExtension(extension) != nullptr;
 }
 
 const char* ExtensionOfFormat(uint32_t format) {
-    const FormatNames* names = FindFormat(format);
+    const ImageFormatName* names = FindImageFormat(format);
     return names != nullptr ? names->extension : "";
 }
 
 const char* DataUrlPrefixOfFormat(uint32_t format) {
-    const FormatNames* names = FindFormat(format);
-    return names != nullptr ? names->prefix : kFormats[0].prefix;
+    const ImageFormatName* names = FindImageFormat(format);
+    return names != nullptr ? names->dataUrlPrefix : DefaultFormat().dataUrlPrefix;
 }
 
 int ImageFileToDataUrl(const std::string& path, std::string& dataUrl, std::string& errorText) {
@@ -131,8 +104,8 @@ int DataUrlToImageFile(ManagerV2& manager, std::string_view text, bool temporary
     text = UpToNul(text);
     size_t comma = text.find(',');
     if (comma == std::string_view::npos) return -1;
-    const FormatNames* names = FindPrefix(text.substr(0, comma + 1));
-    const char* extension = names != nullptr ? names->extension : kFormats[0].extension;
+    const ImageFormatName* names = FindImageFormatByDataUrlPrefix(text.substr(0, comma + 1));
+    const char* extension = names != nullptr ? names->extension : DefaultFormat().extension;
     std::string name = manager.MakeFileName(temporary, extension);
     if (Base64ToFile(text.substr(comma + 1), name) != 0) return -1;
     path = name;
@@ -160,7 +133,7 @@ std::vector<uint8_t> ReadImageFile(const std::string& path, std::string& extensi
     extension.clear();
     std::vector<uint8_t> bytes;
     uint32_t format = FormatOfFile(path);
-    if (format == KX_FORMAT_UNKNOWN || FindFormat(format) == nullptr) return bytes;
+    if (FindImageFormat(format) == nullptr) return bytes;
     if (!ReadWholeFile(path, bytes)) return bytes;
     extension = ExtensionOfFormat(format);
     return bytes;
@@ -172,7 +145,7 @@ std::vector<uint8_t> DataUrlToBytes(std::string_view text, std::string& extensio
     text = UpToNul(text);
     size_t comma = text.find(',');
     if (comma == std::string_view::npos) return bytes;
-    const FormatNames* names = FindPrefix(text.substr(0, comma + 1));
+    const ImageFormatName* names = FindImageFormatByDataUrlPrefix(text.substr(0, comma + 1));
     if (names == nullptr) return bytes;
     if (!DecodeBase64(text.substr(comma + 1), bytes) || bytes.empty()) {
         bytes.clear();

@@ -13,6 +13,7 @@
 #include "platform/base/encoding.h"
 #include "platform/base/kx_paths.h"
 #include "platform/base/service_thread.h"
+#include "platform/image/image_formats.h"
 #include "platform/image/kx_imgfmt.h"
 #include "ver_2/image_operations.h"
 #include "ver_2/manager_v2.h"
@@ -27,10 +28,8 @@ namespace {
 constexpr uint32_t kDocumentJpegQuality = 80;
 
 uint32_t DocumentFormatCode(const std::string& format) {
-    if (format == "tif") return KX_FORMAT_TIFF;
-    if (format == "pdf") return KX_FORMAT_PDF;
-    if (format == "ofd") return KX_FORMAT_OFD;
-    return KX_FORMAT_UNKNOWN;
+    const ImageFormatName* names = FindImageFormatByExtension(format);
+    return names != nullptr && names->multiPage ? names->code : KX_FORMAT_UNKNOWN;
 }
 
 // Adds every input that loads as a page; the number of pages written.

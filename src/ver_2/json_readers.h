@@ -26,9 +26,4 @@ std::vector<int32_t> GetJsonIntArray(const cJSON* object, const char* name);
 // The integer part of a JSON number, saturated to the 32-bit range.
 int32_t JsonNumberToInt(const cJSON* number);
 
-struct JsonDeleter {
-    void operator()(cJSON* json) const { cJSON_Delete(json); }
-};
-using JsonHolder = std::unique_ptr<cJSON, JsonDeleter>;
-
 }  // namespace ver_2

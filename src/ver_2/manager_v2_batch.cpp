@@ -3,9 +3,9 @@
 // Changes of the registry are one transaction each; `currBatchId` and the
 // bound folder follow only after the commit.
 #include <algorithm>
-#include <array>
 
 #include "platform/base/service_thread.h"
+#include "platform/image/image_formats.h"
 #include "ver_2/batch_tables.h"
 #include "ver_2/image_conversions.h"
 #include "ver_2/manager_v2.h"
@@ -16,35 +16,14 @@ namespace ver_2 {
 
 namespace {
 
-struct StoredFormat {
-    const char* name;
-    const char* prefix;
-};
-
-constexpr std::array<StoredFormat, 6> kStoredFormats = {{
-    {"jpg", "data:image/jpeg;base64,"},
-    {"bmp", "data:image/bmp;base64,"},
-    {"png", "data:image/png;base64,"},
-    {"tif", "data:image/tiff;base64,"},
-    {"pdf", "data:image/pdf;base64,"},
-    {"ofd", "data:image/ofd;base64,"},
-}};
-
-const StoredFormat* FindStoredFormat(const std::string& format) {
-    for (const StoredFormat& stored : kStoredFormats) {
-        if (format == stored.name) return &stored;
-    }
-    return nullptr;
-}
-
 // The data URL of stored bytes; a format that is none of the six gets no
 // prefix.
 std::string StoredDataUrl(const std::string& format, const uint8_t* bytes, size_t size) {
     std::string base64;
     BytesToBase64(bytes, size, base64);
-    const StoredFormat* stored = FindStoredFormat(format);
+    const ImageFormatName* stored = FindImageFormatByExtension(format);
     if (stored == nullptr) return base64;
-    return stored->prefix + base64;
+    return stored->dataUrlPrefix + base64;
 }
 
 bool RenameTable(sqlite3* db, const std::string& from, const std::string& to) {
@@ -211,7 +190,7 @@ int ManagerV2::SaveImage(int32_t index, bool toTemporary, std::string& path,
     StoredPicture picture;
     if (id < 0 || !ReadPicture(db_, BatchTables(currBatchId_), id, picture)) return -1;
     // The format becomes the file's extension: only the six known names do.
-    if (FindStoredFormat(picture.format) == nullptr) return -1;
+    if (FindImageFormatByExtension(picture.format) == nullptr) return -1;
     std::string name = MakeFileName(toTemporary, picture.format);
     if (!WriteBytesToFile(picture.bytes.data(), picture.bytes.size(), name)) return -1;
     path = std::move(name);

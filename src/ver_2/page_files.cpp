@@ -7,6 +7,7 @@
 
 #include "platform/base/kx_paths.h"
 #include "platform/base/kx_system.h"
+#include "platform/image/image_formats.h"
 #include "platform/image/proc/kx_imgproc.h"
 
 namespace ver_2 {
@@ -53,13 +54,8 @@ std::string CandidateName(const std::string& folder, const std::string& prefix,
 }
 
 uint32_t FormatOfExtension(const std::string& extension) {
-    if (extension == "jpg") return KX_FORMAT_JPEG;
-    if (extension == "bmp") return KX_FORMAT_BMP;
-    if (extension == "png") return KX_FORMAT_PNG;
-    if (extension == "tif") return KX_FORMAT_TIFF;
-    if (extension == "pdf") return KX_FORMAT_PDF;
-    if (extension == "ofd") return KX_FORMAT_OFD;
-    return KX_FORMAT_UNKNOWN;
+    const ImageFormatName* format = FindImageFormatByExtension(extension);
+    return format != nullptr ? format->code : KX_FORMAT_UNKNOWN;
 }
 
 // The page picture is encoded as the plain PDF or OFD format would encode

@@ -1,7 +1,6 @@
 #include "platform/image/format_detect.h"
 
 #include <fcntl.h>
-#include <strings.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -9,6 +8,7 @@
 
 #include "platform/base/kx_status.h"
 #include "platform/image/file_io.h"
+#include "platform/image/image_formats.h"
 #include "platform/image/kx_imgfmt.h"
 #include "platform/image/zip_reader.h"
 
@@ -61,15 +61,8 @@ uint32_t FormatOfExtension(const char* path) {
     const char* name = slash == nullptr ? path : slash + 1;
     const char* dot = std::strrchr(name, '.');
     if (dot == nullptr) return KX_FORMAT_UNKNOWN;
-    const struct {
-        const char* extension;
-        uint32_t format;
-    } table[] = {{"jpg", KX_FORMAT_JPEG}, {"jpeg", KX_FORMAT_JPEG}, {"bmp", KX_FORMAT_BMP},
-                 {"png", KX_FORMAT_PNG},  {"tif", KX_FORMAT_TIFF},  {"tiff", KX_FORMAT_TIFF},
-                 {"pdf", KX_FORMAT_PDF},  {"ofd", KX_FORMAT_OFD}};
-    for (const auto& entry : table)
-        if (strcasecmp(dot + 1, entry.extension) == 0) return entry.format;
-    return KX_FORMAT_UNKNOWN;
+    const ImageFormatName* format = FindImageFormatByFileExtension(dot + 1);
+    return format != nullptr ? format->code : KX_FORMAT_UNKNOWN;
 }
 
 }  // namespace kximage

@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/base/guarded_call.h"
 #include "platform/base/kx_log.h"
-#include "platform/image/call_guard.h"
 #include "platform/image/file_io.h"
 #include "platform/image/format_detect.h"
 #include "platform/image/image_object.h"

@@ -72,8 +72,8 @@ bool RemoveSpecks(KXImage image, int resolution) {
         for (int32_t x = 0; x < width; ++x)
             mask[size_t(y) * info.width + x] = kximage::BitAt(data + size_t(y) * info.widthStep, x);
     std::vector<int32_t> labels;
-    std::vector<kx_imgproc::Component> components =
-        kx_imgproc::FindComponents(mask, width, height, &labels);
+    std::vector<kximgproc::Component> components =
+        kximgproc::FindComponents(mask, width, height, &labels);
     const int32_t speck = std::max(1, resolution / kSpeckDpi);
     std::vector<bool> isSpeck(components.size() + 1, false);
     for (size_t i = 0; i < components.size(); ++i)

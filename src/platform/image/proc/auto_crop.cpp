@@ -7,12 +7,12 @@
 #include <memory>
 #include <numbers>
 
+#include "platform/base/guarded_call.h"
 #include "platform/image/proc/document_finder.h"
 #include "platform/image/proc/gray_histogram.h"
-#include "platform/image/proc/guarded.h"
 #include "platform/image/proc/kx_imgproc.h"
 
-namespace kx_imgproc {
+namespace kximgproc {
 namespace {
 
 constexpr int32_t kAnalysisLongSide = 1000;
@@ -141,12 +141,12 @@ int AutoCrop(KXImage image, const CropRequest& request, KXImage* result) {
 }
 
 }  // namespace
-}  // namespace kx_imgproc
+}  // namespace kximgproc
 
 int KXImgProc_ImageAutoCrop(KXImage image, int32_t crop, int32_t deskew, int32_t autoBackground,
                             int32_t marginLeft, int32_t marginTop, int32_t marginRight,
                             int32_t marginBottom, int32_t whiteFill, KXImage* result) {
-    using namespace kx_imgproc;
+    using namespace kximgproc;
     if (result == nullptr) {
         return KX_ERR_ARGUMENT;
     }
@@ -163,5 +163,5 @@ int KXImgProc_ImageAutoCrop(KXImage image, int32_t crop, int32_t deskew, int32_t
     request.margins[2] = marginRight;
     request.margins[3] = marginBottom;
     request.whiteFill = whiteFill != 0;
-    return Guarded([&] { return AutoCrop(image, request, result); });
+    return GuardedCall(__func__, [&] { return AutoCrop(image, request, result); });
 }

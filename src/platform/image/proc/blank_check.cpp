@@ -10,12 +10,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/base/guarded_call.h"
 #include "platform/image/proc/components.h"
 #include "platform/image/proc/gray_histogram.h"
-#include "platform/image/proc/guarded.h"
 #include "platform/image/proc/kx_imgproc.h"
 
-namespace kx_imgproc {
+namespace kximgproc {
 namespace {
 
 constexpr KXBlankCheckParams kDefaultParams{6, 40, 25};
@@ -169,8 +169,8 @@ int BlankCheck(KXImage image, const KXBlankCheckParams* params, int32_t* blank) 
 }
 
 }  // namespace
-}  // namespace kx_imgproc
+}  // namespace kximgproc
 
 int KXImgProc_ImageBlankCheck(KXImage image, const KXBlankCheckParams* params, int32_t* blank) {
-    return kx_imgproc::Guarded([&] { return kx_imgproc::BlankCheck(image, params, blank); });
+    return GuardedCall(__func__, [&] { return kximgproc::BlankCheck(image, params, blank); });
 }

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace kx_imgproc {
+namespace kximgproc {
 
 namespace {
 
@@ -69,4 +69,4 @@ void VisitComponents(const std::vector<uint8_t>& mask, int32_t width, int32_t he
     Label(mask, width, height, labels, visit);
 }
 
-}  // namespace kx_imgproc
+}  // namespace kximgproc

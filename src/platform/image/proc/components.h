@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-namespace kx_imgproc {
+namespace kximgproc {
 
 struct Component {
     int32_t left = 0;  // bounding box; right and bottom exclusive
@@ -30,4 +30,4 @@ std::vector<Component> FindComponents(const std::vector<uint8_t>& mask, int32_t 
 void VisitComponents(const std::vector<uint8_t>& mask, int32_t width, int32_t height,
                      const std::function<bool(const Component&)>& visit);
 
-}  // namespace kx_imgproc
+}  // namespace kximgproc

@@ -6,7 +6,7 @@
 #include "platform/image/proc/image_access.h"
 #include "platform/image/proc/kx_imgproc.h"
 
-namespace kx_imgproc {
+namespace kximgproc {
 namespace {
 
 struct Span {
@@ -61,11 +61,11 @@ int CopyPixels(const ImageView& from, const ImageView& to) {
 }
 
 }  // namespace
-}  // namespace kx_imgproc
+}  // namespace kximgproc
 
 int KXImgProc_ImageDecontamination(KXImage source, KXImage destination, int32_t area, int32_t x,
                                    int32_t y, int32_t width, int32_t height, uint32_t color) {
-    using namespace kx_imgproc;
+    using namespace kximgproc;
     ImageView src, view;
     if (GetImageView(source, &src) != 0 || GetImageView(destination, &view) != 0) {
         return KX_ERR_ARGUMENT;

@@ -15,7 +15,7 @@
 #include "platform/image/proc/components.h"
 #include "platform/image/proc/gray_histogram.h"
 
-namespace kx_imgproc {
+namespace kximgproc {
 namespace {
 
 constexpr double kRingShare = 0.02;     // outer ring read to judge the background
@@ -132,4 +132,4 @@ FindResult FindDocument(const GrayImage& gray, bool autoBackground, RotatedRect*
     return FindResult::kFound;
 }
 
-}  // namespace kx_imgproc
+}  // namespace kximgproc

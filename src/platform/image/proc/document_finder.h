@@ -5,7 +5,7 @@
 #include "platform/image/proc/gray_reduce.h"
 #include "platform/image/proc/skew.h"
 
-namespace kx_imgproc {
+namespace kximgproc {
 
 enum class FindResult {
     kFound,         // a page stands out from a visible background
@@ -18,4 +18,4 @@ enum class FindResult {
 // otherwise a dark background is assumed without looking.
 FindResult FindDocument(const GrayImage& gray, bool autoBackground, RotatedRect* outline);
 
-}  // namespace kx_imgproc
+}  // namespace kximgproc

@@ -11,7 +11,7 @@
 
 #include "platform/base/kx_system.h"
 
-namespace kx_imgproc {
+namespace kximgproc {
 namespace {
 
 struct ShelvedEngine {
@@ -135,4 +135,4 @@ size_t ShelvedEngines() {
     return shelf.engines.size();
 }
 
-}  // namespace kx_imgproc
+}  // namespace kximgproc

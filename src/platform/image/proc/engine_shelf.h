@@ -18,7 +18,7 @@ namespace tesseract {
 class TessBaseAPI;
 }
 
-namespace kx_imgproc {
+namespace kximgproc {
 
 struct EngineKind {
     std::string folder;
@@ -50,4 +50,4 @@ size_t ShelvedEngines();
 // Destroys every idle engine on the shelf.
 void ReleaseShelvedEngines();
 
-}  // namespace kx_imgproc
+}  // namespace kximgproc

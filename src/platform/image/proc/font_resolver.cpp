@@ -7,10 +7,10 @@
 #include <memory>
 #include <string_view>
 
-#include "platform/image/proc/guarded.h"
+#include "platform/base/guarded_call.h"
 #include "platform/image/proc/kx_imgproc.h"
 
-namespace kx_imgproc {
+namespace kximgproc {
 namespace {
 
 constexpr std::array<std::string_view, 16> kSerifNames = {
@@ -174,12 +174,12 @@ bool IsKnownFontName(const std::string& name) {
     return faces && faces->nfont > 0;
 }
 
-}  // namespace kx_imgproc
+}  // namespace kximgproc
 
 int KXImgProc_FindFont(const char* name) {
     if (name == nullptr) {
         return KX_ERR_ARGUMENT;
     }
-    return kx_imgproc::Guarded(
-        [&] { return kx_imgproc::IsKnownFontName(name) ? KX_OK : KX_ERR_NOT_FOUND; });
+    return GuardedCall(__func__,
+                       [&] { return kximgproc::IsKnownFontName(name) ? KX_OK : KX_ERR_NOT_FOUND; });
 }

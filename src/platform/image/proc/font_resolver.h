@@ -10,7 +10,7 @@
 
 #include <string>
 
-namespace kx_imgproc {
+namespace kximgproc {
 
 struct ResolvedFont {
     std::string file;
@@ -29,4 +29,4 @@ bool ResolveFont(const std::string& name, bool bold, bool italic, const std::u32
 // letter case and blanks do not count).
 bool IsKnownFontName(const std::string& name);
 
-}  // namespace kx_imgproc
+}  // namespace kximgproc

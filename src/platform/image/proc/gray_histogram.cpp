@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace kx_imgproc {
+namespace kximgproc {
 
 int32_t GrayHistogram::Percentile(double share) const {
     auto wanted = static_cast<int64_t>(share * total);
@@ -50,4 +50,4 @@ PixPtr Binarize(const GrayImage& gray, int32_t threshold) {
     return pix;
 }
 
-}  // namespace kx_imgproc
+}  // namespace kximgproc

@@ -6,7 +6,7 @@
 
 #include "platform/image/proc/gray_reduce.h"
 
-namespace kx_imgproc {
+namespace kximgproc {
 
 struct GrayHistogram {
     std::array<int64_t, 256> counts{};
@@ -27,4 +27,4 @@ GrayHistogram HistogramOf(const GrayImage& gray);
 // A 1-bit PIX, black (1) where the grey is below threshold.
 PixPtr Binarize(const GrayImage& gray, int32_t threshold);
 
-}  // namespace kx_imgproc
+}  // namespace kximgproc

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-namespace kx_imgproc {
+namespace kximgproc {
 namespace {
 
 // Adds the grey values of one source row, sampled every step pixels, to the
@@ -75,4 +75,4 @@ int32_t FactorForMaxSide(const ImageView& view, int32_t maxSide) {
     return std::max(1, (longSide + maxSide - 1) / maxSide);
 }
 
-}  // namespace kx_imgproc
+}  // namespace kximgproc

@@ -8,7 +8,7 @@
 
 #include "platform/image/proc/image_access.h"
 
-namespace kx_imgproc {
+namespace kximgproc {
 
 // 8-bit grey pixels, row after row without padding.
 struct GrayImage {
@@ -31,4 +31,4 @@ bool ReduceToGray(const ImageView& view, int32_t factor, int32_t step, GrayImage
 // most maxSide pixels.
 int32_t FactorForMaxSide(const ImageView& view, int32_t maxSide);
 
-}  // namespace kx_imgproc
+}  // namespace kximgproc

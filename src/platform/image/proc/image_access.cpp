@@ -4,7 +4,7 @@
 
 #include "platform/image/image_internal.h"
 
-namespace kx_imgproc {
+namespace kximgproc {
 namespace {
 
 bool IsSupportedType(uint32_t type) {
@@ -188,4 +188,4 @@ uint32_t ImageResolution(KXImage image) {
     return dpi;
 }
 
-}  // namespace kx_imgproc
+}  // namespace kximgproc

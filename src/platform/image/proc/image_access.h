@@ -14,7 +14,7 @@
 #include "platform/image/image_holders.h"
 #include "platform/image/kx_image.h"
 
-namespace kx_imgproc {
+namespace kximgproc {
 
 struct PixDeleter {
     void operator()(PIX* pix) const { pixDestroy(&pix); }
@@ -71,4 +71,4 @@ ImageHolder PixToImage(PIX* pix, uint32_t type, uint32_t dpi);
 // The image's resolution, or 0 when unknown.
 uint32_t ImageResolution(KXImage image);
 
-}  // namespace kx_imgproc
+}  // namespace kximgproc

@@ -2,8 +2,8 @@
 
 #include <tesseract/baseapi.h>
 
+#include "platform/base/guarded_call.h"
 #include "platform/image/proc/engine_shelf.h"
-#include "platform/image/proc/guarded.h"
 #include "platform/image/proc/kx_imgproc.h"
 #include "platform/image/proc/tessdata.h"
 
@@ -15,7 +15,7 @@ std::unique_ptr<KXOcrManagerObject> KXOcrManagerObject::Create() {
     const Choice choices[] = {
         {"chi_sim+eng", {"chi_sim", "eng"}}, {"eng", {"eng"}}, {"chi_sim", {"chi_sim"}}};
     for (const Choice& choice : choices) {
-        std::string folder = kx_imgproc::FindTessdata(choice.files);
+        std::string folder = kximgproc::FindTessdata(choice.files);
         if (!folder.empty()) {
             return std::unique_ptr<KXOcrManagerObject>(
                 new KXOcrManagerObject(folder, choice.languages));
@@ -28,33 +28,33 @@ KXOcrManagerObject::KXOcrManagerObject(std::string textFolder, std::string langu
     : textFolder_(std::move(textFolder)), languages_(std::move(languages)) {}
 
 KXOcrManagerObject::~KXOcrManagerObject() {
-    kx_imgproc::ReturnEngine(TextKind(), std::move(text_));
-    kx_imgproc::ReturnEngine(OrientationKind(), std::move(orientation_));
+    kximgproc::ReturnEngine(TextKind(), std::move(text_));
+    kximgproc::ReturnEngine(OrientationKind(), std::move(orientation_));
 }
 
-kx_imgproc::EngineKind KXOcrManagerObject::TextKind() const {
+kximgproc::EngineKind KXOcrManagerObject::TextKind() const {
     return {textFolder_, languages_, tesseract::OEM_LSTM_ONLY};
 }
 
-kx_imgproc::EngineKind KXOcrManagerObject::OrientationKind() const {
+kximgproc::EngineKind KXOcrManagerObject::OrientationKind() const {
     return {orientationFolder_, "osd", tesseract::OEM_TESSERACT_ONLY};
 }
 
 tesseract::TessBaseAPI* KXOcrManagerObject::TextEngine() {
-    kx_imgproc::KeepEngineWorkOnThisThread();
+    kximgproc::KeepEngineWorkOnThisThread();
     if (!text_ && !textFailed_) {
-        text_ = kx_imgproc::TakeEngine(TextKind());
+        text_ = kximgproc::TakeEngine(TextKind());
         textFailed_ = !text_;
     }
     return text_.get();
 }
 
 tesseract::TessBaseAPI* KXOcrManagerObject::OrientationEngine() {
-    kx_imgproc::KeepEngineWorkOnThisThread();
+    kximgproc::KeepEngineWorkOnThisThread();
     if (!orientation_ && !orientationFailed_) {
-        orientationFolder_ = kx_imgproc::FindTessdata({"osd"});
+        orientationFolder_ = kximgproc::FindTessdata({"osd"});
         if (!orientationFolder_.empty()) {
-            orientation_ = kx_imgproc::TakeEngine(OrientationKind());
+            orientation_ = kximgproc::TakeEngine(OrientationKind());
         }
         orientationFailed_ = !orientation_;
     }
@@ -66,7 +66,7 @@ int KXImgProc_CreateOCRMgr(KXOcrMgr* manager) {
         return KX_ERR_ARGUMENT;
     }
     *manager = nullptr;
-    return kx_imgproc::Guarded([&] {
+    return GuardedCall(__func__, [&] {
         std::unique_ptr<KXOcrManagerObject> created = KXOcrManagerObject::Create();
         if (!created) {
             return KX_ERR_NOT_FOUND;
@@ -85,5 +85,5 @@ int KXImgProc_DestroyOCRMgr(KXOcrMgr manager) {
 }
 
 void KXImgProc_ReleaseIdleEngines() {
-    kx_imgproc::ReleaseShelvedEngines();
+    kximgproc::ReleaseShelvedEngines();
 }

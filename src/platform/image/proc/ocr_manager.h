@@ -32,8 +32,8 @@ struct KXOcrManagerObject {
 
   private:
     KXOcrManagerObject(std::string textFolder, std::string languages);
-    kx_imgproc::EngineKind TextKind() const;
-    kx_imgproc::EngineKind OrientationKind() const;
+    kximgproc::EngineKind TextKind() const;
+    kximgproc::EngineKind OrientationKind() const;
 
     std::string textFolder_;
     std::string orientationFolder_;

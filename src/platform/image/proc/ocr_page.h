@@ -14,7 +14,7 @@ namespace tesseract {
 class TessBaseAPI;
 }
 
-namespace kx_imgproc {
+namespace kximgproc {
 
 // Pages of unknown resolution are taken as 200 dpi, like the image writers.
 constexpr uint32_t kOcrDefaultDpi = 200;
@@ -64,4 +64,4 @@ bool WriteSearchablePdf(KXImage image, PagePictureChoice picture, std::string te
 bool WriteSearchableOfd(KXImage image, PagePictureChoice picture, const std::vector<OcrWord>& words,
                         const std::string& path);
 
-}  // namespace kx_imgproc
+}  // namespace kximgproc

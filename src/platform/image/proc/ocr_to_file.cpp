@@ -13,14 +13,14 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/base/guarded_call.h"
 #include "platform/image/file_io.h"
 #include "platform/image/pdf_writer.h"
-#include "platform/image/proc/guarded.h"
 #include "platform/image/proc/kx_imgproc.h"
 #include "platform/image/proc/ocr_manager.h"
 #include "platform/image/proc/ocr_page.h"
 
-namespace kx_imgproc {
+namespace kximgproc {
 namespace {
 
 enum class DocumentKind { kNone, kPdf, kOfd };
@@ -167,8 +167,8 @@ bool WriteSearchablePdf(KXImage image, PagePictureChoice picture, std::string te
     return false;
 }
 
-}  // namespace kx_imgproc
+}  // namespace kximgproc
 
 int KXImgProc_ImageOCRToFile(KXOcrMgr manager, KXImage image, int32_t flags, const char* path) {
-    return kx_imgproc::Guarded([&] { return kx_imgproc::OcrToFile(manager, image, flags, path); });
+    return GuardedCall(__func__, [&] { return kximgproc::OcrToFile(manager, image, flags, path); });
 }

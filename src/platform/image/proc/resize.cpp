@@ -6,11 +6,11 @@
 #include <cmath>
 #include <vector>
 
-#include "platform/image/proc/guarded.h"
+#include "platform/base/guarded_call.h"
 #include "platform/image/proc/image_access.h"
 #include "platform/image/proc/kx_imgproc.h"
 
-namespace kx_imgproc {
+namespace kximgproc {
 namespace {
 
 struct Tap {
@@ -161,8 +161,8 @@ int Resize(KXImage source, KXImage destination, int32_t method) {
 }
 
 }  // namespace
-}  // namespace kx_imgproc
+}  // namespace kximgproc
 
 int KXImgProc_ResizeImage(KXImage source, KXImage destination, int32_t method) {
-    return kx_imgproc::Guarded([&] { return kx_imgproc::Resize(source, destination, method); });
+    return GuardedCall(__func__, [&] { return kximgproc::Resize(source, destination, method); });
 }

@@ -3,7 +3,7 @@
 #include "platform/image/ofd_package.h"
 #include "platform/image/proc/ocr_page.h"
 
-namespace kx_imgproc {
+namespace kximgproc {
 
 bool WriteSearchableOfd(KXImage image, PagePictureChoice picture, const std::vector<OcrWord>& words,
                         const std::string& path) {
@@ -19,4 +19,4 @@ bool WriteSearchableOfd(KXImage image, PagePictureChoice picture, const std::vec
     return package.AddPage(image, picture.jpegQuality, items) == 0 && package.Write(path) == 0;
 }
 
-}  // namespace kx_imgproc
+}  // namespace kximgproc

@@ -7,7 +7,7 @@
 
 #include "platform/image/proc/image_access.h"
 
-namespace kx_imgproc {
+namespace kximgproc {
 namespace {
 
 constexpr double kDegree = std::numbers::pi / 180.0;
@@ -88,4 +88,4 @@ bool TextDeskewDegrees(PIX* binary, double* degrees) {
     return true;
 }
 
-}  // namespace kx_imgproc
+}  // namespace kximgproc

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-namespace kx_imgproc {
+namespace kximgproc {
 
 struct PointF {
     double x = 0;
@@ -31,4 +31,4 @@ RotatedRect MinAreaRect(const std::vector<PointF>& points);
 // page has too little structure to tell.
 bool TextDeskewDegrees(PIX* binary, double* degrees);
 
-}  // namespace kx_imgproc
+}  // namespace kximgproc

@@ -6,7 +6,7 @@
 
 #include "platform/base/kx_system.h"
 
-namespace kx_imgproc {
+namespace kximgproc {
 namespace {
 
 constexpr const char* kSystemFolders[] = {
@@ -54,4 +54,4 @@ std::string FindTessdata(const std::vector<std::string>& languages) {
     return {};
 }
 
-}  // namespace kx_imgproc
+}  // namespace kximgproc

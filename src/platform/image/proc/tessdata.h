@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace kx_imgproc {
+namespace kximgproc {
 
 // The first folder holding "<language>.traineddata" for every language
 // given, looked for in $TESSDATA_PREFIX (the folder itself or its
@@ -12,4 +12,4 @@ namespace kx_imgproc {
 // ends with "/"; empty when none has them all.
 std::string FindTessdata(const std::vector<std::string>& languages);
 
-}  // namespace kx_imgproc
+}  // namespace kximgproc

@@ -18,12 +18,12 @@
 
 #include <algorithm>
 
+#include "platform/base/guarded_call.h"
 #include "platform/image/proc/gray_histogram.h"
-#include "platform/image/proc/guarded.h"
 #include "platform/image/proc/kx_imgproc.h"
 #include "platform/image/proc/ocr_manager.h"
 
-namespace kx_imgproc {
+namespace kximgproc {
 namespace {
 
 constexpr double kAnalysisDpi = 150.0;
@@ -133,13 +133,13 @@ int DetectDirection(KXOcrMgr manager, KXImage image, int32_t* direction) {
 }
 
 }  // namespace
-}  // namespace kx_imgproc
+}  // namespace kximgproc
 
 int KXImgProc_ImageTextDirectOCR(KXOcrMgr manager, KXImage image, int32_t* direction) {
     if (direction == nullptr) {
         return KX_ERR_ARGUMENT;
     }
     *direction = KX_DIRECTION_UPRIGHT;
-    return kx_imgproc::Guarded(
-        [&] { return kx_imgproc::DetectDirection(manager, image, direction); });
+    return GuardedCall(__func__,
+                       [&] { return kximgproc::DetectDirection(manager, image, direction); });
 }

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-namespace kx_imgproc {
+namespace kximgproc {
 namespace {
 
 // Horizontal shear of synthetic italics, about 12 degrees.
@@ -167,4 +167,4 @@ bool TextRenderer::Render(const std::vector<std::u32string>& lines, int32_t boxL
     return true;
 }
 
-}  // namespace kx_imgproc
+}  // namespace kximgproc

@@ -14,7 +14,7 @@
 typedef struct FT_LibraryRec_* FT_Library;
 typedef struct FT_FaceRec_* FT_Face;
 
-namespace kx_imgproc {
+namespace kximgproc {
 
 struct TextStyle {
     ResolvedFont font;
@@ -89,4 +89,4 @@ class TextRenderer {
     int32_t slantExtra_ = 0;
 };
 
-}  // namespace kx_imgproc
+}  // namespace kximgproc

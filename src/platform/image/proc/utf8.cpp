@@ -1,6 +1,6 @@
 #include "platform/image/proc/utf8.h"
 
-namespace kx_imgproc {
+namespace kximgproc {
 namespace {
 
 // Decodes one character at text[*pos]; false when malformed.
@@ -50,4 +50,4 @@ bool DecodeUtf8Lines(std::string_view text, std::vector<std::u32string>* lines) 
     return true;
 }
 
-}  // namespace kx_imgproc
+}  // namespace kximgproc

@@ -5,10 +5,10 @@
 #include <string_view>
 #include <vector>
 
-namespace kx_imgproc {
+namespace kximgproc {
 
 // Decodes text into lines split at "\n" ("\r" is dropped). False for
 // malformed UTF-8 (bad sequences, overlong forms, surrogates).
 bool DecodeUtf8Lines(std::string_view text, std::vector<std::u32string>* lines);
 
-}  // namespace kx_imgproc
+}  // namespace kximgproc

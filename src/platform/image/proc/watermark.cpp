@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/image/proc/guarded.h"
+#include "platform/base/guarded_call.h"
 #include "platform/image/proc/image_access.h"
 #include "platform/image/proc/kx_imgproc.h"
 #include "platform/image/proc/text_renderer.h"
 #include "platform/image/proc/utf8.h"
 
-namespace kx_imgproc {
+namespace kximgproc {
 namespace {
 
 // Larger sizes cannot be meant for a page and would only cost memory.
@@ -152,10 +152,11 @@ int AddWatermark(KXImage image, const char* text, uint32_t color, int32_t positi
 }
 
 }  // namespace
-}  // namespace kx_imgproc
+}  // namespace kximgproc
 
 int KXImgProc_AddImageWatermark(KXImage image, const char* text, uint32_t color, int32_t position,
                                 int32_t x, int32_t y, const WatermarkFont* font) {
-    return kx_imgproc::Guarded(
-        [&] { return kx_imgproc::AddWatermark(image, text, color, position, x, y, font); });
+    return GuardedCall(__func__, [&] {
+        return kximgproc::AddWatermark(image, text, color, position, x, y, font);
+    });
 }

@@ -60,15 +60,15 @@ void PaintOutsideTurnedRect(KXImage image, double halfWidth, double halfHeight, 
 // The page turned clockwise by degrees on a noisy background of the given
 // grey, with a border of that background around it.
 Image Scan(KXImage page, double degrees, uint8_t background, int32_t border) {
-    kx_imgproc::ImageView view;
-    EXPECT_EQ(kx_imgproc::GetImageView(page, &view), 0);
-    kx_imgproc::PixPtr pix = kx_imgproc::RoiToPix(view);
+    kximgproc::ImageView view;
+    EXPECT_EQ(kximgproc::GetImageView(page, &view), 0);
+    kximgproc::PixPtr pix = kximgproc::RoiToPix(view);
     double radians = degrees * std::numbers::pi / 180;
-    kx_imgproc::PixPtr turned(
+    kximgproc::PixPtr turned(
         pixRotate(pix.get(), static_cast<l_float32>(radians),
                   view.type == KX_PIXEL_BW ? L_ROTATE_SAMPLING : L_ROTATE_AREA_MAP,
                   L_BRING_IN_WHITE, kPageWidth, kPageHeight));
-    ImageHolder turnedImage = kx_imgproc::PixToImage(turned.get(), view.type, 0);
+    ImageHolder turnedImage = kximgproc::PixToImage(turned.get(), view.type, 0);
     KXImageInfo info{};
     KXBase_GetImageInfo(turnedImage.get(), &info);
     Image scan = MakeImage(info.width + 2 * border, info.height + 2 * border, view.type);

@@ -374,7 +374,7 @@ TEST(OcrManager, NextManagerReusesTheEngines) {
     int32_t code = 0;
     ASSERT_EQ(KXImgProc_ImageTextDirectOCR(first, page.get(), &code), 0);
     ASSERT_EQ(KXImgProc_DestroyOCRMgr(first), 0);
-    size_t shelved = kx_imgproc::ShelvedEngines();
+    size_t shelved = kximgproc::ShelvedEngines();
     ASSERT_GE(shelved, 1u);
 
     KXOcrMgr second = nullptr;
@@ -382,9 +382,9 @@ TEST(OcrManager, NextManagerReusesTheEngines) {
     code = 0;
     ASSERT_EQ(KXImgProc_ImageTextDirectOCR(second, page.get(), &code), 0);
     EXPECT_EQ(code, KX_DIRECTION_ROTATE_180);
-    EXPECT_EQ(kx_imgproc::ShelvedEngines(), shelved - 1);
+    EXPECT_EQ(kximgproc::ShelvedEngines(), shelved - 1);
     ASSERT_EQ(KXImgProc_DestroyOCRMgr(second), 0);
-    EXPECT_EQ(kx_imgproc::ShelvedEngines(), shelved);
+    EXPECT_EQ(kximgproc::ShelvedEngines(), shelved);
 }
 
 // Tesseract would spread a recognition over OpenMP threads of its own, kept
@@ -411,7 +411,7 @@ TEST_F(Ocr, RecognitionStaysOnTheCallingThread) {
 // Separate managers work side by side on separate threads, each with an
 // engine of its own, and both engines stay loaded for the next pages.
 TEST(OcrManager, ManagersRunOnSeparateThreads) {
-    kx_imgproc::ReleaseShelvedEngines();
+    kximgproc::ReleaseShelvedEngines();
     Image upright = imgproc_test::MakeTextPage(1240, 1754, KX_PIXEL_GRAY, 28, 150);
     Image left = imgproc_test::TurnClockwise(upright.get(), 90);
     Image right = imgproc_test::TurnClockwise(upright.get(), 270);
@@ -428,7 +428,7 @@ TEST(OcrManager, ManagersRunOnSeparateThreads) {
     other.join();
     EXPECT_EQ(leftCode, KX_DIRECTION_ROTATE_LEFT);
     EXPECT_EQ(rightCode, KX_DIRECTION_ROTATE_RIGHT);
-    EXPECT_EQ(kx_imgproc::ShelvedEngines(), std::min<size_t>(2, kx_imgproc::ShelfCapacity()));
+    EXPECT_EQ(kximgproc::ShelvedEngines(), std::min<size_t>(2, kximgproc::ShelfCapacity()));
 }
 
 TEST(Tessdata, PrefixFolderOrItsTessdataSubfolderComesFirst) {
@@ -437,17 +437,17 @@ TEST(Tessdata, PrefixFolderOrItsTessdataSubfolderComesFirst) {
     testing_support::WriteFile(dir.File("tessdata/chi_sim.traineddata"), "x");
     {
         testing_support::ScopedEnv prefix("TESSDATA_PREFIX", dir.path());
-        EXPECT_EQ(kx_imgproc::FindTessdata({"chi_sim", "eng"}), dir.path() + "tessdata/");
+        EXPECT_EQ(kximgproc::FindTessdata({"chi_sim", "eng"}), dir.path() + "tessdata/");
     }
     {
         testing_support::ScopedEnv prefix("TESSDATA_PREFIX", dir.path() + "tessdata");
-        EXPECT_EQ(kx_imgproc::FindTessdata({"chi_sim", "eng"}), dir.path() + "tessdata/");
+        EXPECT_EQ(kximgproc::FindTessdata({"chi_sim", "eng"}), dir.path() + "tessdata/");
         // A language the prefix lacks is found in the system folder.
-        std::string system = kx_imgproc::FindTessdata({"osd"});
+        std::string system = kximgproc::FindTessdata({"osd"});
         EXPECT_FALSE(system.empty());
         EXPECT_NE(system, dir.path() + "tessdata/");
     }
-    EXPECT_EQ(kx_imgproc::FindTessdata({"no_such_language"}), "");
+    EXPECT_EQ(kximgproc::FindTessdata({"no_such_language"}), "");
 }
 
 }  // namespace

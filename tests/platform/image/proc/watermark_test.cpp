@@ -134,15 +134,15 @@ TEST(Watermark, ChineseTextRendersWithEveryFontName) {
 }
 
 TEST(Watermark, FontNamesMapToMatchingFaces) {
-    kx_imgproc::ResolvedFont font;
-    ASSERT_TRUE(kx_imgproc::ResolveFont("宋体", false, false, U"文", &font));
+    kximgproc::ResolvedFont font;
+    ASSERT_TRUE(kximgproc::ResolveFont("宋体", false, false, U"文", &font));
     EXPECT_NE(font.file.find("Serif"), std::string::npos) << font.file;
-    ASSERT_TRUE(kx_imgproc::ResolveFont("SimHei", false, false, U"文", &font));
+    ASSERT_TRUE(kximgproc::ResolveFont("SimHei", false, false, U"文", &font));
     EXPECT_NE(font.file.find("Sans"), std::string::npos) << font.file;
     EXPECT_EQ(font.file.find("Serif"), std::string::npos) << font.file;
-    ASSERT_TRUE(kx_imgproc::ResolveFont("DejaVu Serif", false, false, U"Text", &font));
+    ASSERT_TRUE(kximgproc::ResolveFont("DejaVu Serif", false, false, U"Text", &font));
     EXPECT_NE(font.file.find("DejaVuSerif"), std::string::npos) << font.file;
-    ASSERT_TRUE(kx_imgproc::ResolveFont("DejaVu Serif", true, false, U"Text", &font));
+    ASSERT_TRUE(kximgproc::ResolveFont("DejaVu Serif", true, false, U"Text", &font));
     EXPECT_TRUE(font.bold) << font.file;
 }
 

@@ -1,15 +1,14 @@
-// The exception boundary of the image-file library: every public call runs
-// its work through GuardedCall, so an exception from a library underneath
-// (qpdf, the standard library running out of memory) becomes a status and
-// never leaves the call.
+// The exception boundary of the libraries with a C-style face (the image
+// files, the image processing): every public call runs its work through
+// GuardedCall, so an exception from a library underneath (qpdf, Tesseract,
+// the standard library running out of memory) is logged with the call's
+// name, becomes a failure status and never leaves the call. Any thread.
 #pragma once
 
 #include <exception>
 
 #include "platform/base/kx_log.h"
 #include "platform/base/kx_status.h"
-
-namespace kximage {
 
 template <typename Work>
 int GuardedCall(const char* call, Work&& work) noexcept {
@@ -22,5 +21,3 @@ int GuardedCall(const char* call, Work&& work) noexcept {
     }
     return KX_ERR_SYSTEM;
 }
-
-}  // namespace kximage

@@ -1,13 +1,14 @@
 // Format detection and loading: the KXImgFmt_ load calls and the steps every
 // decoder shares.
+#include "platform/image/image_loader.h"
+
 #include <cstring>
 
+#include "platform/base/guarded_call.h"
 #include "platform/base/kx_log.h"
 #include "platform/image/bmp_codec.h"
-#include "platform/image/call_guard.h"
 #include "platform/image/file_io.h"
 #include "platform/image/format_detect.h"
-#include "platform/image/image_loader.h"
 #include "platform/image/image_reduce.h"
 #include "platform/image/jpeg_decoder.h"
 #include "platform/image/kx_imgfmt.h"
