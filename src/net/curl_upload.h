@@ -34,7 +34,7 @@ struct TransferLimits {
 };
 
 // The libcurl transfer-information callback (CURLOPT_XFERINFOFUNCTION form):
-// logs "ulnow=<bytes sent>, ultotal=<bytes to send>" at level 8 and returns
+// logs "ulnow=<bytes sent>, ultotal=<bytes to send>" at level info and returns
 // 0, so it never aborts a transfer. The other arguments are not used.
 int UploadProgressLog(void* user, curl_off_t downloadTotal, curl_off_t downloadNow,
                       curl_off_t uploadTotal, curl_off_t uploadNow);

@@ -1,6 +1,6 @@
 // The second generation's file transfer: one local file sent to a server
 // chosen by the page, as a multipart HTTP form post or by FTP, with the
-// progress of the upload logged ("ulnow=..., ultotal=..." at level 8).
+// progress of the upload logged ("ulnow=..., ultotal=..." at level info).
 //
 // The routines keep no state and make and release their own libcurl handle
 // per call; the upload commands call them on the service thread, which they

@@ -256,7 +256,7 @@ TEST_F(UploadFileTest, ProgressIsLoggedUpToTheTotal) {
         }
         EXPECT_EQ(lines.back().now, lines.back().total) << mode;
         EXPECT_GE(lines.back().total, static_cast<long long>(localBytes_.size())) << mode;
-        EXPECT_NE(log.find(" 8 ulnow="), std::string::npos) << "logged at level 8";
+        EXPECT_NE(log.find(" info ulnow="), std::string::npos) << "logged at level info";
     }
     EXPECT_TRUE(ReadFile(ftpServer.anonymousRoot() + "big.bin") == localBytes_);
     ASSERT_EQ(httpServer.Requests().size(), 1u);
@@ -278,7 +278,7 @@ TEST_F(UploadFileTest, FtpLogsInAnonymouslyUnlessUserAndPasswordAreBothGiven) {
     };
     for (const auto& c : cases) {
         ASSERT_EQ(Ftp(server, c.user, c.password, c.remote), 0) << c.remote << server.Log();
-        EXPECT_EQ(error_, "");
+        EXPECT_EQ(error_.detail, "");
         EXPECT_TRUE(ReadFile(server.anonymousRoot() + c.remote) == localBytes_) << c.remote;
     }
     EXPECT_TRUE(before.Unchanged());
