@@ -80,8 +80,8 @@ int ManagerV2::SplitImageFile(const std::string& path, const std::string& mode, 
         }
         piece.reset();
     }
-    // error holds the reason of the last piece that failed.
-    if (paths.empty()) return -1;
+    // error holds the reason of the last piece that could not be saved.
+    if (paths.empty()) return error.detail.empty() ? RefuseImageStep(error, "cut the image") : -1;
     return 0;
 }
 
