@@ -1,5 +1,6 @@
 #include "ver_2/command.h"
 
+#include <cassert>
 #include <cstdlib>
 #include <cstring>
 
@@ -22,7 +23,9 @@ void Reply::SetResult(int ret, const ErrorInfo& error) {
     cJSON_AddNumberToObject(object_.get(), "ret", ret);
     if (ret == 0) return;
     // Operations fail only through Refuse, which takes a reason; an empty one
-    // is a fault of ours, made visible instead of hidden.
+    // is a fault of ours: debug builds (and so the tests) stop on it, a
+    // release build says so instead of hiding it.
+    assert(!error.detail.empty() && "a refusal without a reason");
     std::string detail = error.detail;
     if (detail.empty()) {
         detail = "internal error: no reason recorded";
