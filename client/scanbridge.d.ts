@@ -94,6 +94,8 @@ export declare class ScanBridgeError extends Error {
   func: string;
   ret: number;
   err_info: string;
+  /** The service's reason in plain words; also the error's message. */
+  err_detail: string;
   reply: Reply | null;
 }
 

@@ -8,7 +8,8 @@
 //
 // Every command is a method named after it in camel case (get_device_name_list
 // becomes getDeviceNameList) that takes the command's members and resolves with
-// the reply, or rejects with a ScanBridgeError carrying `ret` and `err_info`.
+// the reply, or rejects with a ScanBridgeError carrying `ret`, `err_info` and
+// `err_detail`.
 // Events are dispatched as CustomEvents whose `detail` is the message. The
 // connection comes back by itself when the service restarts.
 
@@ -51,16 +52,20 @@ export function methodName(command) {
 /**
  * Why a call or a scan failed. `reason` is "refused" (the service answered
  * with a non-zero `ret`), "timeout", "disconnected" or "scan" (the scan ended
- * with an error; `err_info` holds the scanner's text).
+ * with an error; `err_info` holds the scanner's text). `err_detail` is the
+ * service's reason in plain words ("no scanner is open") and the error's
+ * message; without a reply it repeats the client's own message.
  */
 export class ScanBridgeError extends Error {
   constructor(reason, func, message, reply = null) {
-    super(`${func}: ${message}`);
+    const detail = reply && typeof reply.err_detail === 'string' ? reply.err_detail : message;
+    super(`${func}: ${detail}`);
     this.name = 'ScanBridgeError';
     this.reason = reason;
     this.func = func;
     this.ret = reply && typeof reply.ret === 'number' ? reply.ret : -1;
     this.err_info = reply && typeof reply.err_info === 'string' ? reply.err_info : message;
+    this.err_detail = detail;
     this.reply = reply;
   }
 }

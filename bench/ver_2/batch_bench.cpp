@@ -210,7 +210,7 @@ void BM_BackEndInsertLocalImageA4(benchmark::State& state) {
     KXBase_CreateMsgPump(&pump);
     {
         ver_2::ManagerV2 manager(pump);
-        std::string errorText;
+        ver_2::ErrorInfo errorText;
         int inserted = 0;
         for (auto _ : state) {
             if (manager.InsertLocalImage(page, -1, "", errorText) != 0)
@@ -239,7 +239,7 @@ void BM_BackEndThumbnailListOf500Pages(benchmark::State& state) {
     KXBase_CreateMsgPump(&pump);
     {
         ver_2::ManagerV2 manager(pump);
-        std::string errorText;
+        ver_2::ErrorInfo errorText;
         for (int i = 0; i < 500; ++i) {
             if (manager.InsertLocalImage(page, -1, "", errorText) != 0)
                 return state.SkipWithError("insert failed");

@@ -25,7 +25,7 @@ async function attempt(what, action) {
   try {
     return await action();
   } catch (error) {
-    const detail = error instanceof ScanBridgeError ? `${error.err_info} (ret ${error.ret})` : String(error);
+    const detail = error instanceof ScanBridgeError ? `${error.err_detail} (ret ${error.ret})` : String(error);
     log(`${what} failed: ${detail}`, true);
     return undefined;
   }

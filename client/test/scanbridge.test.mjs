@@ -61,7 +61,7 @@ test('a scan of three pages through scan(), with device events', async () => {
   }
 });
 
-test('refusals reject with ret and err_info; silence rejects with a time-out', async () => {
+test('refusals reject with ret, err_info and err_detail; silence rejects with a time-out', async () => {
   const bridge = await connect(service.url, options);
   try {
     // Calls in flight at once are matched to their own replies.
@@ -76,10 +76,19 @@ test('refusals reject with ret and err_info; silence rejects with a time-out', a
     assert.equal(refused.reason.func, 'load_image');
     assert.equal(refused.reason.ret, -1);
     assert.equal(refused.reason.err_info, '错误');
+    assert.match(refused.reason.err_detail, /^image_index 7 is outside (0\.\.\d+|the current batch, which has no images)$/);
+    assert.equal(refused.reason.message, `load_image: ${refused.reason.err_detail}`);
 
-    // The service does not answer names it does not know.
-    await assert.rejects(bridge.call('no_such_command', {}, { timeout: 300 }), (error) => {
+    // Names it does not know are refused with the reason.
+    await assert.rejects(bridge.call('no_such_command'), (error) => {
+      assert.equal(error.reason, 'refused');
+      assert.equal(error.err_detail, 'unknown command "no_such_command" (names are case-sensitive)');
+      return true;
+    });
+    // A message without a string "func" gets no reply at all.
+    await assert.rejects(bridge.call(42, {}, { timeout: 300 }), (error) => {
       assert.equal(error.reason, 'timeout');
+      assert.equal(error.err_detail, 'no reply within 300 ms');
       return true;
     });
   } finally {

@@ -18,7 +18,7 @@ async function example(): Promise<void> {
   try {
     await bridge.loadImage({ image_index: 99 });
   } catch (error) {
-    if (error instanceof ScanBridgeError) console.log(error.ret, error.err_info);
+    if (error instanceof ScanBridgeError) console.log(error.ret, error.err_info, error.err_detail);
   }
   bridge.close();
 }

@@ -22,8 +22,10 @@ bool IsUnreserved(unsigned char c) {
            c == '.' || c == '_' || c == '~';
 }
 
-void LogRefusal(const char* reason) {
-    KXBase_WriteInfo(KX_LOG_INFO, "upload refused: %s", reason);
+// Logs why input was refused and hands the reason to the caller who asked.
+void LogRefusal(const char* text, std::string* reason) {
+    KXBase_WriteInfo(KX_LOG_INFO, "upload refused: %s", text);
+    if (reason != nullptr) *reason = text;
 }
 
 // An "[IPv6]" literal: hex digits, ":" and "." between the brackets.
@@ -38,28 +40,29 @@ bool IsBracketedAddress(const std::string& host) {
 
 // A host that keeps the URL's structure: it cannot end the authority early,
 // add credentials or carry a port of its own.
-bool CheckHost(const std::string& host) {
+bool CheckHost(const std::string& host, std::string* reason) {
     if (host.empty()) {
-        LogRefusal("empty host");
+        LogRefusal("empty host", reason);
         return false;
     }
     if (host.front() == '[') {
         if (IsBracketedAddress(host)) return true;
-        LogRefusal("malformed IPv6 host");
+        LogRefusal("malformed IPv6 host", reason);
         return false;
     }
     for (unsigned char c : host) {
         if (IsControlOrSpace(c) || std::strchr("/?#@\\%:[]", c) != nullptr) {
-            LogRefusal("host contains a character that cannot appear in a host name");
+            LogRefusal("host contains a character that cannot appear in a host name", reason);
             return false;
         }
     }
     return true;
 }
 
-bool CheckPort(int port) {
+bool CheckPort(int port, std::string* reason) {
     if (port >= 1 && port <= 65535) return true;
-    LogRefusal("port outside 1..65535");
+    std::string text = "port " + std::to_string(port) + " is outside 1..65535";
+    LogRefusal(text.c_str(), reason);
     return false;
 }
 
@@ -93,10 +96,17 @@ bool SetCommonOptions(CURL* easy, const std::string& url, const char* protocol, 
     return ok;
 }
 
-bool Perform(CURL* easy) {
+// Runs the transfer. On failure, reason receives libcurl's detailed message
+// (which carries the server's answer where there was one), else its
+// general text for the code.
+bool Perform(CURL* easy, std::string* reason) {
+    char detail[CURL_ERROR_SIZE] = {};
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, detail);
     CURLcode result = curl_easy_perform(easy);
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, nullptr);
     if (result == CURLE_OK) return true;
     std::fprintf(stderr, "curl_easy_perform() failed: %s\n", curl_easy_strerror(result));
+    if (reason != nullptr) *reason = detail[0] != '\0' ? detail : curl_easy_strerror(result);
     return false;
 }
 
@@ -134,6 +144,13 @@ bool AddTextPart(curl_mime* form, const char* name, const std::string& text) {
            curl_mime_data(part, text.data(), text.size()) == CURLE_OK;
 }
 
+// A transfer that could not be set up (libcurl out of memory or refusing an
+// option): false, with the reason for the caller who asked.
+bool Unavailable(std::string* reason) {
+    if (reason != nullptr) *reason = "the transfer could not be set up";
+    return false;
+}
+
 size_t ReadFromFile(char* buffer, size_t size, size_t count, void* file) {
     FILE* stream = static_cast<FILE*>(file);
     size_t read = std::fread(buffer, size, count, stream);
@@ -166,15 +183,15 @@ std::string PercentEncode(const std::string& text, bool keepSlash) {
 }
 
 std::optional<std::string> ComposeHttpUrl(const std::string& host, int port,
-                                          const std::string& path) {
-    if (!CheckHost(host) || !CheckPort(port)) return std::nullopt;
+                                          const std::string& path, std::string* reason) {
+    if (!CheckHost(host, reason) || !CheckPort(port, reason)) return std::nullopt;
     if (path.empty() || path.front() != '/') {
-        LogRefusal("HTTP path does not start with \"/\"");
+        LogRefusal("HTTP path does not start with \"/\"", reason);
         return std::nullopt;
     }
     for (unsigned char c : path) {
         if (IsControlOrSpace(c)) {
-            LogRefusal("HTTP path contains a control character or space");
+            LogRefusal("HTTP path contains a control character or space", reason);
             return std::nullopt;
         }
     }
@@ -182,16 +199,16 @@ std::optional<std::string> ComposeHttpUrl(const std::string& host, int port,
 }
 
 std::optional<std::string> ComposeFtpUrl(const std::string& user, const std::string& password,
-                                         const std::string& host, int port,
-                                         const std::string& path) {
-    if (!CheckHost(host) || !CheckPort(port)) return std::nullopt;
+                                         const std::string& host, int port, const std::string& path,
+                                         std::string* reason) {
+    if (!CheckHost(host, reason) || !CheckPort(port, reason)) return std::nullopt;
     if (path.empty() || path.front() != '/' || path.back() == '/') {
-        LogRefusal("FTP path must start with \"/\" and end with a file name");
+        LogRefusal("FTP path must start with \"/\" and end with a file name", reason);
         return std::nullopt;
     }
     for (unsigned char c : path) {
         if (IsControl(c)) {
-            LogRefusal("FTP path contains a control character");
+            LogRefusal("FTP path contains a control character", reason);
             return std::nullopt;
         }
     }
@@ -202,14 +219,14 @@ std::optional<std::string> ComposeFtpUrl(const std::string& user, const std::str
     return url + Authority(host, port) + PercentEncode(path, true);
 }
 
-bool IsUsableUrlText(const std::string& url) {
+bool IsUsableUrlText(const std::string& url, std::string* reason) {
     if (url.empty()) {
-        LogRefusal("empty URL");
+        LogRefusal("empty URL", reason);
         return false;
     }
     for (unsigned char c : url) {
         if (IsControlOrSpace(c)) {
-            LogRefusal("URL contains a control character or space");
+            LogRefusal("URL contains a control character or space", reason);
             return false;
         }
     }
@@ -220,12 +237,12 @@ UploadSource::~UploadSource() {
     if (file_ != nullptr) std::fclose(file_);
 }
 
-bool UploadSource::Open(const std::string& path) {
+bool UploadSource::Open(const std::string& path, std::string* reason) {
     if (file_ != nullptr) return false;
     file_ = std::fopen(path.c_str(), "rb");
     struct stat info {};
     if (file_ == nullptr || fstat(fileno(file_), &info) != 0 || !S_ISREG(info.st_mode)) {
-        LogRefusal("local file cannot be read or is not a regular file");
+        LogRefusal("local file cannot be read or is not a regular file", reason);
         return false;
     }
     size_ = static_cast<curl_off_t>(info.st_size);
@@ -233,31 +250,36 @@ bool UploadSource::Open(const std::string& path) {
 }
 
 bool PostFileForm(const std::string& url, const std::string& localPath,
-                  const std::string& remoteName, bool logProgress, const TransferLimits& limits) {
-    if (!UploadSource().Open(localPath)) return false;
+                  const std::string& remoteName, bool logProgress, const TransferLimits& limits,
+                  std::string* reason, long* httpStatus) {
+    if (httpStatus != nullptr) *httpStatus = 0;
+    if (!UploadSource().Open(localPath, reason)) return false;
     CurlTransfer transfer;
-    if (transfer.easy() == nullptr) return false;
+    if (transfer.easy() == nullptr) return Unavailable(reason);
     curl_mime* form = transfer.NewForm();
     if (form == nullptr || !AddFilePart(form, "filename", localPath) ||
         !AddTextPart(form, "remote_filename", remoteName) ||
         !AddTextPart(form, "submit", "Submit")) {
         KXBase_WriteInfo(KX_LOG_INFO, "upload: the form could not be built");
-        return false;
+        return Unavailable(reason);
     }
     // Generation 1 takes a whole URL from the page, which may well be HTTPS.
     if (!SetCommonOptions(transfer.easy(), url, "http,https", logProgress, limits) ||
         curl_easy_setopt(transfer.easy(), CURLOPT_MIMEPOST, form) != CURLE_OK) {
-        return false;
+        return Unavailable(reason);
     }
-    return Perform(transfer.easy());
+    if (!Perform(transfer.easy(), reason)) return false;
+    if (httpStatus != nullptr)
+        curl_easy_getinfo(transfer.easy(), CURLINFO_RESPONSE_CODE, httpStatus);
+    return true;
 }
 
 bool FtpUploadFromFile(const std::string& url, const UploadSource& source, bool logProgress,
-                       const TransferLimits& limits) {
-    if (source.file() == nullptr) return false;
+                       const TransferLimits& limits, std::string* reason) {
+    if (source.file() == nullptr) return Unavailable(reason);
     CurlTransfer transfer;
     CURL* easy = transfer.easy();
-    if (easy == nullptr) return false;
+    if (easy == nullptr) return Unavailable(reason);
     bool ok = curl_easy_setopt(easy, CURLOPT_READFUNCTION, ReadFromFile) == CURLE_OK &&
               curl_easy_setopt(easy, CURLOPT_UPLOAD, 1L) == CURLE_OK &&
               SetCommonOptions(easy, url, "ftp", logProgress, limits) &&
@@ -265,5 +287,6 @@ bool FtpUploadFromFile(const std::string& url, const UploadSource& source, bool 
                                static_cast<long>(CURLFTP_CREATE_DIR)) == CURLE_OK &&
               curl_easy_setopt(easy, CURLOPT_READDATA, source.file()) == CURLE_OK &&
               curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE, source.size()) == CURLE_OK;
-    return ok && Perform(easy);
+    if (!ok) return Unavailable(reason);
+    return Perform(easy, reason);
 }

@@ -8,10 +8,13 @@
 // until it ends, fails or reaches its TransferLimits. The local file is only
 // read, never changed or removed.
 //
-// Failures are reported by the return value only. The reason goes to standard
+// Failures are reported by the return value. The reason goes to standard
 // error: "curl_easy_perform() failed: <libcurl's text>" for transfer errors, a
 // log line starting "upload refused:" for input that cannot form a URL or a
-// file that cannot be read. Credentials never appear in those lines.
+// file that cannot be read. Credentials never appear in those lines. A
+// caller that passes `reason` also receives it: the refusal's text, or
+// libcurl's detailed message for a failed transfer (which quotes the
+// server's answer where there was one, e.g. an FTP server's refusal).
 #pragma once
 
 #include <curl/curl.h>
@@ -31,7 +34,7 @@ struct TransferLimits {
 };
 
 // The libcurl transfer-information callback (CURLOPT_XFERINFOFUNCTION form):
-// logs "ulnow=<bytes sent>, ultotal=<bytes to send>" at level 8 and returns
+// logs "ulnow=<bytes sent>, ultotal=<bytes to send>" at level info and returns
 // 0, so it never aborts a transfer. The other arguments are not used.
 int UploadProgressLog(void* user, curl_off_t downloadTotal, curl_off_t downloadNow,
                       curl_off_t uploadTotal, curl_off_t uploadNow);
@@ -46,7 +49,7 @@ std::string PercentEncode(const std::string& text, bool keepSlash = false);
 // ":" outside an "[IPv6]" literal, a port outside 1..65535, a path that does
 // not start with "/" or holds a control character or space.
 std::optional<std::string> ComposeHttpUrl(const std::string& host, int port,
-                                          const std::string& path);
+                                          const std::string& path, std::string* reason = nullptr);
 
 // "ftp://" [user ":" password "@"] host ":" port path. The credentials are
 // written only when both are non-empty (otherwise libcurl logs in
@@ -57,12 +60,12 @@ std::optional<std::string> ComposeHttpUrl(const std::string& host, int port,
 // cases of ComposeHttpUrl, a path that does not start with "/", ends with "/"
 // (no file name) or holds a control character.
 std::optional<std::string> ComposeFtpUrl(const std::string& user, const std::string& password,
-                                         const std::string& host, int port,
-                                         const std::string& path);
+                                         const std::string& host, int port, const std::string& path,
+                                         std::string* reason = nullptr);
 
 // URL text given whole: refused (false and a log line) when empty or holding
 // a control character or space.
-bool IsUsableUrlText(const std::string& url);
+bool IsUsableUrlText(const std::string& url, std::string* reason = nullptr);
 
 // A local file opened for binary reading, with its size; closed by the
 // destructor. Owned by the function that opens it.
@@ -75,7 +78,7 @@ class UploadSource {
 
     // Opens path and measures it; false (and a log line) when the file
     // cannot be opened for reading or is not a regular file.
-    bool Open(const std::string& path);
+    bool Open(const std::string& path, std::string* reason = nullptr);
 
     FILE* file() const { return file_; }
     curl_off_t size() const { return size_; }
@@ -89,13 +92,15 @@ class UploadSource {
 // followed) with three parts in this order: "filename" carrying the bytes of
 // the file at localPath under that file's own name, "remote_filename" with the
 // text remoteName, "submit" with the text "Submit". True once the server has
-// answered, whatever its status code; false when the file cannot be read or
-// the transfer fails. With logProgress, UploadProgressLog logs the progress.
+// answered, whatever its status code, which goes to httpStatus when given;
+// false when the file cannot be read or the transfer fails. With
+// logProgress, UploadProgressLog logs the progress.
 bool PostFileForm(const std::string& url, const std::string& localPath,
-                  const std::string& remoteName, bool logProgress, const TransferLimits& limits);
+                  const std::string& remoteName, bool logProgress, const TransferLimits& limits,
+                  std::string* reason = nullptr, long* httpStatus = nullptr);
 
 // Stores the whole of source at url by FTP (ftp only), creating the missing
 // folders of the URL's path. True when the server confirmed the upload.
 // With logProgress, UploadProgressLog logs the progress.
 bool FtpUploadFromFile(const std::string& url, const UploadSource& source, bool logProgress,
-                       const TransferLimits& limits);
+                       const TransferLimits& limits, std::string* reason = nullptr);

@@ -92,7 +92,7 @@ void RunGeneration2(KXPump pump) {
     // Closing the connection ends a running scan; the pages it saved are
     // still recorded before the back end goes.
     server.Close();
-    std::string ignored;
+    ver_2::ErrorInfo ignored;
     manager.DeinitDevice(ignored);
     KXBase_DispatchPendingMessages(pump, PumpHandlerV2, nullptr);
 }

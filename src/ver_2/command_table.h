@@ -1,6 +1,6 @@
 // The names of the generation-2 commands in matching order and their
 // handlers. A name whose handler is not part of this build has a null
-// handler and, like an unknown name, gets no reply.
+// handler and is refused like an unknown name.
 #pragma once
 
 #include <string_view>

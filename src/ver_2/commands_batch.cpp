@@ -4,8 +4,8 @@
 #include "platform/base/encoding.h"
 #include "platform/base/kx_system.h"
 #include "ver_2/commands.h"
+#include "ver_2/error_info.h"
 #include "ver_2/manager_v2.h"
-#include "ver_2/texts.h"
 #include "ver_2/ws_user.h"
 
 namespace ver_2 {
@@ -17,33 +17,27 @@ namespace {
 constexpr int kNameAttempts = 16;
 constexpr size_t kGeneratedNameLength = 6;
 
-void ReplyResult(WSUser& user, const Command& command, int ret, const std::string& errorText) {
-    Reply reply(command);
-    reply.SetResult(ret, errorText);
-    reply.Send(user);
-}
-
 // A batch of a generated name: the first characters of a fresh UUID (hex
 // digits, so usable wherever a bare identifier is).
-int NewGeneratedBatch(ManagerV2& manager, std::string& name, std::string& errorText) {
+int NewGeneratedBatch(ManagerV2& manager, std::string& name, ErrorInfo& error) {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         char uuid[256] = {};
         KXBase_GetUuid(uuid, sizeof uuid);
         name = std::string(uuid).substr(0, kGeneratedNameLength);
-        if (manager.NewBatch(name, errorText) == 0) return 0;
+        if (manager.NewBatch(name, error) == 0) return 0;
     }
     name.clear();
-    return -1;
+    return -1;  // error holds the last attempt's reason
 }
 
 }  // namespace
 
 void HandleGetBatchIdList(WSUser& user, const Command& command) {
     std::vector<std::string> names;
-    std::string errorText;
-    int ret = user.manager().GetBatchIdList(names, errorText);
+    ErrorInfo error;
+    int ret = user.manager().GetBatchIdList(names, error);
     Reply reply(command);
-    reply.SetResult(ret, errorText);
+    reply.SetResult(ret, error);
     if (ret == 0) {
         cJSON* list = cJSON_AddArrayToObject(reply.object(), "batch_id_list");
         for (const std::string& name : names)
@@ -56,45 +50,47 @@ void HandleOpenBatch(WSUser& user, const Command& command) {
     ManagerV2& manager = user.manager();
     bool given = false;
     std::string name = GetJsonString(command.root, "batch_id", &given);
-    std::string errorText;
+    ErrorInfo error;
     if (!given) {
         std::vector<std::string> names;
-        if (manager.GetBatchIdList(names, errorText) == 0 && !names.empty()) name = names.back();
+        if (manager.GetBatchIdList(names, error) == 0 && !names.empty()) name = names.back();
     }
-    int ret = manager.OpenBatch(name, errorText);
-    ReplyResult(user, command, ret, errorText);
+    int ret = manager.OpenBatch(name, error);
+    ReplyResult(user, command, ret, error);
 }
 
 void HandleDeleteBatch(WSUser& user, const Command& command) {
     std::string name = GetJsonString(command.root, "batch_id");
-    std::string errorText;
-    int ret = user.manager().DeleteBatch(name, errorText);
-    ReplyResult(user, command, ret, errorText);
+    ErrorInfo error;
+    int ret = user.manager().DeleteBatch(name, error);
+    ReplyResult(user, command, ret, error);
 }
 
 void HandleNewBatch(WSUser& user, const Command& command) {
     ManagerV2& manager = user.manager();
     bool given = false;
     std::string name = GetJsonString(command.root, "batch_id", &given);
-    std::string errorText = kErrorText;
+    ErrorInfo error;
     int ret = -1;
     if (given) {
-        ret = manager.NewBatch(name, errorText);
+        ret = manager.NewBatch(name, error);
     } else if (manager.database() != nullptr) {
-        ret = NewGeneratedBatch(manager, name, errorText);
+        ret = NewGeneratedBatch(manager, name, error);
+    } else {
+        ret = Refuse(error, kNoDatabase);
     }
     Reply reply(command);
-    reply.SetResult(ret, errorText);
+    reply.SetResult(ret, error);
     if (ret == 0) cJSON_AddStringToObject(reply.object(), "batch_id", name.c_str());
     reply.Send(user);
 }
 
 void HandleGetCurrBatchId(WSUser& user, const Command& command) {
     std::string name;
-    std::string errorText;
-    int ret = user.manager().GetCurrBatchId(name, errorText);
+    ErrorInfo error;
+    int ret = user.manager().GetCurrBatchId(name, error);
     Reply reply(command);
-    reply.SetResult(ret, errorText);
+    reply.SetResult(ret, error);
     if (ret == 0) cJSON_AddStringToObject(reply.object(), "batch_id", name.c_str());
     reply.Send(user);
 }
@@ -105,9 +101,9 @@ void HandleModifyBatchId(WSUser& user, const Command& command) {
     std::string oldName = GetJsonString(command.root, "batch_id", &given);
     if (!given && manager.database() != nullptr) oldName = manager.currBatchId();
     std::string newName = GetJsonString(command.root, "new_batch_id");
-    std::string errorText;
-    int ret = manager.ModifyBatchId(oldName, newName, errorText);
-    ReplyResult(user, command, ret, errorText);
+    ErrorInfo error;
+    int ret = manager.ModifyBatchId(oldName, newName, error);
+    ReplyResult(user, command, ret, error);
 }
 
 void HandleBindFolder(WSUser& user, const Command& command) {
@@ -119,15 +115,15 @@ void HandleBindFolder(WSUser& user, const Command& command) {
     if (!given) width = 1;
     int32_t base = GetJsonInt(root, "name_base", &given);
     if (!given) base = 0;
-    std::string errorText;
-    int ret = user.manager().BindFolder(folder, width, base, errorText);
-    ReplyResult(user, command, ret, errorText);
+    ErrorInfo error;
+    int ret = user.manager().BindFolder(folder, width, base, error);
+    ReplyResult(user, command, ret, error);
 }
 
 void HandleStopBindFolder(WSUser& user, const Command& command) {
-    std::string errorText;
-    int ret = user.manager().StopBindFolder(errorText);
-    ReplyResult(user, command, ret, errorText);
+    ErrorInfo error;
+    int ret = user.manager().StopBindFolder(error);
+    ReplyResult(user, command, ret, error);
 }
 
 }  // namespace ver_2

@@ -10,13 +10,6 @@ namespace ver_2 {
 
 namespace {
 
-// Sends a reply that carries nothing but the result.
-void ReplyResult(WSUser& user, const Command& command, int ret, const std::string& errorText) {
-    Reply reply(command);
-    reply.SetResult(ret, errorText);
-    reply.Send(user);
-}
-
 // A string setting: stored in field and marked in mask when given as a string.
 void ReadStringSetting(const cJSON* root, const char* key, bool convert, std::string& field,
                        uint32_t bit, uint32_t& mask) {
@@ -53,16 +46,16 @@ void HandleSetGlobalConfig(WSUser& user, const Command& command) {
                       kFieldImageTiffCompression, mask);
     ReadIntSetting(root, "image_tiff_jpeg_quality", config.imageTiffJpegQuality,
                    kFieldImageTiffJpegQuality, mask);
-    std::string errorText;
-    int ret = user.manager().SetGlobalConfig(config, mask, errorText);
-    ReplyResult(user, command, ret, errorText);
+    ErrorInfo error;
+    int ret = user.manager().SetGlobalConfig(config, mask, error);
+    ReplyResult(user, command, ret, error);
 }
 
 void HandleGetGlobalConfig(WSUser& user, const Command& command) {
     GlobalConfig config;
     user.manager().GetGlobalConfig(config);
     Reply reply(command);
-    reply.SetResult(0, "");
+    reply.SetSuccess();
     cJSON* object = reply.object();
     cJSON_AddStringToObject(object, "file_save_path", AnsiToUtf8(config.fileSavePath).c_str());
     cJSON_AddStringToObject(object, "file_name_prefix", AnsiToUtf8(config.fileNamePrefix).c_str());
@@ -77,10 +70,10 @@ void HandleGetGlobalConfig(WSUser& user, const Command& command) {
 void HandleLoadLocalImage(WSUser& user, const Command& command) {
     std::string path = Utf8ToAnsi(GetJsonString(command.root, "image_path"));
     std::string dataUrl;
-    std::string errorText;
-    int ret = ImageFileToDataUrl(path, dataUrl, errorText);
+    ErrorInfo error;
+    int ret = ImageFileToDataUrl(path, dataUrl, error);
     Reply reply(command);
-    reply.SetResult(ret, errorText);
+    reply.SetResult(ret, error);
     if (ret == 0) cJSON_AddStringToObject(reply.object(), "image_base64", dataUrl.c_str());
     reply.Send(user);
 }
@@ -88,24 +81,26 @@ void HandleLoadLocalImage(WSUser& user, const Command& command) {
 void HandleSaveLocalImage(WSUser& user, const Command& command) {
     std::string text = GetJsonString(command.root, "image_base64");
     std::string path;
-    std::string errorText;
-    int ret = DataUrlToImageFile(user.manager(), text, false, path, errorText);
+    ErrorInfo error;
+    int ret = DataUrlToImageFile(user.manager(), text, false, path, error);
     Reply reply(command);
-    reply.SetResult(ret, errorText);
+    reply.SetResult(ret, error);
     if (ret == 0) cJSON_AddStringToObject(reply.object(), "image_path", AnsiToUtf8(path).c_str());
     reply.Send(user);
 }
 
 void HandleDeleteLocalFile(WSUser& user, const Command& command) {
     std::string path = Utf8ToAnsi(GetJsonString(command.root, "file_path"));
-    std::string errorText;
-    int ret = user.manager().DeleteLocalFile(path, errorText);
-    ReplyResult(user, command, ret, errorText);
+    ErrorInfo error;
+    int ret = user.manager().DeleteLocalFile(path, error);
+    ReplyResult(user, command, ret, error);
 }
 
 void HandleClearGlobalFileSavePath(WSUser& user, const Command& command) {
     user.manager().ClearGlobalFileSavePath();
-    ReplyResult(user, command, 0, "");
+    Reply reply(command);
+    reply.SetSuccess();
+    reply.Send(user);
 }
 
 }  // namespace ver_2

@@ -11,12 +11,6 @@ namespace ver_2 {
 
 namespace {
 
-void ReplyResult(WSUser& user, const Command& command, int ret, const std::string& errorText) {
-    Reply reply(command);
-    reply.SetResult(ret, errorText);
-    reply.Send(user);
-}
-
 // Runs change on the connection's event tags while holding the back end's lock.
 template <typename Change>
 void ChangeTags(WSUser& user, Change change) {
@@ -46,26 +40,26 @@ void HandleInitDevice(WSUser& user, const Command& command) {
             tags.hasDeviceIden = command.hasIden;
         });
     }
-    std::string errorText;
-    int ret = manager.InitDevice(errorText);
+    ErrorInfo error;
+    int ret = manager.InitDevice(error);
     // A refusal because the driver already runs keeps the tags of its events.
     if (ret != 0 && !wasInited) ClearDeviceTags(user);
-    ReplyResult(user, command, ret, errorText);
+    ReplyResult(user, command, ret, error);
 }
 
 void HandleDeinitDevice(WSUser& user, const Command& command) {
-    std::string errorText;
-    int ret = user.manager().DeinitDevice(errorText);
+    ErrorInfo error;
+    int ret = user.manager().DeinitDevice(error);
     ClearDeviceTags(user);
-    ReplyResult(user, command, ret, errorText);
+    ReplyResult(user, command, ret, error);
 }
 
 void HandleGetDeviceNameList(WSUser& user, const Command& command) {
     std::vector<std::string> names;
-    std::string errorText;
-    int ret = user.manager().GetDeviceNameList(names, errorText);
+    ErrorInfo error;
+    int ret = user.manager().GetDeviceNameList(names, error);
     Reply reply(command);
-    reply.SetResult(ret, errorText);
+    reply.SetResult(ret, error);
     if (ret == 0) {
         cJSON* list = cJSON_AddArrayToObject(reply.object(), "device_name_list");
         for (const std::string& name : names)
@@ -78,36 +72,35 @@ void HandleOpenDevice(WSUser& user, const Command& command) {
     ManagerV2& manager = user.manager();
     bool given = false;
     std::string name = GetJsonString(command.root, "device_name", &given);
-    std::string errorText;
+    ErrorInfo error;
     if (!given) {
         std::vector<std::string> names;
-        if (manager.GetDeviceNameList(names, errorText) == 0 && !names.empty())
-            name = names.front();
+        if (manager.GetDeviceNameList(names, error) == 0 && !names.empty()) name = names.front();
     }
-    int ret = manager.OpenDevice(name, errorText);
-    ReplyResult(user, command, ret, errorText);
+    int ret = manager.OpenDevice(name, error);
+    ReplyResult(user, command, ret, error);
 }
 
 void HandleCloseDevice(WSUser& user, const Command& command) {
-    std::string errorText;
-    int ret = user.manager().CloseDevice(errorText);
-    ReplyResult(user, command, ret, errorText);
+    ErrorInfo error;
+    int ret = user.manager().CloseDevice(error);
+    ReplyResult(user, command, ret, error);
 }
 
 void HandleSetDeviceParam(WSUser& user, const Command& command) {
     const cJSON* member = cJSON_GetObjectItemCaseSensitive(command.root, "device_param");
     std::vector<DeviceParam> list = DeviceParamsFromJson(member);
-    std::string errorText;
-    int ret = user.manager().SetDeviceParam(list, errorText);
-    ReplyResult(user, command, ret, errorText);
+    ErrorInfo error;
+    int ret = user.manager().SetDeviceParam(list, error);
+    ReplyResult(user, command, ret, error);
 }
 
 void HandleGetDeviceParam(WSUser& user, const Command& command) {
     std::vector<DeviceParamGroup> groups;
-    std::string errorText;
-    int ret = user.manager().GetDeviceParam(groups, errorText);
+    ErrorInfo error;
+    int ret = user.manager().GetDeviceParam(groups, error);
     Reply reply(command);
-    reply.SetResult(ret, errorText);
+    reply.SetResult(ret, error);
     if (ret == 0) {
         cJSON_AddItemToObject(reply.object(), "device_param", DeviceParamGroupsToJson(groups));
     }
@@ -115,17 +108,17 @@ void HandleGetDeviceParam(WSUser& user, const Command& command) {
 }
 
 void HandleResetDeviceParam(WSUser& user, const Command& command) {
-    std::string errorText;
-    int ret = user.manager().ResetDeviceParam(errorText);
-    ReplyResult(user, command, ret, errorText);
+    ErrorInfo error;
+    int ret = user.manager().ResetDeviceParam(error);
+    ReplyResult(user, command, ret, error);
 }
 
 void HandleGetCurrDeviceName(WSUser& user, const Command& command) {
     std::string name;
-    std::string errorText;
-    int ret = user.manager().GetCurrDeviceName(name, errorText);
+    ErrorInfo error;
+    int ret = user.manager().GetCurrDeviceName(name, error);
     Reply reply(command);
-    reply.SetResult(ret, errorText);
+    reply.SetResult(ret, error);
     if (ret == 0) cJSON_AddStringToObject(reply.object(), "device_name", name.c_str());
     reply.Send(user);
 }
@@ -148,18 +141,18 @@ void HandleStartScan(WSUser& user, const Command& command) {
             tags.getBase64 = getBase64;
         });
     }
-    std::string errorText;
-    int ret = manager.StartScan(blankCheck, localSave, errorText);
+    ErrorInfo error;
+    int ret = manager.StartScan(blankCheck, localSave, error);
     // A refusal because a scan runs keeps the running scan's tags.
     if (ret != 0 && !wasScanning) ResetScanTags(user);
-    ReplyResult(user, command, ret, errorText);
+    ReplyResult(user, command, ret, error);
 }
 
 void HandleStopScan(WSUser& user, const Command& command) {
-    std::string errorText;
-    int ret = user.manager().StopScan(errorText);
+    ErrorInfo error;
+    int ret = user.manager().StopScan(error);
     ResetScanTags(user);
-    ReplyResult(user, command, ret, errorText);
+    ReplyResult(user, command, ret, error);
 }
 
 }  // namespace ver_2

@@ -11,12 +11,6 @@ namespace ver_2 {
 
 namespace {
 
-void ReplyResult(WSUser& user, const Command& command, int ret, const std::string& errorText) {
-    Reply reply(command);
-    reply.SetResult(ret, errorText);
-    reply.Send(user);
-}
-
 // A number member, or fallback when it is absent or not a number.
 int32_t IntOr(const cJSON* root, const char* name, int32_t fallback) {
     bool given = false;
@@ -32,10 +26,10 @@ std::string PathMember(const cJSON* root, const char* name) {
 
 void HandleGetImageThumbnailList(WSUser& user, const Command& command) {
     std::vector<ThumbnailItem> items;
-    std::string errorText;
-    int ret = user.manager().GetImageThumbnailList(items, errorText);
+    ErrorInfo error;
+    int ret = user.manager().GetImageThumbnailList(items, error);
     Reply reply(command);
-    reply.SetResult(ret, errorText);
+    reply.SetResult(ret, error);
     if (ret == 0) {
         cJSON* list = cJSON_AddArrayToObject(reply.object(), "image_thumbnail_list");
         for (const ThumbnailItem& item : items) {
@@ -50,10 +44,10 @@ void HandleGetImageThumbnailList(WSUser& user, const Command& command) {
 
 void HandleGetImageCount(WSUser& user, const Command& command) {
     int32_t count = 0;
-    std::string errorText;
-    int ret = user.manager().GetImageCount(count, errorText);
+    ErrorInfo error;
+    int ret = user.manager().GetImageCount(count, error);
     Reply reply(command);
-    reply.SetResult(ret, errorText);
+    reply.SetResult(ret, error);
     if (ret == 0) cJSON_AddNumberToObject(reply.object(), "image_count", count);
     reply.Send(user);
 }
@@ -62,10 +56,10 @@ void HandleLoadImage(WSUser& user, const Command& command) {
     int32_t index = IntOr(command.root, "image_index", 0);
     std::string tag;
     std::string dataUrl;
-    std::string errorText;
-    int ret = user.manager().LoadImage(index, tag, dataUrl, errorText);
+    ErrorInfo error;
+    int ret = user.manager().LoadImage(index, tag, dataUrl, error);
     Reply reply(command);
-    reply.SetResult(ret, errorText);
+    reply.SetResult(ret, error);
     if (ret == 0) {
         cJSON_AddStringToObject(reply.object(), "image_tag", tag.c_str());
         cJSON_AddStringToObject(reply.object(), "image_base64", dataUrl.c_str());
@@ -76,10 +70,10 @@ void HandleLoadImage(WSUser& user, const Command& command) {
 void HandleSaveImage(WSUser& user, const Command& command) {
     int32_t index = IntOr(command.root, "image_index", 0);
     std::string path;
-    std::string errorText;
-    int ret = user.manager().SaveImage(index, false, path, errorText);
+    ErrorInfo error;
+    int ret = user.manager().SaveImage(index, false, path, error);
     Reply reply(command);
-    reply.SetResult(ret, errorText);
+    reply.SetResult(ret, error);
     if (ret == 0) cJSON_AddStringToObject(reply.object(), "image_path", AnsiToUtf8(path).c_str());
     reply.Send(user);
 }
@@ -89,9 +83,9 @@ void HandleInsertLocalImage(WSUser& user, const Command& command) {
     std::string path = PathMember(root, "image_path");
     int32_t position = IntOr(root, "insert_pos", -1);
     std::string tag = GetJsonString(root, "image_tag");
-    std::string errorText;
-    int ret = user.manager().InsertLocalImage(path, position, tag, errorText);
-    ReplyResult(user, command, ret, errorText);
+    ErrorInfo error;
+    int ret = user.manager().InsertLocalImage(path, position, tag, error);
+    ReplyResult(user, command, ret, error);
 }
 
 void HandleInsertImage(WSUser& user, const Command& command) {
@@ -99,46 +93,46 @@ void HandleInsertImage(WSUser& user, const Command& command) {
     std::string dataUrl = GetJsonString(root, "image_base64");
     int32_t position = IntOr(root, "insert_pos", -1);
     std::string tag = GetJsonString(root, "image_tag");
-    std::string errorText;
-    int ret = user.manager().InsertImage(dataUrl, position, tag, errorText);
-    ReplyResult(user, command, ret, errorText);
+    ErrorInfo error;
+    int ret = user.manager().InsertImage(dataUrl, position, tag, error);
+    ReplyResult(user, command, ret, error);
 }
 
 void HandleModifyImageTag(WSUser& user, const Command& command) {
     std::vector<int32_t> indexes = GetJsonIntArray(command.root, "image_index_list");
     std::vector<std::string> tags = GetJsonStringArray(command.root, "image_tag_list");
-    std::string errorText;
-    int ret = user.manager().ModifyImageTag(indexes, tags, errorText);
-    ReplyResult(user, command, ret, errorText);
+    ErrorInfo error;
+    int ret = user.manager().ModifyImageTag(indexes, tags, error);
+    ReplyResult(user, command, ret, error);
 }
 
 void HandleDeleteImage(WSUser& user, const Command& command) {
     std::vector<int32_t> indexes = GetJsonIntArray(command.root, "image_index_list");
-    std::string errorText;
-    int ret = user.manager().DeleteImage(indexes, errorText);
-    ReplyResult(user, command, ret, errorText);
+    ErrorInfo error;
+    int ret = user.manager().DeleteImage(indexes, error);
+    ReplyResult(user, command, ret, error);
 }
 
 void HandleClearImageList(WSUser& user, const Command& command) {
-    std::string errorText;
-    int ret = user.manager().ClearImageList(errorText);
-    ReplyResult(user, command, ret, errorText);
+    ErrorInfo error;
+    int ret = user.manager().ClearImageList(error);
+    ReplyResult(user, command, ret, error);
 }
 
 void HandleModifyImage(WSUser& user, const Command& command) {
     int32_t index = IntOr(command.root, "image_index", 0);
     std::string dataUrl = GetJsonString(command.root, "image_base64");
-    std::string errorText;
-    int ret = user.manager().ModifyImage(index, dataUrl, errorText);
-    ReplyResult(user, command, ret, errorText);
+    ErrorInfo error;
+    int ret = user.manager().ModifyImage(index, dataUrl, error);
+    ReplyResult(user, command, ret, error);
 }
 
 void HandleModifyImageByLocal(WSUser& user, const Command& command) {
     int32_t index = IntOr(command.root, "image_index", 0);
     std::string path = PathMember(command.root, "image_path");
-    std::string errorText;
-    int ret = user.manager().ModifyImageByLocal(index, path, errorText);
-    ReplyResult(user, command, ret, errorText);
+    ErrorInfo error;
+    int ret = user.manager().ModifyImageByLocal(index, path, error);
+    ReplyResult(user, command, ret, error);
 }
 
 void HandleMoveImage(WSUser& user, const Command& command) {
@@ -148,23 +142,23 @@ void HandleMoveImage(WSUser& user, const Command& command) {
     std::string mode = GetJsonString(root, "mode", &given);
     if (!given) mode = "index";
     int32_t target = IntOr(root, "target", 0);
-    std::string errorText;
-    int ret = user.manager().MoveImage(indexes, mode, target, errorText);
-    ReplyResult(user, command, ret, errorText);
+    ErrorInfo error;
+    int ret = user.manager().MoveImage(indexes, mode, target, error);
+    ReplyResult(user, command, ret, error);
 }
 
 void HandleExchangeImage(WSUser& user, const Command& command) {
     int32_t index1 = IntOr(command.root, "image_index_1", 0);
     int32_t index2 = IntOr(command.root, "image_index_2", 0);
-    std::string errorText;
-    int ret = user.manager().ExchangeImage(index1, index2, errorText);
-    ReplyResult(user, command, ret, errorText);
+    ErrorInfo error;
+    int ret = user.manager().ExchangeImage(index1, index2, error);
+    ReplyResult(user, command, ret, error);
 }
 
 void HandleImageBookSort(WSUser& user, const Command& command) {
-    std::string errorText;
-    int ret = user.manager().ImageBookSort(errorText);
-    ReplyResult(user, command, ret, errorText);
+    ErrorInfo error;
+    int ret = user.manager().ImageBookSort(error);
+    ReplyResult(user, command, ret, error);
 }
 
 }  // namespace ver_2

@@ -47,10 +47,10 @@ void HandleMergeImage(WSUser& user, const Command& command) {
     int32_t interval = IntMember(run.request(), "interval", 0);
     std::vector<std::string> inputs = run.InputList("image_path_list");
     std::string path;
-    std::string errorText;
-    int ret = run.manager().MergeImageFiles(inputs, mode, align, interval, run.temporary(), path,
-                                            errorText);
-    run.Finish(ret, errorText, {path}, kImageResult);
+    ErrorInfo error;
+    int ret =
+        run.manager().MergeImageFiles(inputs, mode, align, interval, run.temporary(), path, error);
+    run.Finish(ret, error, {path}, kImageResult);
 }
 
 void HandleMakeMultiImage(WSUser& user, const Command& command) {
@@ -61,10 +61,10 @@ void HandleMakeMultiImage(WSUser& user, const Command& command) {
     auto quality = static_cast<uint32_t>(IntMember(run.request(), "tiff_jpeg_quality", 80));
     std::vector<std::string> inputs = run.InputList("image_path_list");
     std::string path;
-    std::string errorText;
+    ErrorInfo error;
     int ret = run.manager().MakeMultiImageFile(inputs, format, compression, quality,
-                                               run.temporary(), path, errorText);
-    run.Finish(ret, errorText, {path}, kImageResult);
+                                               run.temporary(), path, error);
+    run.Finish(ret, error, {path}, kImageResult);
 }
 
 void HandleSplitImage(WSUser& user, const Command& command) {
@@ -73,29 +73,27 @@ void HandleSplitImage(WSUser& user, const Command& command) {
     int32_t location = IntMember(run.request(), "location", 0);
     std::string input = run.SingleInput();
     std::vector<std::string> paths;
-    std::string errorText;
-    int ret =
-        run.manager().SplitImageFile(input, mode, location, run.temporary(), paths, errorText);
-    run.Finish(ret, errorText, paths, kPiecesResult);
+    ErrorInfo error;
+    int ret = run.manager().SplitImageFile(input, mode, location, run.temporary(), paths, error);
+    run.Finish(ret, error, paths, kPiecesResult);
 }
 
 void HandleMakeZipFile(WSUser& user, const Command& command) {
     ImageCommandRun run(user, command);
     std::vector<std::string> inputs = run.InputList("file_path_list");
     std::string path;
-    std::string errorText;
-    int ret =
-        run.manager().MakeZipArchive(inputs, run.EntryNames(), run.temporary(), path, errorText);
-    run.Finish(ret, errorText, {path}, kArchiveResult);
+    ErrorInfo error;
+    int ret = run.manager().MakeZipArchive(inputs, run.EntryNames(), run.temporary(), path, error);
+    run.Finish(ret, error, {path}, kArchiveResult);
 }
 
 void HandleImageDeskew(WSUser& user, const Command& command) {
     ImageCommandRun run(user, command);
     std::string input = run.SingleInput();
     std::string path;
-    std::string errorText;
-    int ret = run.manager().DeskewImageFile(input, run.temporary(), path, errorText);
-    run.Finish(ret, errorText, {path}, kImageResult);
+    ErrorInfo error;
+    int ret = run.manager().DeskewImageFile(input, run.temporary(), path, error);
+    run.Finish(ret, error, {path}, kImageResult);
 }
 
 void HandleImageAddWatermark(WSUser& user, const Command& command) {
@@ -103,9 +101,9 @@ void HandleImageAddWatermark(WSUser& user, const Command& command) {
     WatermarkRequest watermark = ReadWatermark(run.request());
     std::string input = run.SingleInput();
     std::string path;
-    std::string errorText;
-    int ret = run.manager().WatermarkImageFile(input, watermark, run.temporary(), path, errorText);
-    run.Finish(ret, errorText, {path}, kImageResult);
+    ErrorInfo error;
+    int ret = run.manager().WatermarkImageFile(input, watermark, run.temporary(), path, error);
+    run.Finish(ret, error, {path}, kImageResult);
 }
 
 void HandleImageDecontamination(WSUser& user, const Command& command) {
@@ -119,19 +117,19 @@ void HandleImageDecontamination(WSUser& user, const Command& command) {
     int32_t height = IntMember(request, "height", 0);
     std::string input = run.SingleInput();
     std::string path;
-    std::string errorText;
+    ErrorInfo error;
     int ret = run.manager().DecontaminateImageFile(input, color, x, y, width, height,
-                                                   run.temporary(), area, path, errorText);
-    run.Finish(ret, errorText, {path}, kImageResult);
+                                                   run.temporary(), area, path, error);
+    run.Finish(ret, error, {path}, kImageResult);
 }
 
 void HandleImageDirectionCorrect(WSUser& user, const Command& command) {
     ImageCommandRun run(user, command);
     std::string input = run.SingleInput();
     std::string path;
-    std::string errorText;
-    int ret = run.manager().CorrectImageFileDirection(input, run.temporary(), path, errorText);
-    run.Finish(ret, errorText, {path}, kImageResult);
+    ErrorInfo error;
+    int ret = run.manager().CorrectImageFileDirection(input, run.temporary(), path, error);
+    run.Finish(ret, error, {path}, kImageResult);
 }
 
 void HandleImageClip(WSUser& user, const Command& command) {
@@ -143,10 +141,9 @@ void HandleImageClip(WSUser& user, const Command& command) {
     int32_t height = IntMember(request, "height", 0);
     std::string input = run.SingleInput();
     std::string path;
-    std::string errorText;
-    int ret =
-        run.manager().ClipImageFile(input, x, y, width, height, run.temporary(), path, errorText);
-    run.Finish(ret, errorText, {path}, kImageResult);
+    ErrorInfo error;
+    int ret = run.manager().ClipImageFile(input, x, y, width, height, run.temporary(), path, error);
+    run.Finish(ret, error, {path}, kImageResult);
 }
 
 }  // namespace ver_2

@@ -27,22 +27,23 @@ struct UploadSettings {
     int32_t ftpPort = 21;
 };
 
-// The file to send: a temporary copy for batch images and data URLs (empty
-// when the source does not exist), the named file itself otherwise.
-std::string LocalFileOf(WSUser& user, const Command& command, bool& temporary) {
+// The file to send: a temporary copy for batch images and data URLs, the
+// named file itself otherwise; -1 with the reason when the source cannot
+// give one.
+int LocalFileOf(WSUser& user, const Command& command, bool& temporary, std::string& path,
+                ErrorInfo& error) {
     const cJSON* root = command.root;
-    std::string path;
-    std::string ignored;
     temporary = command.func != "upload_local_file";
     if (command.func == "upload_image") {
-        user.manager().SaveImage(GetJsonInt(root, "image_index"), true, path, ignored);
-    } else if (command.func == "upload_image_base64") {
-        DataUrlToImageFile(user.manager(), GetJsonString(root, "image_base64"), true, path,
-                           ignored);
-    } else {
-        path = Utf8ToAnsi(GetJsonString(root, "file_path"));
+        return user.manager().SaveImage(GetJsonInt(root, "image_index"), true, path, error);
     }
-    return path;
+    if (command.func == "upload_image_base64") {
+        return DataUrlToImageFile(user.manager(), GetJsonString(root, "image_base64"), true, path,
+                                  error);
+    }
+    bool given = false;
+    path = Utf8ToAnsi(GetJsonString(root, "file_path", &given));
+    return given ? 0 : Refuse(error, "file_path is missing or not a string");
 }
 
 void ReadString(const cJSON* root, const char* name, std::string& field) {
@@ -83,15 +84,18 @@ UploadSettings ReadSettings(const cJSON* root, const std::string& localPath) {
 
 void HandleUpload(WSUser& user, const Command& command) {
     bool temporary = false;
-    std::string localPath = LocalFileOf(user, command, temporary);
-    UploadSettings settings = ReadSettings(command.root, localPath);
-    std::string errorText;
-    int ret = UploadFile(localPath, settings.remotePath, settings.mode, settings.httpHost,
+    std::string localPath;
+    ErrorInfo error;
+    int ret = LocalFileOf(user, command, temporary, localPath, error);
+    if (ret == 0) {
+        UploadSettings settings = ReadSettings(command.root, localPath);
+        ret = UploadFile(localPath, settings.remotePath, settings.mode, settings.httpHost,
                          settings.httpPort, settings.httpPath, settings.ftpUser,
-                         settings.ftpPassword, settings.ftpHost, settings.ftpPort, errorText);
+                         settings.ftpPassword, settings.ftpHost, settings.ftpPort, error);
+    }
     if (temporary && !localPath.empty()) KXBase_DeleteFile(localPath.c_str());
     Reply reply(command);
-    reply.SetResult(ret, errorText);
+    reply.SetResult(ret, error);
     reply.Send(user);
 }
 

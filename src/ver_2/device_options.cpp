@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <vector>
 
@@ -126,18 +127,72 @@ bool SetOption(OptionSource& source, SANE_Int index, const SANE_Option_Descripto
     return WriteOptionWord(source, index, descriptor, word) == SANE_STATUS_GOOD;
 }
 
-bool ApplyOne(OptionSource& source, const DeviceParam& entry) {
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+// The values an option allows, for a refusal: " (allowed: ...)", or empty
+// when the option has no constraint to name.
+std::string AllowedValues(const SANE_Option_Descriptor& descriptor) {
+    std::string list;
+    auto add = [&list](const std::string& value) { list += (list.empty() ? "" : ", ") + value; };
+    bool fixed = descriptor.type == SANE_TYPE_FIXED;
+    auto word = [fixed](SANE_Word value) {
+        if (!fixed) return std::to_string(value);
+        char text[32];
+        std::snprintf(text, sizeof text, "%g", SANE_UNFIX(value));
+        return std::string(text);
+    };
+    if (descriptor.constraint_type == SANE_CONSTRAINT_STRING_LIST &&
+        descriptor.constraint.string_list != nullptr) {
+        for (const SANE_String_Const* entry = descriptor.constraint.string_list; *entry != nullptr;
+             ++entry) {
+            add(Quoted(*entry));
+        }
+    } else if (descriptor.constraint_type == SANE_CONSTRAINT_WORD_LIST &&
+               descriptor.constraint.word_list != nullptr) {
+        const SANE_Word* words = descriptor.constraint.word_list;
+        for (SANE_Word i = 1; i <= words[0]; ++i)
+            add(word(words[i]));
+    } else if (descriptor.constraint_type == SANE_CONSTRAINT_RANGE &&
+               descriptor.constraint.range != nullptr) {
+        list =
+            word(descriptor.constraint.range->min) + ".." + word(descriptor.constraint.range->max);
+    }
+    return list.empty() ? std::string() : " (allowed: " + list + ")";
+}
+
+// The entry's value as the page sent it, read by the option's type.
+std::string EntryValue(const SANE_Option_Descriptor& descriptor, const DeviceParam& entry) {
+    switch (descriptor.type) {
+        case SANE_TYPE_STRING:
+            return Quoted(entry.stringValue);
+        case SANE_TYPE_INT:
+            return std::to_string(entry.intValue);
+        case SANE_TYPE_BOOL:
+            return entry.boolValue ? "true" : "false";
+        default: {
+            char text[32];
+            std::snprintf(text, sizeof text, "%g", entry.doubleValue);
+            return text;
+        }
+    }
+}
+
+// Sets the option titled entry.name; the reason it was refused, or empty.
+std::string ApplyOne(OptionSource& source, const DeviceParam& entry) {
     SANE_Int count = OptionCount(source);
-    if (count < 2) return false;
     for (SANE_Int index = 1; index < count; ++index) {
         const SANE_Option_Descriptor* descriptor = source.Descriptor(index);
         if (descriptor == nullptr || IsArrayOption(*descriptor) ||
             TrimOptionTitle(descriptor->title) != entry.name) {
             continue;
         }
-        return SetOption(source, index, *descriptor, entry);
+        if (SetOption(source, index, *descriptor, entry)) return {};
+        return "option " + Quoted(entry.name) + " refused the value " +
+               EntryValue(*descriptor, entry) + AllowedValues(*descriptor);
     }
-    return false;
+    return "the open scanner has no option named " + Quoted(entry.name);
 }
 
 }  // namespace
@@ -167,13 +222,15 @@ int ReadDeviceParams(OptionSource& source, std::vector<DeviceParamGroup>& groups
     return 0;
 }
 
-int ApplyDeviceParams(OptionSource& source, const std::vector<DeviceParam>& list) {
-    if (list.empty()) return -1;
-    int result = 0;
+int ApplyDeviceParams(OptionSource& source, const std::vector<DeviceParam>& list,
+                      std::string* reason) {
+    std::string first = list.empty() ? "device_param is missing or holds no option" : "";
     for (const DeviceParam& entry : list) {
-        if (!ApplyOne(source, entry)) result = -1;
+        std::string refused = ApplyOne(source, entry);
+        if (first.empty()) first = std::move(refused);
     }
-    return result;
+    if (reason != nullptr) *reason = first;
+    return first.empty() ? 0 : -1;
 }
 
 int PressRestoreDefaults(OptionSource& source) {

@@ -31,8 +31,10 @@ int ReadDeviceParams(OptionSource& source, std::vector<DeviceParamGroup>& groups
 // option's own type; array options are never matched, and a string that does
 // not fit its option (with its NUL) is refused. 0 only when the list is
 // non-empty and every entry was applied; every entry is tried even after a
-// failure.
-int ApplyDeviceParams(OptionSource& source, const std::vector<DeviceParam>& list);
+// failure. reason, when given, receives why the first refused entry was
+// refused (the option's allowed values included), empty on success.
+int ApplyDeviceParams(OptionSource& source, const std::vector<DeviceParam>& list,
+                      std::string* reason = nullptr);
 
 // Presses the first button titled kRestoreDefaultsTitle; 0 when it exists
 // and the driver accepted the press.

@@ -31,18 +31,36 @@ bool HasControlCharacter(const std::string& text) {
                        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
 }
 
-bool IsQuality(int32_t value) {
-    return value >= 0 && value <= 100;
+template <size_t N>
+std::string NotOneOf(const char* key, const std::string& value,
+                     const std::array<std::string_view, N>& allowed) {
+    std::string text = std::string(key) + " \"" + value + "\" is not one of ";
+    for (size_t i = 0; i < N; ++i)
+        text += (i == 0 ? "" : ", ") + std::string(allowed[i]);
+    return text;
 }
 
-bool IsValidSavePath(const std::string& path) {
-    if (path.empty() || HasControlCharacter(path)) return false;
-    return StandardiseSavePath(path).size() <= kMaxSettingLength;
+std::string QualityRefusal(const char* key, int32_t value) {
+    if (value >= 0 && value <= 100) return {};
+    return std::string(key) + " " + std::to_string(value) + " is outside 0..100";
 }
 
-bool IsValidPrefix(const std::string& prefix) {
-    return prefix.size() <= kMaxPrefixLength && prefix.find('/') == std::string::npos &&
-           !HasControlCharacter(prefix);
+std::string TextRefusal(const char* key, const std::string& text, size_t maxLength) {
+    if (HasControlCharacter(text)) return std::string(key) + " holds a control character";
+    if (text.size() > maxLength) {
+        return std::string(key) + " is longer than " + std::to_string(maxLength) + " bytes";
+    }
+    return {};
+}
+
+std::string SavePathRefusal(const std::string& path) {
+    if (path.empty()) return "file_save_path is empty";
+    return TextRefusal("file_save_path", StandardiseSavePath(path), kMaxSettingLength);
+}
+
+std::string PrefixRefusal(const std::string& prefix) {
+    if (prefix.find('/') != std::string::npos) return "file_name_prefix holds a \"/\"";
+    return TextRefusal("file_name_prefix", prefix, kMaxPrefixLength);
 }
 
 }  // namespace
@@ -76,20 +94,28 @@ std::string StandardiseSavePath(const std::string& path) {
     return standard.empty() ? path + "/" : standard;
 }
 
-bool IsValidGlobalConfig(const GlobalConfig& config, uint32_t mask) {
-    if ((mask & kFieldFileSavePath) && !IsValidSavePath(config.fileSavePath)) return false;
-    if ((mask & kFieldFileNamePrefix) && !IsValidPrefix(config.fileNamePrefix)) return false;
-    if ((mask & kFieldFileNameMode) && !IsOneOf(config.fileNameMode, kFileNameModes)) return false;
-    if ((mask & kFieldImageFormat) && !IsOneOf(config.imageFormat, kImageFormats)) return false;
-    if ((mask & kFieldImageJpegQuality) && !IsQuality(config.imageJpegQuality)) return false;
-    if ((mask & kFieldImageTiffCompression) &&
-        !IsOneOf(config.imageTiffCompression, kTiffCompressions)) {
-        return false;
-    }
-    if ((mask & kFieldImageTiffJpegQuality) && !IsQuality(config.imageTiffJpegQuality)) {
-        return false;
-    }
-    return true;
+std::string GlobalConfigRefusal(const GlobalConfig& config, uint32_t mask) {
+    std::string reason;
+    auto check = [&](uint32_t field, auto refusal) {
+        if (reason.empty() && (mask & field)) reason = refusal();
+    };
+    auto listed = [](const char* key, const std::string& value, const auto& allowed) {
+        return IsOneOf(value, allowed) ? std::string() : NotOneOf(key, value, allowed);
+    };
+    check(kFieldFileSavePath, [&] { return SavePathRefusal(config.fileSavePath); });
+    check(kFieldFileNamePrefix, [&] { return PrefixRefusal(config.fileNamePrefix); });
+    check(kFieldFileNameMode,
+          [&] { return listed("file_name_mode", config.fileNameMode, kFileNameModes); });
+    check(kFieldImageFormat,
+          [&] { return listed("image_format", config.imageFormat, kImageFormats); });
+    check(kFieldImageJpegQuality,
+          [&] { return QualityRefusal("image_jpeg_quality", config.imageJpegQuality); });
+    check(kFieldImageTiffCompression, [&] {
+        return listed("image_tiff_compression", config.imageTiffCompression, kTiffCompressions);
+    });
+    check(kFieldImageTiffJpegQuality,
+          [&] { return QualityRefusal("image_tiff_jpeg_quality", config.imageTiffJpegQuality); });
+    return reason;
 }
 
 }  // namespace ver_2

@@ -43,12 +43,13 @@ std::string StandardiseFolderPath(const std::string& path);
 // appended.
 std::string StandardiseSavePath(const std::string& path);
 
-// True when every field selected by mask may be stored: a non-empty save
+// Empty when every field selected by mask may be stored, else why the first
+// that may not was refused. The rules: a non-empty save
 // folder whose held form fits a setting; a prefix that names no folder and
 // leaves room for the rest of a file name; the listed words for the mode,
 // format and TIFF compression (exact, case-sensitive); qualities 0 to 100.
 // No text may hold a line break or other control character, which would
 // break the settings file.
-bool IsValidGlobalConfig(const GlobalConfig& config, uint32_t mask);
+std::string GlobalConfigRefusal(const GlobalConfig& config, uint32_t mask);
 
 }  // namespace ver_2

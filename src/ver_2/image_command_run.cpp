@@ -24,11 +24,11 @@ std::string EntryName(int32_t number, const std::string& path) {
 // for archives; empty when it cannot be read back.
 std::string EncodedResult(const std::string& path, bool bare) {
     std::string text;
-    std::string errorText;
+    ErrorInfo error;
     if (bare) {
         if (FileToBase64(path, text) != 0) text.clear();
     } else {
-        ImageFileToDataUrl(path, text, errorText);
+        ImageFileToDataUrl(path, text, error);
     }
     return text;
 }
@@ -72,21 +72,27 @@ ManagerV2& ImageCommandRun::manager() const {
 
 std::string ImageCommandRun::FetchBatchImage(int32_t index) {
     std::string path;
-    std::string errorText;
-    if (manager().SaveImage(index, true, path, errorText) != 0) return "";
+    ErrorInfo error;
+    if (manager().SaveImage(index, true, path, error) != 0) return NoteInputFailure(error);
     madeFiles_.push_back(path);
     return path;
 }
 
 std::string ImageCommandRun::FetchDataUrl(const std::string& text) {
     std::string path;
-    std::string errorText;
-    if (DataUrlToImageFile(manager(), text, true, path, errorText) != 0) return "";
+    ErrorInfo error;
+    if (DataUrlToImageFile(manager(), text, true, path, error) != 0) return NoteInputFailure(error);
     madeFiles_.push_back(path);
     return path;
 }
 
+std::string ImageCommandRun::NoteInputFailure(const ErrorInfo& error) {
+    if (inputFailure_.empty()) inputFailure_ = error.detail;
+    return "";
+}
+
 std::vector<std::string> ImageCommandRun::InputList(const char* localKey) {
+    listInput_ = true;
     inputs_.clear();
     indexes_.clear();
     switch (source_) {
@@ -111,8 +117,11 @@ std::string ImageCommandRun::SingleInput() {
     switch (source_) {
         case Source::kBatch:
             return FetchBatchImage(IntMember(request(), "image_index", 0));
-        case Source::kLocal:
-            return Utf8ToAnsi(GetJsonString(request(), "image_path"));
+        case Source::kLocal: {
+            std::string path = Utf8ToAnsi(GetJsonString(request(), "image_path"));
+            if (path.empty()) inputFailure_ = "image_path is missing or empty";
+            return path;
+        }
         case Source::kBase64:
             return FetchDataUrl(GetJsonString(request(), "image_base64"));
     }
@@ -135,7 +144,7 @@ void ImageCommandRun::RemoveMadeFiles() {
     madeFiles_.clear();
 }
 
-void ImageCommandRun::Finish(int ret, const std::string& errorText,
+void ImageCommandRun::Finish(int ret, const ErrorInfo& error,
                              const std::vector<std::string>& results, const ResultKeys& keys) {
     RemoveMadeFiles();
     if (!localSave_) {
@@ -143,8 +152,12 @@ void ImageCommandRun::Finish(int ret, const std::string& errorText,
             if (!path.empty()) madeFiles_.push_back(path);
         }
     }
+    ErrorInfo failure = error;
+    if (ret != 0 && !inputFailure_.empty()) {
+        failure.detail = listInput_ ? error.detail + " (" + inputFailure_ + ")" : inputFailure_;
+    }
     Reply reply(command_);
-    reply.SetResult(ret, errorText);
+    reply.SetResult(ret, failure);
     if (ret == 0) AddResults(reply.object(), results, keys);
     RemoveMadeFiles();
     reply.Send(user_);

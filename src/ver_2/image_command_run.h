@@ -58,8 +58,11 @@ class ImageCommandRun {
     std::vector<std::string> EntryNames() const;
 
     // Removes the temporary inputs, builds the reply from the operation's
-    // result, removes results that are not kept and sends the reply.
-    void Finish(int ret, const std::string& errorText, const std::vector<std::string>& results,
+    // result, removes results that are not kept and sends the reply. When
+    // the operation failed and an input could not be fetched, the reply
+    // names that input's reason: instead of the operation's for a single
+    // input, after it for a list (whose operations skip missing inputs).
+    void Finish(int ret, const ErrorInfo& error, const std::vector<std::string>& results,
                 const ResultKeys& keys);
 
   private:
@@ -67,6 +70,8 @@ class ImageCommandRun {
 
     std::string FetchBatchImage(int32_t index);
     std::string FetchDataUrl(const std::string& text);
+    // Keeps the first fetch failure's reason; returns the empty path.
+    std::string NoteInputFailure(const ErrorInfo& error);
     void RemoveMadeFiles();
     // Result members of a successful reply.
     void AddResults(cJSON* reply, const std::vector<std::string>& results,
@@ -82,6 +87,9 @@ class ImageCommandRun {
     std::vector<std::string> inputs_;
     // Files this run made and removes: temporary inputs, unkept results.
     std::vector<std::string> madeFiles_;
+    // Why the first input that could not be fetched was not; empty when all were.
+    std::string inputFailure_;
+    bool listInput_ = false;
 };
 
 // Members of the request, or the default when absent or of another type. A

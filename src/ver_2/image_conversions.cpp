@@ -1,6 +1,7 @@
 #include "ver_2/image_conversions.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include "platform/base/file_holders.h"
@@ -8,8 +9,8 @@
 #include "platform/base/kx_system.h"
 #include "platform/image/image_formats.h"
 #include "platform/image/kx_imgfmt.h"
+#include "ver_2/error_info.h"
 #include "ver_2/manager_v2.h"
-#include "ver_2/texts.h"
 
 namespace ver_2 {
 
@@ -70,6 +71,17 @@ std::string_view UpToNul(std::string_view text) {
 
 }  // namespace
 
+int RefuseImageFile(ErrorInfo& error, const std::string& path) {
+    std::string reason = ImageFileRefusal(path);
+    return Refuse(error,
+                  reason.empty() ? AboutFile("file cannot be read as an image", path) : reason);
+}
+
+int RefuseDataUrl(ErrorInfo& error, std::string_view text, const char* decodeFailure) {
+    std::string reason = DataUrlRefusal(text);
+    return Refuse(error, reason.empty() ? decodeFailure : reason);
+}
+
 bool IsImageExtension(std::string_view extension) {
     return FindImageFormatByExtension(extension) != nullptr;
 }
@@ -84,33 +96,72 @@ const char* DataUrlPrefixOfFormat(uint32_t format) {
     return names != nullptr ? names->dataUrlPrefix : DefaultFormat().dataUrlPrefix;
 }
 
-int ImageFileToDataUrl(const std::string& path, std::string& dataUrl, std::string& errorText) {
-    dataUrl.clear();
-    errorText = kErrorText;
+std::string ImageFileRefusal(const std::string& path) {
+    std::string unreadable = FileRefusal(path);
+    if (!unreadable.empty()) return unreadable;
+    std::error_code code;
+    uintmax_t size = std::filesystem::file_size(path, code);
+    if (code) return AboutFile("file cannot be read", path);
+    if (size == 0) return AboutFile("file is empty", path);
+    if (size > static_cast<uintmax_t>(kMaxFileBytes)) {
+        return AboutFile("file is larger than 256 MiB", path);
+    }
     uint32_t format = FormatOfFile(path);
-    if (format == KX_FORMAT_UNKNOWN) return -1;
+    if (FindImageFormat(format) == nullptr) {
+        return AboutFile("unsupported image format", path);
+    }
+    return {};
+}
+
+std::string DataUrlRefusal(std::string_view text) {
+    text = UpToNul(text);
+    if (text.empty()) return "no data URL given";
+    size_t comma = text.find(',');
+    if (comma == std::string_view::npos) return "not a data URL: it has no comma";
+    std::string_view prefix = text.substr(0, comma + 1);
+    if (FindImageFormatByDataUrlPrefix(prefix) == nullptr) {
+        constexpr size_t kShown = 40;
+        std::string shown(prefix.substr(0, kShown));
+        if (prefix.size() > kShown) shown += "...";
+        return "unsupported data URL prefix \"" + shown + "\"";
+    }
+    std::vector<uint8_t> bytes;
+    if (!DecodeBase64(text.substr(comma + 1), bytes)) return "the data URL's Base64 is invalid";
+    if (bytes.empty()) return "the data URL holds no data";
+    return {};
+}
+
+int ImageFileToDataUrl(const std::string& path, std::string& dataUrl, ErrorInfo& error) {
+    dataUrl.clear();
+    uint32_t format = FormatOfFile(path);
     std::string base64;
-    if (FileToBase64(path, base64) != 0) return -1;
+    if (format == KX_FORMAT_UNKNOWN || FileToBase64(path, base64) != 0) {
+        return RefuseImageFile(error, path);
+    }
     dataUrl = DataUrlPrefixOfFormat(format);
     dataUrl += base64;
-    errorText.clear();
     return 0;
 }
 
 int DataUrlToImageFile(ManagerV2& manager, std::string_view text, bool temporary, std::string& path,
-                       std::string& errorText) {
+                       ErrorInfo& error) {
     path.clear();
-    errorText = kErrorText;
     text = UpToNul(text);
+    if (text.empty()) return Refuse(error, "no data URL given");
     size_t comma = text.find(',');
-    if (comma == std::string_view::npos) return -1;
+    if (comma == std::string_view::npos) return Refuse(error, "not a data URL: it has no comma");
     const ImageFormatName* names = FindImageFormatByDataUrlPrefix(text.substr(0, comma + 1));
     const char* extension = names != nullptr ? names->extension : DefaultFormat().extension;
+    std::vector<uint8_t> bytes;
+    std::string_view base64 = text.substr(comma + 1);
+    if (base64.empty()) return Refuse(error, "the data URL holds no data");
+    if (!DecodeBase64(base64, bytes)) return Refuse(error, "the data URL's Base64 is invalid");
     std::string name = manager.MakeFileName(temporary, extension);
-    if (Base64ToFile(text.substr(comma + 1), name) != 0) return -1;
+    if (!WriteBytesToFile(bytes.data(), bytes.size(), name)) {
+        return Refuse(error, AboutFile("cannot write file", name));
+    }
     path = name;
     if (!temporary) manager.AddSaveFilename(path);
-    errorText.clear();
     return 0;
 }
 

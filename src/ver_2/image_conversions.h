@@ -9,8 +9,8 @@
 // read, its prefix is everything up to and including the first comma and
 // its Base64 part everything after it (up to a NUL byte).
 //
-// Failures: the two data-URL file routines return -1 with errorText "错误"
-// (emptied on success); the Base64 file routines return -1; the byte routines
+// Failures: the two data-URL file routines return -1 with the reason in
+// their ErrorInfo; the Base64 file routines return -1; the byte routines
 // return no bytes. Nothing is logged, and no routine leaves a partly written
 // file behind: a file is written completely under a temporary name and then
 // moved into place. Paths must name regular files; folders, devices and pipes
@@ -28,6 +28,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ver_2/error_info.h"
+
 namespace ver_2 {
 
 class ManagerV2;
@@ -42,7 +44,7 @@ const char* DataUrlPrefixOfFormat(uint32_t format);
 // The file as a data URL whose prefix names the format of its content (not
 // its extension). -1 for files that are missing, empty, unreadable or not a
 // recognised image or document.
-int ImageFileToDataUrl(const std::string& path, std::string& dataUrl, std::string& errorText);
+int ImageFileToDataUrl(const std::string& path, std::string& dataUrl, ErrorInfo& error);
 
 // Writes the data URL's picture to a new file named by manager.MakeFileName:
 // in the save folder, or in the temporary folder when temporary, with the
@@ -51,7 +53,7 @@ int ImageFileToDataUrl(const std::string& path, std::string& dataUrl, std::strin
 // saved-file list. -1, with no file written, for text without a comma, an
 // empty or invalid Base64 part.
 int DataUrlToImageFile(ManagerV2& manager, std::string_view text, bool temporary, std::string& path,
-                       std::string& errorText);
+                       ErrorInfo& error);
 
 // The whole file as Base64 (no prefix); -1 for missing or empty files.
 int FileToBase64(const std::string& path, std::string& base64);
@@ -59,6 +61,18 @@ int FileToBase64(const std::string& path, std::string& base64);
 // empty text, for invalid Base64 and for a failed write (nothing is touched
 // then). Text that decodes to nothing gives an empty file.
 int Base64ToFile(std::string_view base64, const std::string& path);
+
+// Why a file cannot be read as an image or document ("file not found: …",
+// "unsupported image format: …" and the like); empty when it can.
+std::string ImageFileRefusal(const std::string& path);
+// Why a data URL's picture cannot be read; empty when it can.
+std::string DataUrlRefusal(std::string_view text);
+// Refuse with ImageFileRefusal's reason, or "file cannot be read as an
+// image: …" when the file passes those checks but its picture does not load.
+int RefuseImageFile(ErrorInfo& error, const std::string& path);
+// Refuse with DataUrlRefusal's reason, or decodeFailure when the data URL
+// itself is sound (its picture did not decode).
+int RefuseDataUrl(ErrorInfo& error, std::string_view text, const char* decodeFailure);
 
 // The bytes of an image or document file and the extension of its format;
 // no bytes for missing, empty and unrecognised files.

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "platform/image/kx_imgfmt.h"
+#include "ver_2/image_conversions.h"
 #include "ver_2/manager_v2.h"
 
 namespace ver_2 {
@@ -32,6 +33,16 @@ ImageHolder LoadImageFile(const std::string& path, uint32_t type) {
         return nullptr;
     }
     return ImageHolder(image);
+}
+
+ImageHolder LoadInputImage(const std::string& path, uint32_t type, ErrorInfo& error) {
+    if (path.empty()) {
+        Refuse(error, "no input image");
+        return nullptr;
+    }
+    ImageHolder image = LoadImageFile(path, type);
+    if (!image) RefuseImageFile(error, path);
+    return image;
 }
 
 bool ParseHexColor(const std::string& text, RgbColor& color) {
@@ -68,10 +79,19 @@ uint32_t DocumentCompressionCode(const std::string& name) {
     return 0;
 }
 
-int SaveResultImage(ManagerV2& manager, KXImage image, bool temporary, std::string& path) {
-    if (manager.SaveScannedImage(image, temporary, path) != 0) return -1;
+int SaveResultImage(ManagerV2& manager, KXImage image, bool temporary, std::string& path,
+                    ErrorInfo& error) {
+    if (manager.SaveScannedImage(image, temporary, path) != 0) {
+        return Refuse(error, temporary ? "cannot save the result in the temporary folder"
+                                       : "cannot save the result in the save folder "
+                                         "(see file_save_path and image_format)");
+    }
     if (!temporary) manager.AddSaveFilename(path);
     return 0;
+}
+
+int RefuseImageStep(ErrorInfo& error, const char* what) {
+    return Refuse(error, std::string("cannot ") + what);
 }
 
 }  // namespace ver_2

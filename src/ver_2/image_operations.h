@@ -17,6 +17,7 @@
 
 #include "platform/image/image_holders.h"
 #include "platform/image/kx_image.h"
+#include "ver_2/error_info.h"
 
 namespace ver_2 {
 
@@ -46,6 +47,9 @@ struct WatermarkRequest {
 // The image of a file in the given pixel type (0 = as stored), origin
 // top-left; null for an empty path and for files that do not load.
 ImageHolder LoadImageFile(const std::string& path, uint32_t type);
+// LoadImageFile for an operation's input: a null holder comes with the
+// reason in error ("file not found: …", "unsupported image format: …").
+ImageHolder LoadInputImage(const std::string& path, uint32_t type, ErrorInfo& error);
 
 struct RgbColor {
     uint8_t red = 0;
@@ -68,7 +72,10 @@ uint32_t DocumentCompressionCode(const std::string& name);
 // Saves a result image the way scanned pages are saved (global format and
 // qualities) into the temporary folder or, when not temporary, the save
 // folder, where the file is also added to the saved-file list. 0 and the
-// path, or -1 with nothing written.
-int SaveResultImage(ManagerV2& manager, KXImage image, bool temporary, std::string& path);
+// path, or -1 with the reason and nothing written.
+int SaveResultImage(ManagerV2& manager, KXImage image, bool temporary, std::string& path,
+                    ErrorInfo& error);
+// Refuses with "cannot <what>" for a step of the image library that failed.
+int RefuseImageStep(ErrorInfo& error, const char* what);
 
 }  // namespace ver_2

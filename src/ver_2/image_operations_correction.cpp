@@ -3,9 +3,9 @@
 // its text reads upright.
 #include "platform/base/service_thread.h"
 #include "platform/image/proc/kx_imgproc.h"
+#include "ver_2/error_info.h"
 #include "ver_2/image_operations.h"
 #include "ver_2/manager_v2.h"
-#include "ver_2/texts.h"
 
 namespace ver_2 {
 
@@ -57,39 +57,38 @@ ImageHolder Upright(KXImage image, int32_t direction) {
 }  // namespace
 
 int ManagerV2::DeskewImageFile(const std::string& path, bool temporary, std::string& result,
-                               std::string& errorText) {
+                               ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     result.clear();
-    errorText = kErrorText;
-    ImageHolder image = LoadImageFile(path, KX_PIXEL_KEEP);
+    ImageHolder image = LoadInputImage(path, KX_PIXEL_KEEP, error);
     if (!image) return -1;
     KXImage cropped = nullptr;
     KXImgProc_ImageAutoCrop(image.get(), 1, 1, 1, 0, 0, 0, 0, 1, &cropped);
     ImageHolder straight(cropped);
     image.reset();
-    if (!straight || SaveResultImage(*this, straight.get(), temporary, result) != 0) return -1;
-    errorText.clear();
-    return 0;
+    if (!straight) return RefuseImageStep(error, "straighten the image");
+    return SaveResultImage(*this, straight.get(), temporary, result, error);
 }
 
 int ManagerV2::CorrectImageFileDirection(const std::string& path, bool temporary,
-                                         std::string& result, std::string& errorText) {
+                                         std::string& result, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     result.clear();
-    errorText = kErrorText;
-    ImageHolder image = LoadImageFile(path, KX_PIXEL_KEEP);
+    ImageHolder image = LoadInputImage(path, KX_PIXEL_KEEP, error);
     if (!image) return -1;
     KXOcrMgr created = nullptr;
-    if (KXImgProc_CreateOCRMgr(&created) != 0 || created == nullptr) return -1;
+    if (KXImgProc_CreateOCRMgr(&created) != 0 || created == nullptr) {
+        return RefuseImageStep(error,
+                               "start the text recogniser (are its language data installed?)");
+    }
     OcrManagerHolder manager(created);
     int32_t direction = 0;
     KXImgProc_ImageTextDirectOCR(manager.get(), image.get(), &direction);
     manager.reset();
     ImageHolder upright = Upright(image.get(), direction);
     image.reset();
-    if (!upright || SaveResultImage(*this, upright.get(), temporary, result) != 0) return -1;
-    errorText.clear();
-    return 0;
+    if (!upright) return RefuseImageStep(error, "turn the image");
+    return SaveResultImage(*this, upright.get(), temporary, result, error);
 }
 
 }  // namespace ver_2

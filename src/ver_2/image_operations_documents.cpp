@@ -15,9 +15,9 @@
 #include "platform/base/service_thread.h"
 #include "platform/image/image_formats.h"
 #include "platform/image/kx_imgfmt.h"
+#include "ver_2/error_info.h"
 #include "ver_2/image_operations.h"
 #include "ver_2/manager_v2.h"
-#include "ver_2/texts.h"
 
 namespace ver_2 {
 
@@ -89,56 +89,68 @@ bool HasEmptyName(const std::vector<std::string>& names) {
 
 int ManagerV2::MakeMultiImageFile(const std::vector<std::string>& paths, const std::string& format,
                                   const std::string& compression, uint32_t quality, bool temporary,
-                                  std::string& path, std::string& errorText) {
+                                  std::string& path, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     path.clear();
-    errorText = kErrorText;
     uint32_t formatCode = DocumentFormatCode(format);
     uint32_t compressionCode = DocumentCompressionCode(compression);
-    if (paths.empty() || formatCode == KX_FORMAT_UNKNOWN || compressionCode == 0 || quality > 100)
-        return -1;
+    if (paths.empty()) return Refuse(error, kNoInputs);
+    if (formatCode == KX_FORMAT_UNKNOWN) {
+        return Refuse(error, "format \"" + format + "\" is not one of tif, pdf, ofd");
+    }
+    if (compressionCode == 0) {
+        return Refuse(error, "tiff_compression \"" + compression +
+                                 "\" is not one of none, lzw, jpeg, ccitt-g4");
+    }
+    if (quality > 100) {
+        return Refuse(error,
+                      OutsideRange("tiff_jpeg_quality", static_cast<int32_t>(quality), 0, 100));
+    }
     std::string name = MakeFileName(temporary, format);
     std::string partial = name + ".part";
     KXImgWriter writer = nullptr;
     if (KXImgFmt_OpenImageWriter(partial.c_str(), formatCode, &writer) != 0 || writer == nullptr) {
         KXBase_DeleteFile(partial.c_str());
-        return -1;
+        return Refuse(error, AboutFile("cannot write file", name));
     }
     ImageSaveInfo info{kDocumentJpegQuality, compressionCode, quality};
     int pages = WritePages(writer, paths, info);
     bool closed = KXImgFmt_CloseImageWriter(writer) == 0;
     if (pages == 0 || !closed || KXBase_MoveFile(partial.c_str(), name.c_str()) != 0) {
         KXBase_DeleteFile(partial.c_str());
-        return -1;
+        return Refuse(error, pages == 0 ? "none of the input images could be loaded"
+                                        : AboutFile("cannot write file", name));
     }
     path = name;
     if (!temporary) AddSaveFilename(path);
-    errorText.clear();
     return 0;
 }
 
 int ManagerV2::MakeZipArchive(const std::vector<std::string>& paths,
                               const std::vector<std::string>& names, bool temporary,
-                              std::string& path, std::string& errorText) {
+                              std::string& path, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     path.clear();
-    errorText = kErrorText;
-    if (paths.empty()) return -1;
-    if (!names.empty() && (names.size() != paths.size() || HasEmptyName(names))) return -1;
+    if (paths.empty()) return Refuse(error, "no input files given");
+    if (!names.empty() && (names.size() != paths.size() || HasEmptyName(names))) {
+        return Refuse(error, "an archive entry has no name");
+    }
     std::string name = MakeFileName(temporary, "zip");
-    int error = 0;
-    zip_t* archive = zip_open(AnsiToUtf8(name).c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    if (archive == nullptr) return -1;
+    int zipError = 0;
+    zip_t* archive = zip_open(AnsiToUtf8(name).c_str(), ZIP_CREATE | ZIP_TRUNCATE, &zipError);
+    if (archive == nullptr) return Refuse(error, AboutFile("cannot write file", name));
     int entries = AddEntries(archive, paths, names);
     bool closed = entries > 0 && zip_close(archive) == 0;
     if (!closed) {
+        std::string reason =
+            entries == 0 ? "none of the input files could be read"
+                         : std::string("cannot write the archive: ") + zip_strerror(archive);
         zip_discard(archive);
         KXBase_DeleteFile(name.c_str());
-        return -1;
+        return Refuse(error, reason);
     }
     path = name;
     if (!temporary) AddSaveFilename(path);
-    errorText.clear();
     return 0;
 }
 

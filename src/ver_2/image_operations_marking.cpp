@@ -3,21 +3,44 @@
 // with one colour.
 #include <cstring>
 
+#include "platform/base/encoding.h"
 #include "platform/base/service_thread.h"
 #include "platform/image/proc/kx_imgproc.h"
+#include "ver_2/error_info.h"
 #include "ver_2/image_operations.h"
 #include "ver_2/manager_v2.h"
-#include "ver_2/texts.h"
 
 namespace ver_2 {
 
 namespace {
 
-bool HasValidWatermarkValues(const WatermarkRequest& request) {
-    return !request.text.empty() && !request.color.empty() && request.opacity <= 255 &&
-           request.marginLeft >= 0 && request.marginTop >= 0 && request.marginRight >= 0 &&
-           request.marginBottom >= 0 && !request.fontName.empty() &&
-           request.fontName.size() < sizeof(WatermarkFont::name) && request.fontSize > 0;
+// Why the request's values cannot be drawn; empty when they can.
+std::string WatermarkRefusal(const WatermarkRequest& request) {
+    if (request.text.empty()) return "text is missing or empty";
+    if (WatermarkPositionCode(request.position) == 0) {
+        return "text_pos \"" + request.position +
+               "\" is not one of left, top, right, bottom, left_top, right_top, left_bottom, "
+               "right_bottom, center, location";
+    }
+    RgbColor color;
+    if (!ParseHexColor(request.color, color)) {
+        return "text_color \"" + request.color + "\" is not a colour of the form #RRGGBB";
+    }
+    if (request.opacity > 255) {
+        return OutsideRange("text_opacity", static_cast<int32_t>(request.opacity), 0, 255);
+    }
+    if (request.marginLeft < 0 || request.marginTop < 0 || request.marginRight < 0 ||
+        request.marginBottom < 0) {
+        return "margins must not be negative";
+    }
+    if (request.fontSize <= 0) {
+        return "font_size " + std::to_string(request.fontSize) + " is not positive";
+    }
+    if (request.fontName.empty() || request.fontName.size() >= sizeof(WatermarkFont::name) ||
+        KXImgProc_FindFont(request.fontName.c_str()) != 0) {
+        return "no font named \"" + AnsiToUtf8(request.fontName) + "\" is installed";
+    }
+    return {};
 }
 
 // The region the text goes into: the image less the margins that the
@@ -56,54 +79,52 @@ WatermarkFont FontOf(const WatermarkRequest& request) {
 }  // namespace
 
 int ManagerV2::WatermarkImageFile(const std::string& path, const WatermarkRequest& request,
-                                  bool temporary, std::string& result, std::string& errorText) {
+                                  bool temporary, std::string& result, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     result.clear();
-    errorText = kErrorText;
+    std::string refusal = WatermarkRefusal(request);
+    if (!refusal.empty()) return Refuse(error, refusal);
     int32_t position = WatermarkPositionCode(request.position);
     RgbColor color;
-    if (path.empty() || !HasValidWatermarkValues(request) || position == 0 ||
-        !ParseHexColor(request.color, color) || KXImgProc_FindFont(request.fontName.c_str()) != 0) {
-        return -1;
-    }
-    ImageHolder image = LoadImageFile(path, KX_PIXEL_KEEP);
+    ParseHexColor(request.color, color);
+    ImageHolder image = LoadInputImage(path, KX_PIXEL_KEEP, error);
     if (!image) return -1;
     KXRect region = WatermarkRegion(image.get(), position, request);
-    if (KXBase_SetImageROI(image.get(), &region) != 0) return -1;
+    if (KXBase_SetImageROI(image.get(), &region) != 0) {
+        return Refuse(error, "the margins leave no room for the text in the image");
+    }
     WatermarkFont font = FontOf(request);
     uint32_t word = KXImgProc_MakeColorWord(color.red, color.green, color.blue, request.opacity);
     if (KXImgProc_AddImageWatermark(image.get(), request.text.c_str(), word, position,
                                     request.locationX, request.locationY, &font) != 0) {
-        return -1;
+        return RefuseImageStep(error, "draw the text into the image");
     }
-    if (SaveResultImage(*this, image.get(), temporary, result) != 0) return -1;
-    errorText.clear();
+    if (SaveResultImage(*this, image.get(), temporary, result, error) != 0) return -1;
     return 0;
 }
 
 int ManagerV2::DecontaminateImageFile(const std::string& path, const std::string& colorText,
                                       int32_t x, int32_t y, int32_t width, int32_t height,
                                       bool temporary, const std::string& area, std::string& result,
-                                      std::string& errorText) {
+                                      ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     result.clear();
-    errorText = kErrorText;
-    if (path.empty() || area.empty() || colorText.empty() || x < 0 || y < 0 || width <= 0 ||
-        height <= 0) {
-        return -1;
-    }
     int32_t areaCode = DecontaminationAreaCode(area);
+    if (areaCode == 0) return Refuse(error, "mode \"" + area + "\" is not one of inside, outside");
     RgbColor color;
-    if (areaCode == 0 || !ParseHexColor(colorText, color)) return -1;
-    ImageHolder image = LoadImageFile(path, KX_PIXEL_KEEP);
+    if (!ParseHexColor(colorText, color)) {
+        return Refuse(error, "color \"" + colorText + "\" is not a colour of the form #RRGGBB");
+    }
+    if (x < 0 || y < 0) return Refuse(error, "x and y must not be negative");
+    if (width <= 0 || height <= 0) return Refuse(error, "width and height must be positive");
+    ImageHolder image = LoadInputImage(path, KX_PIXEL_KEEP, error);
     if (!image) return -1;
     uint32_t word = KXImgProc_MakeColorWord(color.red, color.green, color.blue, 0);
     if (KXImgProc_ImageDecontamination(image.get(), image.get(), areaCode, x, y, width, height,
                                        word) != 0) {
-        return -1;
+        return RefuseImageStep(error, "clean the rectangle (does it lie inside the image?)");
     }
-    if (SaveResultImage(*this, image.get(), temporary, result) != 0) return -1;
-    errorText.clear();
+    if (SaveResultImage(*this, image.get(), temporary, result, error) != 0) return -1;
     return 0;
 }
 

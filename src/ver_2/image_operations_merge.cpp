@@ -11,9 +11,9 @@
 
 #include "platform/base/service_thread.h"
 #include "platform/image/kx_imgfmt.h"
+#include "ver_2/error_info.h"
 #include "ver_2/image_operations.h"
 #include "ver_2/manager_v2.h"
-#include "ver_2/texts.h"
 
 namespace ver_2 {
 
@@ -100,19 +100,24 @@ int PasteAll(KXImage canvas, const Layout& layout, bool horizontal, Align align,
     return -1;
 }
 
-// The merged canvas, or null when no input loads or the canvas would be too
-// large to make.
-ImageHolder Compose(std::vector<std::string> paths, bool horizontal, Align align,
-                    int64_t interval) {
+// The merged canvas, or null with the reason when no input loads or the
+// canvas would be too large to make.
+ImageHolder Compose(std::vector<std::string> paths, bool horizontal, Align align, int64_t interval,
+                    ErrorInfo& error) {
     for (;;) {
         Layout layout = Measure(paths, horizontal, interval);
-        if (layout.images.empty()) return nullptr;
+        if (layout.images.empty()) {
+            Refuse(error, "none of the input images could be loaded");
+            return nullptr;
+        }
         constexpr int64_t kMaxSide = std::numeric_limits<int32_t>::max();
-        if (layout.width > kMaxSide || layout.height > kMaxSide) return nullptr;
         KXImage created = nullptr;
-        if (KXBase_CreateImage(static_cast<uint32_t>(layout.width),
+        if (layout.width > kMaxSide || layout.height > kMaxSide ||
+            KXBase_CreateImage(static_cast<uint32_t>(layout.width),
                                static_cast<uint32_t>(layout.height), KX_PIXEL_RGB,
                                KX_ORIGIN_TOP_LEFT, &created) != 0) {
+            Refuse(error, "the merged image of " + std::to_string(layout.width) + "x" +
+                              std::to_string(layout.height) + " pixels is too large to make");
             return nullptr;
         }
         ImageHolder canvas(created);
@@ -126,16 +131,23 @@ ImageHolder Compose(std::vector<std::string> paths, bool horizontal, Align align
 
 int ManagerV2::MergeImageFiles(const std::vector<std::string>& paths, const std::string& mode,
                                const std::string& align, int32_t interval, bool temporary,
-                               std::string& path, std::string& errorText) {
+                               std::string& path, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     path.clear();
-    errorText = kErrorText;
     Align alignment = Align::kCenter;
-    if (paths.empty() || interval < 0 || !ReadAlign(mode, align, alignment)) return -1;
-    ImageHolder canvas = Compose(paths, mode == "horz", alignment, interval);
-    if (!canvas || SaveResultImage(*this, canvas.get(), temporary, path) != 0) return -1;
-    errorText.clear();
-    return 0;
+    if (paths.empty()) return Refuse(error, kNoInputs);
+    if (mode != "horz" && mode != "vert") {
+        return Refuse(error, "mode \"" + mode + "\" is not one of horz, vert");
+    }
+    if (!ReadAlign(mode, align, alignment)) {
+        return Refuse(error, "align \"" + align + "\" is not one of " +
+                                 (mode == "horz" ? "top, center, bottom" : "left, center, right") +
+                                 " for mode " + mode);
+    }
+    if (interval < 0) return Refuse(error, "interval " + std::to_string(interval) + " is negative");
+    ImageHolder canvas = Compose(paths, mode == "horz", alignment, interval, error);
+    if (!canvas) return -1;
+    return SaveResultImage(*this, canvas.get(), temporary, path, error);
 }
 
 }  // namespace ver_2

@@ -3,9 +3,9 @@
 #include <cstdint>
 
 #include "platform/base/service_thread.h"
+#include "ver_2/error_info.h"
 #include "ver_2/image_operations.h"
 #include "ver_2/manager_v2.h"
-#include "ver_2/texts.h"
 
 namespace ver_2 {
 
@@ -29,20 +29,39 @@ ImageHolder CloneRect(KXImage image, int64_t left, int64_t top, int64_t right, i
     return ImageHolder(clone);
 }
 
+std::string RectText(int32_t x, int32_t y, int32_t width, int32_t height) {
+    return "x " + std::to_string(x) + ", y " + std::to_string(y) + ", width " +
+           std::to_string(width) + ", height " + std::to_string(height);
+}
+
+std::string SizeText(KXImage image) {
+    KXImageInfo info{};
+    KXBase_GetImageInfo(image, &info);
+    return std::to_string(info.width) + "x" + std::to_string(info.height);
+}
+
 }  // namespace
 
 int ManagerV2::SplitImageFile(const std::string& path, const std::string& mode, int32_t location,
-                              bool temporary, std::vector<std::string>& paths,
-                              std::string& errorText) {
+                              bool temporary, std::vector<std::string>& paths, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     paths.clear();
-    errorText = kErrorText;
-    if (path.empty() || location < 0 || (mode != "horz" && mode != "vert")) return -1;
-    ImageHolder image = LoadImageFile(path, KX_PIXEL_KEEP);
+    if (mode != "horz" && mode != "vert") {
+        return Refuse(error, "mode \"" + mode + "\" is not one of horz, vert");
+    }
+    ImageHolder image = LoadInputImage(path, KX_PIXEL_KEEP, error);
+    if (!image) return -1;
     KXImageInfo info{};
-    if (!image || KXBase_GetImageInfo(image.get(), &info) != 0) return -1;
+    if (KXBase_GetImageInfo(image.get(), &info) != 0)
+        return RefuseImageStep(error, "read the image");
     int64_t width = info.width;
     int64_t height = info.height;
+    // A cut at an edge gives one piece, the whole image; beyond it none.
+    int64_t across = mode == "horz" ? width : height;
+    if (location < 0 || location > across) {
+        return Refuse(error, OutsideRange("location", location, 0, across) + " for the " +
+                                 SizeText(image.get()) + " image");
+    }
     // "horz" cuts along x = location, "vert" along y = location; the left or
     // top piece comes first.
     ImageHolder pieces[2];
@@ -56,29 +75,30 @@ int ManagerV2::SplitImageFile(const std::string& path, const std::string& mode, 
     image.reset();
     for (ImageHolder& piece : pieces) {
         std::string piecePath;
-        if (piece && SaveResultImage(*this, piece.get(), temporary, piecePath) == 0) {
+        if (piece && SaveResultImage(*this, piece.get(), temporary, piecePath, error) == 0) {
             paths.push_back(piecePath);
         }
         piece.reset();
     }
-    if (paths.empty()) return -1;
-    errorText.clear();
+    // error holds the reason of the last piece that could not be saved.
+    if (paths.empty()) return error.detail.empty() ? RefuseImageStep(error, "cut the image") : -1;
     return 0;
 }
 
 int ManagerV2::ClipImageFile(const std::string& path, int32_t x, int32_t y, int32_t width,
                              int32_t height, bool temporary, std::string& result,
-                             std::string& errorText) {
+                             ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     result.clear();
-    errorText = kErrorText;
-    if (path.empty() || x < 0 || y < 0 || width <= 0 || height <= 0) return -1;
-    ImageHolder image = LoadImageFile(path, KX_PIXEL_KEEP);
+    if (x < 0 || y < 0) return Refuse(error, "x and y must not be negative");
+    if (width <= 0 || height <= 0) return Refuse(error, "width and height must be positive");
+    ImageHolder image = LoadInputImage(path, KX_PIXEL_KEEP, error);
     if (!image) return -1;
     ImageHolder clip = CloneRect(image.get(), x, y, int64_t{x} + width, int64_t{y} + height);
-    if (!clip || SaveResultImage(*this, clip.get(), temporary, result) != 0) return -1;
-    errorText.clear();
-    return 0;
+    if (!clip)
+        return Refuse(error, "the rectangle " + RectText(x, y, width, height) +
+                                 " is not inside the " + SizeText(image.get()) + " image");
+    return SaveResultImage(*this, clip.get(), temporary, result, error);
 }
 
 }  // namespace ver_2

@@ -5,8 +5,8 @@
 #include "platform/base/kx_paths.h"
 #include "platform/base/kx_profile.h"
 #include "platform/base/service_thread.h"
+#include "ver_2/error_info.h"
 #include "ver_2/ordered_pipeline.h"
-#include "ver_2/texts.h"
 
 namespace ver_2 {
 
@@ -40,7 +40,7 @@ ManagerV2::ManagerV2(KXPump pump) : pump_(pump) {
 }
 
 ManagerV2::~ManagerV2() {
-    std::string ignored;
+    ErrorInfo ignored;
     DeinitDevice(ignored);
     if (db_ != nullptr) sqlite3_close_v2(db_);
     db_ = nullptr;
@@ -63,10 +63,10 @@ void ManagerV2::LoadGlobalConfig() {
     config.fileSavePath = StandardiseSavePath(config.fileSavePath);
 }
 
-int ManagerV2::SetGlobalConfig(const GlobalConfig& config, uint32_t mask, std::string& errorText) {
+int ManagerV2::SetGlobalConfig(const GlobalConfig& config, uint32_t mask, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kParameterErrorText;
-    if (!IsValidGlobalConfig(config, mask)) return -1;
+    std::string refusal = GlobalConfigRefusal(config, mask);
+    if (!refusal.empty()) return RefuseSetting(error, refusal);
     {
         KXLockGuard guard(lock_);
         GlobalConfig& current = globalConfig_;
@@ -94,7 +94,6 @@ int ManagerV2::SetGlobalConfig(const GlobalConfig& config, uint32_t mask, std::s
         takeInt(kFieldImageTiffJpegQuality, &GlobalConfig::imageTiffJpegQuality,
                 "imageTiffJpegQuality");
     }
-    errorText.clear();
     return 0;
 }
 

@@ -9,8 +9,8 @@
 // (which the callbacks read); the driver side takes it to change the list,
 // to call the callbacks and to take a page's settings and file name. The
 // callbacks run under `lock` and must not call operations that wait for the
-// driver. Operations that can fail return 0 or -1 and set errorText to
-// "错误" on entry ("参数错误" for rejected settings), emptying it on success.
+// driver. Operations that can fail return 0, or -1 with the reason in
+// their ErrorInfo (see error_info.h).
 //
 // Ownership: the service thread constructs and destroys the object; servers
 // keep a pointer to it. The object owns the lock, the database connection,
@@ -33,11 +33,13 @@
 #include "platform/image/kx_image.h"
 #include "ver_2/batch_records.h"
 #include "ver_2/device_param.h"
+#include "ver_2/error_info.h"
 #include "ver_2/global_config.h"
 
 namespace ver_2 {
 
 class BoundFolder;
+struct StoredPicture;
 class OrderedPipeline;
 struct PageSaveSettings;
 struct WatermarkRequest;
@@ -60,7 +62,7 @@ class ManagerV2 : public Manager {
     ManagerV2& operator=(const ManagerV2&) = delete;
 
     // Global settings (manager_v2.cpp). mask: GlobalConfigField bits.
-    int SetGlobalConfig(const GlobalConfig& config, uint32_t mask, std::string& errorText);
+    int SetGlobalConfig(const GlobalConfig& config, uint32_t mask, ErrorInfo& error);
     void GetGlobalConfig(GlobalConfig& config) const;
     // "config2.ini" in the configuration folder.
     std::string GetConfigString(const char* section, const char* key,
@@ -79,25 +81,25 @@ class ManagerV2 : public Manager {
     const std::vector<std::string>& saveFilenames() const { return saveFilenames_; }
     // Deletes a file of the list and forgets it; -1 for paths not in the list
     // and files that cannot be deleted (their entry stays).
-    int DeleteLocalFile(const std::string& path, std::string& errorText);
+    int DeleteLocalFile(const std::string& path, ErrorInfo& error);
     // Deletes every file of the list (results ignored) and empties it.
     void ClearGlobalFileSavePath();
 
     // Scanner driver and the open scanner (manager_v2_device.cpp).
-    int InitDevice(std::string& errorText);
-    int DeinitDevice(std::string& errorText);
-    int GetDeviceNameList(std::vector<std::string>& names, std::string& errorText);
-    int OpenDevice(const std::string& name, std::string& errorText);
-    int CloseDevice(std::string& errorText);
-    int GetCurrDeviceName(std::string& name, std::string& errorText);
-    int SetDeviceParam(const std::vector<DeviceParam>& list, std::string& errorText);
-    int GetDeviceParam(std::vector<DeviceParamGroup>& groups, std::string& errorText);
-    int ResetDeviceParam(std::string& errorText);
+    int InitDevice(ErrorInfo& error);
+    int DeinitDevice(ErrorInfo& error);
+    int GetDeviceNameList(std::vector<std::string>& names, ErrorInfo& error);
+    int OpenDevice(const std::string& name, ErrorInfo& error);
+    int CloseDevice(ErrorInfo& error);
+    int GetCurrDeviceName(std::string& name, ErrorInfo& error);
+    int SetDeviceParam(const std::vector<DeviceParam>& list, ErrorInfo& error);
+    int GetDeviceParam(std::vector<DeviceParamGroup>& groups, ErrorInfo& error);
+    int ResetDeviceParam(ErrorInfo& error);
     bool saneInited() const { return saneInited_; }
 
     // Scanning (manager_v2_scan.cpp).
-    int StartScan(bool blankCheck, bool localSave, std::string& errorText);
-    int StopScan(std::string& errorText);
+    int StartScan(bool blankCheck, bool localSave, ErrorInfo& error);
+    int StopScan(ErrorInfo& error);
     bool scanning() const { return scanning_; }
     // The driver's event callback; user is this object.
     static SANE_Int DriverEventHandler(void* opaque, SANE_Int code, void* data, SANE_Int* value,
@@ -114,21 +116,22 @@ class ManagerV2 : public Manager {
     // the current batch's order (0 first). A change is one transaction, and
     // `currBatchId` and the bound folder change only after its commit. Names
     // and tags are stored as given, any bytes. Service thread only.
-    int GetBatchIdList(std::vector<std::string>& names, std::string& errorText);
-    int OpenBatch(const std::string& name, std::string& errorText);
-    int NewBatch(const std::string& name, std::string& errorText);
-    int DeleteBatch(const std::string& name, std::string& errorText);
-    int GetCurrBatchId(std::string& name, std::string& errorText);
-    int ModifyBatchId(const std::string& oldName, const std::string& newName,
-                      std::string& errorText);
-    int GetImageThumbnailList(std::vector<ThumbnailItem>& items, std::string& errorText);
-    int GetImageCount(int32_t& count, std::string& errorText);
+    int GetBatchIdList(std::vector<std::string>& names, ErrorInfo& error);
+    int OpenBatch(const std::string& name, ErrorInfo& error);
+    int NewBatch(const std::string& name, ErrorInfo& error);
+    int DeleteBatch(const std::string& name, ErrorInfo& error);
+    int GetCurrBatchId(std::string& name, ErrorInfo& error);
+    int ModifyBatchId(const std::string& oldName, const std::string& newName, ErrorInfo& error);
+    int GetImageThumbnailList(std::vector<ThumbnailItem>& items, ErrorInfo& error);
+    int GetImageCount(int32_t& count, ErrorInfo& error);
     // The tag and the whole picture as a data URL of its format.
-    int LoadImage(int32_t index, std::string& tag, std::string& dataUrl, std::string& errorText);
+    int LoadImage(int32_t index, std::string& tag, std::string& dataUrl, ErrorInfo& error);
     // Writes the picture to a new file named by MakeFileName with its format
     // as extension: in the temporary folder (the caller deletes it), or in
     // the save folder and then added to the saved-file list.
-    int SaveImage(int32_t index, bool toTemporary, std::string& path, std::string& errorText);
+    int SaveImage(int32_t index, bool toTemporary, std::string& path, ErrorInfo& error);
+    // The stored picture of the image at index.
+    int ReadPictureAt(int32_t index, StoredPicture& picture, ErrorInfo& error);
     // The row id of the image at index, -1 when there is none.
     int32_t GetImageId(int32_t index);
     // The current batch's images in order; empty when they cannot be read.
@@ -138,24 +141,24 @@ class ManagerV2 : public Manager {
     // mode "pos" moves before the gap target, "index" so that the first moved
     // image ends at index target.
     int InsertLocalImage(const std::string& path, int32_t position, const std::string& tag,
-                         std::string& errorText);
+                         ErrorInfo& error);
     int InsertImage(const std::string& dataUrl, int32_t position, const std::string& tag,
-                    std::string& errorText);
+                    ErrorInfo& error);
     int ModifyImageTag(const std::vector<int32_t>& indexes, const std::vector<std::string>& tags,
-                       std::string& errorText);
-    int DeleteImage(const std::vector<int32_t>& indexes, std::string& errorText);
-    int ClearImageList(std::string& errorText);
-    int ModifyImage(int32_t index, const std::string& dataUrl, std::string& errorText);
-    int ModifyImageByLocal(int32_t index, const std::string& path, std::string& errorText);
+                       ErrorInfo& error);
+    int DeleteImage(const std::vector<int32_t>& indexes, ErrorInfo& error);
+    int ClearImageList(ErrorInfo& error);
+    int ModifyImage(int32_t index, const std::string& dataUrl, ErrorInfo& error);
+    int ModifyImageByLocal(int32_t index, const std::string& path, ErrorInfo& error);
     int MoveImage(const std::vector<int32_t>& indexes, const std::string& mode, int32_t target,
-                  std::string& errorText);
-    int ExchangeImage(int32_t index1, int32_t index2, std::string& errorText);
-    int ImageBookSort(std::string& errorText);
+                  ErrorInfo& error);
+    int ExchangeImage(int32_t index1, int32_t index2, ErrorInfo& error);
+    int ImageBookSort(ErrorInfo& error);
 
     // Folder binding (manager_v2_bind_folder.cpp): the current batch mirrored
     // as numbered files into a folder. Service thread only.
-    int BindFolder(const std::string& folder, int32_t width, int32_t base, std::string& errorText);
-    int StopBindFolder(std::string& errorText);
+    int BindFolder(const std::string& folder, int32_t width, int32_t base, ErrorInfo& error);
+    int StopBindFolder(ErrorInfo& error);
     const std::string& bindFolder() const { return bindFolder_; }
 
     // Image operations (image_operations_*.cpp). Inputs are files named by
@@ -167,28 +170,27 @@ class ManagerV2 : public Manager {
     // operation leaves no file. Service thread only.
     int MergeImageFiles(const std::vector<std::string>& paths, const std::string& mode,
                         const std::string& align, int32_t interval, bool temporary,
-                        std::string& path, std::string& errorText);
+                        std::string& path, ErrorInfo& error);
     int MakeMultiImageFile(const std::vector<std::string>& paths, const std::string& format,
                            const std::string& compression, uint32_t quality, bool temporary,
-                           std::string& path, std::string& errorText);
+                           std::string& path, ErrorInfo& error);
     // names: one entry name per path, or none to name entries after their files.
     int MakeZipArchive(const std::vector<std::string>& paths, const std::vector<std::string>& names,
-                       bool temporary, std::string& path, std::string& errorText);
+                       bool temporary, std::string& path, ErrorInfo& error);
     // Up to two pieces, left or top first.
     int SplitImageFile(const std::string& path, const std::string& mode, int32_t location,
-                       bool temporary, std::vector<std::string>& paths, std::string& errorText);
+                       bool temporary, std::vector<std::string>& paths, ErrorInfo& error);
     int DeskewImageFile(const std::string& path, bool temporary, std::string& result,
-                        std::string& errorText);
+                        ErrorInfo& error);
     int WatermarkImageFile(const std::string& path, const WatermarkRequest& request, bool temporary,
-                           std::string& result, std::string& errorText);
+                           std::string& result, ErrorInfo& error);
     int DecontaminateImageFile(const std::string& path, const std::string& colorText, int32_t x,
                                int32_t y, int32_t width, int32_t height, bool temporary,
-                               const std::string& area, std::string& result,
-                               std::string& errorText);
+                               const std::string& area, std::string& result, ErrorInfo& error);
     int CorrectImageFileDirection(const std::string& path, bool temporary, std::string& result,
-                                  std::string& errorText);
+                                  ErrorInfo& error);
     int ClipImageFile(const std::string& path, int32_t x, int32_t y, int32_t width, int32_t height,
-                      bool temporary, std::string& result, std::string& errorText);
+                      bool temporary, std::string& result, ErrorInfo& error);
 
     // Pump messages posted by the driver side.
     void OnDeviceLeft(const std::string& name);
@@ -233,17 +235,20 @@ class ManagerV2 : public Manager {
     // of the picture at index; manager_v2_image_order.cpp: the images in a
     // new order (the same images), stored and mirrored.
     int InsertPicture(const NewPicture& picture, int32_t position, const std::string& tag,
-                      std::string& errorText);
-    int ReplacePicture(int32_t index, const NewPicture& picture, std::string& errorText);
+                      ErrorInfo& error);
+    int ReplacePicture(int32_t index, const NewPicture& picture, ErrorInfo& error);
     int StoreOrder(const std::vector<ImageEntry>& before, const std::vector<ImageEntry>& after,
-                   std::string& errorText);
+                   ErrorInfo& error);
 
     // manager_v2_bind_folder.cpp. The hooks run only after a committed
     // change and only while a folder is bound.
     bool folderBound() const { return !bindFolder_.empty(); }
     BoundFolder boundFolder() const;
-    // Before a change: false when a folder is bound that cannot take files.
-    bool BoundFolderReady() const;
+    // Before a change: -1 with the reason when a folder is bound that cannot
+    // take files, else 0.
+    int CheckBoundFolder(ErrorInfo& error) const;
+    // -1 with the reason unless a batch of that name exists.
+    int CheckBatchExists(const std::string& name, ErrorInfo& error);
     // After a committed change: mirror brings the folder up to date; should
     // it fail, the whole folder is written again from the database.
     void MirrorChange(const std::function<bool(const BoundFolder&)>& mirror);

@@ -7,10 +7,10 @@
 #include "platform/base/service_thread.h"
 #include "platform/image/image_formats.h"
 #include "ver_2/batch_tables.h"
+#include "ver_2/error_info.h"
 #include "ver_2/image_conversions.h"
 #include "ver_2/manager_v2.h"
 #include "ver_2/sqlite_helpers.h"
-#include "ver_2/texts.h"
 
 namespace ver_2 {
 
@@ -32,54 +32,61 @@ bool RenameTable(sqlite3* db, const std::string& from, const std::string& to) {
 
 }  // namespace
 
-int ManagerV2::GetBatchIdList(std::vector<std::string>& names, std::string& errorText) {
+int ManagerV2::GetBatchIdList(std::vector<std::string>& names, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
     names.clear();
-    if (db_ == nullptr) return -1;
+    if (db_ == nullptr) return Refuse(error, kNoDatabase);
     SqlStatement select(db_, "select name from table_ order by id asc");
     while (select.Step())
         names.push_back(select.ColumnText(0));
-    errorText.clear();
     return 0;
 }
 
-int ManagerV2::OpenBatch(const std::string& name, std::string& errorText) {
-    SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
+int ManagerV2::CheckBatchExists(const std::string& name, ErrorInfo& error) {
     std::vector<std::string> names;
-    if (name.empty() || GetBatchIdList(names, errorText) != 0) return -1;
-    errorText = kErrorText;
-    if (std::find(names.begin(), names.end(), name) == names.end()) return -1;
+    if (GetBatchIdList(names, error) != 0) return -1;
+    if (std::find(names.begin(), names.end(), name) != names.end()) return 0;
+    return Refuse(error, "no batch named \"" + name + "\"");
+}
+
+int ManagerV2::OpenBatch(const std::string& name, ErrorInfo& error) {
+    SB_ASSERT_SERVICE_THREAD();
+    if (name.empty()) return Refuse(error, kEmptyBatchId);
+    if (CheckBatchExists(name, error) != 0) return -1;
     if (name != currBatchId_) {
-        if (!BoundFolderReady()) return -1;
+        if (CheckBoundFolder(error) != 0) return -1;
         currBatchId_ = name;
         if (folderBound()) ExportWholeBatch();
     }
-    errorText.clear();
     return 0;
 }
 
-int ManagerV2::NewBatch(const std::string& name, std::string& errorText) {
+int ManagerV2::NewBatch(const std::string& name, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
-    if (name.empty() || db_ == nullptr || !BoundFolderReady()) return -1;
+    if (name.empty()) return Refuse(error, kEmptyBatchId);
+    if (db_ == nullptr) return Refuse(error, kNoDatabase);
+    if (CheckBatchExists(name, error) == 0) {
+        return Refuse(error, "a batch named \"" + name + "\" exists already");
+    }
+    if (CheckBoundFolder(error) != 0) return -1;
     SqlTransaction transaction(db_);
     SqlStatement insert(db_, "insert into table_ (name) values (?)");
     if (!transaction.begun() || !CreateBatchTables(db_, BatchTables(name)) ||
         !insert.BindText(1, name) || !insert.Run() || !transaction.Commit()) {
-        return -1;
+        return Refuse(error, SqlFailure(db_));
     }
     currBatchId_ = name;
     if (folderBound()) ExportWholeBatch();
-    errorText.clear();
     return 0;
 }
 
-int ManagerV2::DeleteBatch(const std::string& name, std::string& errorText) {
+int ManagerV2::DeleteBatch(const std::string& name, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
-    if (name.empty() || name == currBatchId_ || db_ == nullptr) return -1;
+    if (name.empty()) return Refuse(error, kEmptyBatchId);
+    if (name == currBatchId_) {
+        return Refuse(error, "batch \"" + name + "\" is the current batch; open another first");
+    }
+    if (CheckBatchExists(name, error) != 0) return -1;
     BatchTables tables(name);
     SqlTransaction transaction(db_);
     SqlStatement remove(db_, "delete from table_ where name = ?");
@@ -88,27 +95,28 @@ int ManagerV2::DeleteBatch(const std::string& name, std::string& errorText) {
     if (!transaction.begun() || !ExecSql(db_, ("drop table " + tables.order).c_str()) ||
         !ExecSql(db_, ("drop table " + tables.images).c_str()) || !remove.BindText(1, name) ||
         !remove.Run() || sqlite3_changes(db_) == 0 || !transaction.Commit()) {
-        return -1;
+        return Refuse(error, SqlFailure(db_));
     }
-    errorText.clear();
     return 0;
 }
 
-int ManagerV2::GetCurrBatchId(std::string& name, std::string& errorText) {
+int ManagerV2::GetCurrBatchId(std::string& name, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
     name.clear();
-    if (db_ == nullptr) return -1;
+    if (db_ == nullptr) return Refuse(error, kNoDatabase);
     name = currBatchId_;
-    errorText.clear();
     return 0;
 }
 
 int ManagerV2::ModifyBatchId(const std::string& oldName, const std::string& newName,
-                             std::string& errorText) {
+                             ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
-    if (oldName.empty() || newName.empty() || db_ == nullptr) return -1;
+    if (oldName.empty()) return Refuse(error, kEmptyBatchId);
+    if (newName.empty()) return Refuse(error, "new_batch_id is missing or empty");
+    if (CheckBatchExists(oldName, error) != 0) return -1;
+    if (CheckBatchExists(newName, error) == 0) {
+        return Refuse(error, "a batch named \"" + newName + "\" exists already");
+    }
     BatchTables from(oldName);
     BatchTables to(newName);
     SqlTransaction transaction(db_);
@@ -117,10 +125,21 @@ int ManagerV2::ModifyBatchId(const std::string& oldName, const std::string& newN
         !RenameTable(db_, from.order, to.order) || !update.BindText(1, newName) ||
         !update.BindText(2, oldName) || !update.Run() || sqlite3_changes(db_) == 0 ||
         !transaction.Commit()) {
-        return -1;
+        return Refuse(error, SqlFailure(db_));
     }
     if (oldName == currBatchId_) currBatchId_ = newName;
-    errorText.clear();
+    return 0;
+}
+
+int ManagerV2::ReadPictureAt(int32_t index, StoredPicture& picture, ErrorInfo& error) {
+    if (db_ == nullptr) return Refuse(error, kNoDatabase);
+    int32_t id = GetImageId(index);
+    if (id < 0) {
+        return Refuse(error, NoImageAt("image_index", index, GetImageEntries().size()));
+    }
+    if (!ReadPicture(db_, BatchTables(currBatchId_), id, picture)) {
+        return Refuse(error, SqlFailure(db_));
+    }
     return 0;
 }
 
@@ -135,11 +154,10 @@ int32_t ManagerV2::GetImageId(int32_t index) {
     return ReadImageId(db_, BatchTables(currBatchId_), index);
 }
 
-int ManagerV2::GetImageThumbnailList(std::vector<ThumbnailItem>& items, std::string& errorText) {
+int ManagerV2::GetImageThumbnailList(std::vector<ThumbnailItem>& items, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
     items.clear();
-    if (db_ == nullptr) return -1;
+    if (db_ == nullptr) return Refuse(error, kNoDatabase);
     BatchTables tables(currBatchId_);
     SqlStatement select(db_, "select i.format, i.tag, i.thumb from " + tables.images +
                                  " as i join " + tables.order +
@@ -149,53 +167,45 @@ int ManagerV2::GetImageThumbnailList(std::vector<ThumbnailItem>& items, std::str
         items.push_back({select.ColumnText(1),
                          StoredDataUrl(select.ColumnText(0), thumb.data(), thumb.size())});
     }
-    errorText.clear();
     return 0;
 }
 
-int ManagerV2::GetImageCount(int32_t& count, std::string& errorText) {
+int ManagerV2::GetImageCount(int32_t& count, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
     count = 0;
-    if (db_ == nullptr) return -1;
+    if (db_ == nullptr) return Refuse(error, kNoDatabase);
     int64_t rows = CountImages(db_, BatchTables(currBatchId_));
     count = static_cast<int32_t>(std::clamp<int64_t>(rows, 0, INT32_MAX));
-    errorText.clear();
     return 0;
 }
 
-int ManagerV2::LoadImage(int32_t index, std::string& tag, std::string& dataUrl,
-                         std::string& errorText) {
+int ManagerV2::LoadImage(int32_t index, std::string& tag, std::string& dataUrl, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
     tag.clear();
     dataUrl.clear();
-    if (db_ == nullptr) return -1;
-    int32_t id = GetImageId(index);
     StoredPicture picture;
-    if (id < 0 || !ReadPicture(db_, BatchTables(currBatchId_), id, picture)) return -1;
+    if (ReadPictureAt(index, picture, error) != 0) return -1;
     dataUrl = StoredDataUrl(picture.format, picture.bytes.data(), picture.bytes.size());
     tag = std::move(picture.tag);
-    errorText.clear();
     return 0;
 }
 
-int ManagerV2::SaveImage(int32_t index, bool toTemporary, std::string& path,
-                         std::string& errorText) {
+int ManagerV2::SaveImage(int32_t index, bool toTemporary, std::string& path, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
     path.clear();
-    if (db_ == nullptr) return -1;
-    int32_t id = GetImageId(index);
     StoredPicture picture;
-    if (id < 0 || !ReadPicture(db_, BatchTables(currBatchId_), id, picture)) return -1;
+    if (ReadPictureAt(index, picture, error) != 0) return -1;
     // The format becomes the file's extension: only the six known names do.
-    if (FindImageFormatByExtension(picture.format) == nullptr) return -1;
+    if (FindImageFormatByExtension(picture.format) == nullptr) {
+        return Refuse(error, "the image at image_index " + std::to_string(index) +
+                                 " has an unknown stored format \"" + picture.format + "\"");
+    }
     std::string name = MakeFileName(toTemporary, picture.format);
-    if (!WriteBytesToFile(picture.bytes.data(), picture.bytes.size(), name)) return -1;
+    if (!WriteBytesToFile(picture.bytes.data(), picture.bytes.size(), name)) {
+        return Refuse(error, AboutFile("cannot write file", name));
+    }
     path = std::move(name);
     if (!toTemporary) AddSaveFilename(path);
-    errorText.clear();
     return 0;
 }
 

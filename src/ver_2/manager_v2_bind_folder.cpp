@@ -12,9 +12,9 @@
 #include "platform/base/service_thread.h"
 #include "ver_2/batch_tables.h"
 #include "ver_2/bound_folder.h"
+#include "ver_2/error_info.h"
 #include "ver_2/global_config.h"
 #include "ver_2/manager_v2.h"
-#include "ver_2/texts.h"
 
 namespace ver_2 {
 
@@ -37,23 +37,28 @@ bool HoldsServiceFiles(const std::string& folder, const std::string& saveFolder)
 }  // namespace
 
 int ManagerV2::BindFolder(const std::string& folder, int32_t width, int32_t base,
-                          std::string& errorText) {
+                          ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
-    if (folder.empty() || width < 1 || base < 0 || db_ == nullptr) return -1;
-    if (width > BoundFolder::kMaxWidth) return -1;
+    if (folder.empty()) return Refuse(error, "folder is missing or empty");
+    if (width < 1 || width > BoundFolder::kMaxWidth) {
+        return Refuse(error, OutsideRange("name_width", width, 1, BoundFolder::kMaxWidth));
+    }
+    if (base < 0) return Refuse(error, OutsideRange("name_base", base, 0, INT32_MAX));
+    if (db_ == nullptr) return Refuse(error, kNoDatabase);
     std::string standard = StandardiseFolderPath(folder);
-    if (standard.empty() || HoldsServiceFiles(standard, globalConfig_.fileSavePath)) return -1;
+    if (standard.empty()) return Refuse(error, AboutFile("not a usable folder path", folder));
+    if (HoldsServiceFiles(standard, globalConfig_.fileSavePath)) {
+        return Refuse(error, AboutFile("the folder holds the service's own files", standard));
+    }
     BoundFolder candidate(standard, width, base);
-    if (!candidate.Writable()) return -1;
+    if (!candidate.Writable()) {
+        return Refuse(error, AboutFile("the folder cannot be created or written", standard));
+    }
     // Binding empties the folder, so a folder holding anything the binding
     // did not write (a user's documents, say) is refused untouched.
     if (!candidate.HoldsOnlyOwnFiles()) {
-        KXBase_WriteInfo(KX_LOG_INFO,
-                         "bind folder refused: it holds files the service did not write, "
-                         "filePath=%s",
-                         standard.c_str());
-        return -1;
+        return Refuse(error,
+                      AboutFile("the folder holds files the service did not write", standard));
     }
     bindFolder_ = standard;
     bindNameMode_ = kOrderMode;
@@ -62,23 +67,20 @@ int ManagerV2::BindFolder(const std::string& folder, int32_t width, int32_t base
     if (!ExportWholeBatch()) {
         // Nothing half-written stays behind a refused binding.
         boundFolder().Clear();
-        std::string ignored;
+        ErrorInfo ignored;
         StopBindFolder(ignored);
-        return -1;
+        return Refuse(error, AboutFile("the batch could not be written into the folder", standard));
     }
-    errorText.clear();
     return 0;
 }
 
-int ManagerV2::StopBindFolder(std::string& errorText) {
+int ManagerV2::StopBindFolder(ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
-    if (db_ == nullptr) return -1;
+    if (db_ == nullptr) return Refuse(error, kNoDatabase);
     bindFolder_.clear();
     bindNameMode_.clear();
     bindNameWidth_ = 0;
     bindNameBase_ = 0;
-    errorText.clear();
     return 0;
 }
 
@@ -86,8 +88,9 @@ BoundFolder ManagerV2::boundFolder() const {
     return BoundFolder(bindFolder_, bindNameWidth_, bindNameBase_);
 }
 
-bool ManagerV2::BoundFolderReady() const {
-    return !folderBound() || boundFolder().Writable();
+int ManagerV2::CheckBoundFolder(ErrorInfo& error) const {
+    if (!folderBound() || boundFolder().Writable()) return 0;
+    return Refuse(error, AboutFile("the bound folder cannot take files", bindFolder_));
 }
 
 void ManagerV2::MirrorChange(const std::function<bool(const BoundFolder&)>& mirror) {

@@ -11,9 +11,9 @@
 #include "platform/base/kx_log.h"
 #include "platform/base/kx_paths.h"
 #include "platform/base/service_thread.h"
+#include "ver_2/error_info.h"
 #include "ver_2/manager_v2.h"
 #include "ver_2/sqlite_helpers.h"
-#include "ver_2/texts.h"
 
 namespace ver_2 {
 
@@ -172,15 +172,17 @@ void ManagerV2::RemoveSaveFilename(const std::string& path) {
     StoreSaveFilenames();
 }
 
-int ManagerV2::DeleteLocalFile(const std::string& path, std::string& errorText) {
+int ManagerV2::DeleteLocalFile(const std::string& path, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
     auto it = std::find(saveFilenames_.begin(), saveFilenames_.end(), path);
-    if (it == saveFilenames_.end()) return -1;
-    if (KXBase_DeleteFile(path.c_str()) != 0) return -1;
+    if (it == saveFilenames_.end()) {
+        return Refuse(error, AboutFile("not a file this service saved", path));
+    }
+    if (KXBase_DeleteFile(path.c_str()) != 0) {
+        return Refuse(error, AboutFile("cannot delete file", path));
+    }
     saveFilenames_.erase(it);
     StoreSaveFilenames();
-    errorText.clear();
     return 0;
 }
 

@@ -7,9 +7,9 @@
 
 #include "platform/base/service_thread.h"
 #include "ver_2/device_options.h"
+#include "ver_2/error_info.h"
 #include "ver_2/manager_v2.h"
 #include "ver_2/ordered_pipeline.h"
-#include "ver_2/texts.h"
 
 namespace ver_2 {
 
@@ -23,27 +23,25 @@ size_t PageWorkerCount() {
 
 }  // namespace
 
-int ManagerV2::InitDevice(std::string& errorText) {
+int ManagerV2::InitDevice(ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
-    if (saneInited_) return -1;
+    if (saneInited_) return Refuse(error, "the driver is already initialised");
     size_t workers = PageWorkerCount();
     pageWorkers_ = std::make_unique<OrderedPipeline>(workers, workers + 1);
     SANE_Int version = 0;
-    if (sane_qnsane_init_ex(&version, DriverEventHandler, this) != SANE_STATUS_GOOD) {
+    SANE_Status status = sane_qnsane_init_ex(&version, DriverEventHandler, this);
+    if (status != SANE_STATUS_GOOD) {
         pageWorkers_.reset();
-        return -1;
+        return Refuse(error, "the scanner driver failed to start: " + DriverStatusText(status));
     }
     saneInited_ = true;
-    errorText.clear();
     return 0;
 }
 
-int ManagerV2::DeinitDevice(std::string& errorText) {
+int ManagerV2::DeinitDevice(ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
-    if (!saneInited_) return -1;
-    std::string ignored;
+    if (!saneInited_) return Refuse(error, kNoDriver);
+    ErrorInfo ignored;
     CloseDevice(ignored);
     // After the exit no driver thread calls back, so the page workers are idle.
     sane_qnsane_exit();
@@ -53,29 +51,31 @@ int ManagerV2::DeinitDevice(std::string& errorText) {
         deviceNameList_.clear();
     }
     saneInited_ = false;
-    errorText.clear();
     return 0;
 }
 
-int ManagerV2::GetDeviceNameList(std::vector<std::string>& names, std::string& errorText) {
+int ManagerV2::GetDeviceNameList(std::vector<std::string>& names, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
     names.clear();
-    if (!saneInited_) return -1;
+    if (!saneInited_) return Refuse(error, kNoDriver);
     {
         KXLockGuard guard(lock_);
         names = deviceNameList_;
     }
-    errorText.clear();
     return 0;
 }
 
-int ManagerV2::OpenDevice(const std::string& name, std::string& errorText) {
+int ManagerV2::OpenDevice(const std::string& name, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
-    if (!saneInited_ || deviceOpened_) return -1;
+    if (!saneInited_) return Refuse(error, kNoDriver);
+    if (deviceOpened_) return Refuse(error, "a scanner is already open: \"" + deviceName_ + "\"");
+    if (name.empty()) return Refuse(error, "no scanner is present");
     SANE_Handle handle = nullptr;
-    if (sane_qnsane_open(name.c_str(), &handle) != SANE_STATUS_GOOD) return -1;
+    SANE_Status status = sane_qnsane_open(name.c_str(), &handle);
+    if (status != SANE_STATUS_GOOD) {
+        return Refuse(error,
+                      "scanner \"" + name + "\" cannot be opened: " + DriverStatusText(status));
+    }
     std::vector<DeviceParam> stored;
     LoadDeviceParams(stored);
     DriverOptionSource options(handle);
@@ -84,65 +84,58 @@ int ManagerV2::OpenDevice(const std::string& name, std::string& errorText) {
     deviceName_ = name;
     deviceOpened_ = true;
     RefreshDeviceParams();
-    errorText.clear();
     return 0;
 }
 
-int ManagerV2::CloseDevice(std::string& errorText) {
+int ManagerV2::CloseDevice(ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
-    if (!deviceOpened_) return -1;
-    std::string ignored;
+    if (!deviceOpened_) return Refuse(error, kNoScanner);
+    ErrorInfo ignored;
     StopScan(ignored);
     sane_qnsane_close(device_);
     device_ = nullptr;
     deviceName_.clear();
     deviceParams_.clear();
     deviceOpened_ = false;
-    errorText.clear();
     return 0;
 }
 
-int ManagerV2::GetCurrDeviceName(std::string& name, std::string& errorText) {
+int ManagerV2::GetCurrDeviceName(std::string& name, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
     name.clear();
-    if (!deviceOpened_) return -1;
+    if (!deviceOpened_) return Refuse(error, kNoScanner);
     name = deviceName_;
-    errorText.clear();
     return 0;
 }
 
-int ManagerV2::SetDeviceParam(const std::vector<DeviceParam>& list, std::string& errorText) {
+int ManagerV2::SetDeviceParam(const std::vector<DeviceParam>& list, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
-    if (!deviceOpened_ || scanning_) return -1;
+    if (!deviceOpened_) return Refuse(error, kNoScanner);
+    if (scanning_) return Refuse(error, kScanRunning);
     DriverOptionSource options(device_);
-    int result = ApplyDeviceParams(options, list);
+    std::string reason;
+    int result = ApplyDeviceParams(options, list, &reason);
     RefreshDeviceParams();
-    if (result == 0) errorText.clear();
-    return result;
+    return result == 0 ? 0 : Refuse(error, reason);
 }
 
-int ManagerV2::GetDeviceParam(std::vector<DeviceParamGroup>& groups, std::string& errorText) {
+int ManagerV2::GetDeviceParam(std::vector<DeviceParamGroup>& groups, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
     groups.clear();
-    if (!deviceOpened_ || deviceParams_.empty()) return -1;
+    if (!deviceOpened_) return Refuse(error, kNoScanner);
+    if (deviceParams_.empty()) return Refuse(error, "the open scanner lists no options");
     groups = deviceParams_;
-    errorText.clear();
     return 0;
 }
 
-int ManagerV2::ResetDeviceParam(std::string& errorText) {
+int ManagerV2::ResetDeviceParam(ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
-    if (!deviceOpened_ || scanning_) return -1;
+    if (!deviceOpened_) return Refuse(error, kNoScanner);
+    if (scanning_) return Refuse(error, kScanRunning);
     DriverOptionSource options(device_);
     int result = PressRestoreDefaults(options);
     RefreshDeviceParams();
-    if (result == 0) errorText.clear();
-    return result;
+    return result == 0 ? 0 : Refuse(error, "the scanner did not restore its default settings");
 }
 
 void ManagerV2::RefreshDeviceParams() {
@@ -154,7 +147,7 @@ void ManagerV2::RefreshDeviceParams() {
 void ManagerV2::OnDeviceLeft(const std::string& name) {
     SB_ASSERT_SERVICE_THREAD();
     if (!deviceOpened_ || name != deviceName_) return;
-    std::string ignored;
+    ErrorInfo ignored;
     CloseDevice(ignored);
 }
 

@@ -8,23 +8,19 @@
 #include "platform/base/service_thread.h"
 #include "ver_2/batch_tables.h"
 #include "ver_2/bound_folder.h"
+#include "ver_2/error_info.h"
 #include "ver_2/image_conversions.h"
 #include "ver_2/manager_v2.h"
 #include "ver_2/sqlite_helpers.h"
-#include "ver_2/texts.h"
 #include "ver_2/thumbnails.h"
 
 namespace ver_2 {
 
 namespace {
 
-bool InRange(int32_t index, size_t count) {
-    return index >= 0 && static_cast<size_t>(index) < count;
-}
-
-bool AllInRange(const std::vector<int32_t>& indexes, size_t count) {
-    return std::all_of(indexes.begin(), indexes.end(),
-                       [count](int32_t index) { return InRange(index, count); });
+int CheckPosition(int32_t position, size_t count, ErrorInfo& error) {
+    if (position >= -1 && position <= static_cast<int64_t>(count)) return 0;
+    return Refuse(error, OutsideRange("insert_pos", position, -1, static_cast<long long>(count)));
 }
 
 std::vector<int32_t> IdsOf(const std::vector<ImageEntry>& entries) {
@@ -60,79 +56,84 @@ NewPicture PictureOfDataUrl(const std::string& dataUrl) {
 }  // namespace
 
 int ManagerV2::InsertLocalImage(const std::string& path, int32_t position, const std::string& tag,
-                                std::string& errorText) {
+                                ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
-    if (db_ == nullptr || path.empty() || position < -1) return -1;
+    if (db_ == nullptr) return Refuse(error, kNoDatabase);
+    if (path.empty()) return Refuse(error, "image_path is missing or empty");
+    if (CheckPosition(position, GetImageEntries().size(), error) != 0) return -1;
     NewPicture picture = PictureOfFile(path);
-    if (picture.bytes.empty()) return -1;
-    return InsertPicture(picture, position, tag, errorText);
+    if (picture.bytes.empty()) return RefuseImageFile(error, path);
+    return InsertPicture(picture, position, tag, error);
 }
 
 int ManagerV2::InsertImage(const std::string& dataUrl, int32_t position, const std::string& tag,
-                           std::string& errorText) {
+                           ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
-    if (db_ == nullptr || dataUrl.empty() || position < -1) return -1;
+    if (db_ == nullptr) return Refuse(error, kNoDatabase);
+    if (dataUrl.empty()) return Refuse(error, "image_base64 is missing or empty");
+    if (CheckPosition(position, GetImageEntries().size(), error) != 0) return -1;
     NewPicture picture = PictureOfDataUrl(dataUrl);
-    if (picture.bytes.empty()) return -1;
-    return InsertPicture(picture, position, tag, errorText);
+    if (picture.bytes.empty()) return RefuseDataUrl(error, dataUrl, kUndecodablePicture);
+    return InsertPicture(picture, position, tag, error);
 }
 
 int ManagerV2::InsertPicture(const NewPicture& picture, int32_t position, const std::string& tag,
-                             std::string& errorText) {
+                             ErrorInfo& error) {
     std::vector<ImageEntry> entries = GetImageEntries();
     size_t count = entries.size();
-    if (position > static_cast<int64_t>(count)) return -1;
+    if (CheckPosition(position, count, error) != 0) return -1;
     size_t pos = position == -1 ? count : static_cast<size_t>(position);
-    if (!BoundFolderReady()) return -1;
+    if (CheckBoundFolder(error) != 0) return -1;
     BatchTables tables(currBatchId_);
     SqlTransaction transaction(db_);
     int32_t id = 0;
     if (!transaction.begun() ||
         !InsertImageRow(db_, tables, picture.format, tag, picture.bytes, picture.thumb, &id)) {
-        return -1;
+        return Refuse(error, SqlFailure(db_));
     }
     std::vector<int32_t> ids = IdsOf(entries);
     ids.insert(ids.begin() + static_cast<std::ptrdiff_t>(pos), id);
-    if (!RewriteOrderFrom(db_, tables, ids, pos) || !transaction.Commit()) return -1;
+    if (!RewriteOrderFrom(db_, tables, ids, pos) || !transaction.Commit()) {
+        return Refuse(error, SqlFailure(db_));
+    }
     MirrorChange([&](const BoundFolder& folder) {
         return folder.Insert(entries, pos, picture.bytes, picture.format);
     });
-    errorText.clear();
     return 0;
 }
 
 int ManagerV2::ModifyImageTag(const std::vector<int32_t>& indexes,
-                              const std::vector<std::string>& tags, std::string& errorText) {
+                              const std::vector<std::string>& tags, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
-    if (db_ == nullptr || indexes.empty() || tags.empty() || indexes.size() != tags.size())
-        return -1;
+    if (db_ == nullptr) return Refuse(error, kNoDatabase);
     std::vector<ImageEntry> entries = GetImageEntries();
-    if (!AllInRange(indexes, entries.size())) return -1;
+    if (CheckImageIndexList(indexes, entries.size(), error) != 0) return -1;
+    if (tags.size() != indexes.size()) {
+        return Refuse(error, "image_tag_list has " + std::to_string(tags.size()) +
+                                 " strings, image_index_list " + std::to_string(indexes.size()) +
+                                 " entries");
+    }
     SqlTransaction transaction(db_);
     SqlStatement update(db_,
                         "update " + BatchTables(currBatchId_).images + " set tag = ? where id = ?");
-    if (!transaction.begun()) return -1;
+    if (!transaction.begun()) return Refuse(error, SqlFailure(db_));
     for (size_t k = 0; k < indexes.size(); ++k) {
         update.Reset();
         if (!update.BindText(1, tags[k]) || !update.BindInt(2, entries[indexes[k]].id) ||
             !update.Run()) {
-            return -1;
+            return Refuse(error, SqlFailure(db_));
         }
     }
-    if (!transaction.Commit()) return -1;
-    errorText.clear();
+    if (!transaction.Commit()) return Refuse(error, SqlFailure(db_));
     return 0;
 }
 
-int ManagerV2::DeleteImage(const std::vector<int32_t>& indexes, std::string& errorText) {
+int ManagerV2::DeleteImage(const std::vector<int32_t>& indexes, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
-    if (db_ == nullptr || indexes.empty()) return -1;
+    if (db_ == nullptr) return Refuse(error, kNoDatabase);
     std::vector<ImageEntry> entries = GetImageEntries();
-    if (!AllInRange(indexes, entries.size()) || !BoundFolderReady()) return -1;
+    if (CheckImageIndexList(indexes, entries.size(), error) != 0) return -1;
+    if (CheckBoundFolder(error) != 0) return -1;
     std::set<int32_t> deleted(indexes.begin(), indexes.end());
     std::vector<int32_t> kept;
     for (size_t k = 0; k < entries.size(); ++k) {
@@ -140,68 +141,68 @@ int ManagerV2::DeleteImage(const std::vector<int32_t>& indexes, std::string& err
     }
     BatchTables tables(currBatchId_);
     SqlTransaction transaction(db_);
-    if (!transaction.begun()) return -1;
+    if (!transaction.begun()) return Refuse(error, SqlFailure(db_));
     for (int32_t index : deleted) {
-        if (!DeleteImageRow(db_, tables, entries[index].id)) return -1;
+        if (!DeleteImageRow(db_, tables, entries[index].id)) return Refuse(error, SqlFailure(db_));
     }
     // Positions before the first deleted one keep their rows.
     if (!RewriteOrderFrom(db_, tables, kept, static_cast<size_t>(*deleted.begin())) ||
         !transaction.Commit()) {
-        return -1;
+        return Refuse(error, SqlFailure(db_));
     }
     MirrorChange([&](const BoundFolder& folder) { return folder.Delete(entries, indexes); });
-    errorText.clear();
     return 0;
 }
 
-int ManagerV2::ClearImageList(std::string& errorText) {
+int ManagerV2::ClearImageList(ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
-    if (db_ == nullptr || !BoundFolderReady()) return -1;
+    if (db_ == nullptr) return Refuse(error, kNoDatabase);
+    if (CheckBoundFolder(error) != 0) return -1;
     std::vector<ImageEntry> entries = GetImageEntries();
     BatchTables tables(currBatchId_);
     SqlTransaction transaction(db_);
     if (!transaction.begun() || !ExecSql(db_, ("delete from " + tables.images).c_str()) ||
         !ExecSql(db_, ("delete from " + tables.order).c_str()) || !transaction.Commit()) {
-        return -1;
+        return Refuse(error, SqlFailure(db_));
     }
     MirrorChange([&](const BoundFolder& folder) { return folder.Remove(entries); });
-    errorText.clear();
     return 0;
 }
 
-int ManagerV2::ModifyImage(int32_t index, const std::string& dataUrl, std::string& errorText) {
+int ManagerV2::ModifyImage(int32_t index, const std::string& dataUrl, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
-    if (db_ == nullptr || index < 0 || dataUrl.empty()) return -1;
+    if (db_ == nullptr) return Refuse(error, kNoDatabase);
+    if (CheckImageIndex("image_index", index, GetImageEntries().size(), error) != 0) return -1;
+    if (dataUrl.empty()) return Refuse(error, "image_base64 is missing or empty");
     NewPicture picture = PictureOfDataUrl(dataUrl);
-    if (picture.bytes.empty()) return -1;
-    return ReplacePicture(index, picture, errorText);
+    if (picture.bytes.empty()) return RefuseDataUrl(error, dataUrl, kUndecodablePicture);
+    return ReplacePicture(index, picture, error);
 }
 
-int ManagerV2::ModifyImageByLocal(int32_t index, const std::string& path, std::string& errorText) {
+int ManagerV2::ModifyImageByLocal(int32_t index, const std::string& path, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
-    if (db_ == nullptr || index < 0 || path.empty()) return -1;
+    if (db_ == nullptr) return Refuse(error, kNoDatabase);
+    if (CheckImageIndex("image_index", index, GetImageEntries().size(), error) != 0) return -1;
+    if (path.empty()) return Refuse(error, "image_path is missing or empty");
     NewPicture picture = PictureOfFile(path);
-    if (picture.bytes.empty()) return -1;
-    return ReplacePicture(index, picture, errorText);
+    if (picture.bytes.empty()) return RefuseImageFile(error, path);
+    return ReplacePicture(index, picture, error);
 }
 
-int ManagerV2::ReplacePicture(int32_t index, const NewPicture& picture, std::string& errorText) {
+int ManagerV2::ReplacePicture(int32_t index, const NewPicture& picture, ErrorInfo& error) {
     std::vector<ImageEntry> entries = GetImageEntries();
-    if (!InRange(index, entries.size()) || !BoundFolderReady()) return -1;
+    if (CheckImageIndex("image_index", index, entries.size(), error) != 0) return -1;
+    if (CheckBoundFolder(error) != 0) return -1;
     SqlTransaction transaction(db_);
     if (!transaction.begun() ||
         !UpdateImageRow(db_, BatchTables(currBatchId_), entries[index].id, picture.format,
                         picture.bytes, picture.thumb) ||
         !transaction.Commit()) {
-        return -1;
+        return Refuse(error, SqlFailure(db_));
     }
     MirrorChange([&](const BoundFolder& folder) {
         return folder.Modify(entries, static_cast<size_t>(index), picture.bytes, picture.format);
     });
-    errorText.clear();
     return 0;
 }
 

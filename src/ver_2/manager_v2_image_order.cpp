@@ -6,9 +6,9 @@
 #include "platform/base/service_thread.h"
 #include "ver_2/batch_tables.h"
 #include "ver_2/bound_folder.h"
+#include "ver_2/error_info.h"
 #include "ver_2/manager_v2.h"
 #include "ver_2/sqlite_helpers.h"
-#include "ver_2/texts.h"
 
 namespace ver_2 {
 
@@ -73,50 +73,54 @@ std::vector<ImageEntry> BookOrder(const std::vector<ImageEntry>& order) {
 }  // namespace
 
 int ManagerV2::MoveImage(const std::vector<int32_t>& indexes, const std::string& mode,
-                         int32_t target, std::string& errorText) {
+                         int32_t target, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
-    if (db_ == nullptr || indexes.empty() || target < 0) return -1;
+    if (db_ == nullptr) return Refuse(error, kNoDatabase);
     bool posMode = mode == kPosMode;
-    if (!posMode && mode != kIndexMode) return -1;
+    if (!posMode && mode != kIndexMode) {
+        return Refuse(error, "mode \"" + mode + "\" is not one of pos, index");
+    }
     std::vector<ImageEntry> entries = GetImageEntries();
     size_t count = entries.size();
-    if (count == 0) return -1;
+    if (CheckImageIndexList(indexes, count, error) != 0) return -1;
+    // "pos" names a gap (0..count), "index" a place (0..count - 1).
+    int64_t last = posMode ? static_cast<int64_t>(count) : static_cast<int64_t>(count) - 1;
+    if (target < 0 || target > last) return Refuse(error, OutsideRange("target", target, 0, last));
     size_t place = static_cast<size_t>(target);
-    if (posMode ? place > count : place >= count) return -1;
     std::vector<ImageEntry> moved;
-    for (int32_t index : WithoutRepeats(indexes)) {
-        if (index < 0 || static_cast<size_t>(index) >= count) return -1;
+    for (int32_t index : WithoutRepeats(indexes))
         moved.push_back(entries[index]);
-    }
     std::vector<ImageEntry> after =
         posMode ? MovedToGap(entries, moved, place) : MovedToIndex(entries, moved, place);
-    return StoreOrder(entries, after, errorText);
+    return StoreOrder(entries, after, error);
 }
 
-int ManagerV2::ExchangeImage(int32_t index1, int32_t index2, std::string& errorText) {
+int ManagerV2::ExchangeImage(int32_t index1, int32_t index2, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
-    if (db_ == nullptr || index1 == index2) return -1;
+    if (db_ == nullptr) return Refuse(error, kNoDatabase);
     std::vector<ImageEntry> entries = GetImageEntries();
-    int64_t count = static_cast<int64_t>(entries.size());
-    if (index1 < 0 || index2 < 0 || index1 >= count || index2 >= count) return -1;
+    if (CheckImageIndex("image_index_1", index1, entries.size(), error) != 0 ||
+        CheckImageIndex("image_index_2", index2, entries.size(), error) != 0) {
+        return -1;
+    }
+    if (index1 == index2) {
+        return Refuse(error, "image_index_1 and image_index_2 are both " + std::to_string(index1));
+    }
     std::vector<ImageEntry> after = entries;
     std::swap(after[index1], after[index2]);
-    return StoreOrder(entries, after, errorText);
+    return StoreOrder(entries, after, error);
 }
 
-int ManagerV2::ImageBookSort(std::string& errorText) {
+int ManagerV2::ImageBookSort(ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
-    if (db_ == nullptr) return -1;
+    if (db_ == nullptr) return Refuse(error, kNoDatabase);
     std::vector<ImageEntry> entries = GetImageEntries();
-    return StoreOrder(entries, BookOrder(entries), errorText);
+    return StoreOrder(entries, BookOrder(entries), error);
 }
 
 int ManagerV2::StoreOrder(const std::vector<ImageEntry>& before,
-                          const std::vector<ImageEntry>& after, std::string& errorText) {
-    if (!BoundFolderReady()) return -1;
+                          const std::vector<ImageEntry>& after, ErrorInfo& error) {
+    if (CheckBoundFolder(error) != 0) return -1;
     size_t first = 0;
     while (first < before.size() && before[first].id == after[first].id)
         ++first;
@@ -127,10 +131,9 @@ int ManagerV2::StoreOrder(const std::vector<ImageEntry>& before,
     SqlTransaction transaction(db_);
     if (!transaction.begun() || !RewriteOrderFrom(db_, BatchTables(currBatchId_), ids, first) ||
         !transaction.Commit()) {
-        return -1;
+        return Refuse(error, SqlFailure(db_));
     }
     MirrorChange([&](const BoundFolder& folder) { return folder.Reorder(before, after); });
-    errorText.clear();
     return 0;
 }
 

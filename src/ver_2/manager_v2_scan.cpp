@@ -22,11 +22,11 @@
 #include "platform/driver/driver_event.h"
 #include "platform/image/proc/kx_imgproc.h"
 #include "platform/image/scanner_page.h"
+#include "ver_2/error_info.h"
 #include "ver_2/manager_v2.h"
 #include "ver_2/ordered_pipeline.h"
 #include "ver_2/page_files.h"
 #include "ver_2/pump_messages_v2.h"
-#include "ver_2/texts.h"
 
 namespace ver_2 {
 
@@ -54,34 +54,32 @@ void EncodePage(ScannedPage& page) {
 
 }  // namespace
 
-int ManagerV2::StartScan(bool blankCheck, bool localSave, std::string& errorText) {
+int ManagerV2::StartScan(bool blankCheck, bool localSave, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
-    if (!deviceOpened_ || scanning_) return -1;
+    if (!deviceOpened_) return Refuse(error, kNoScanner);
+    if (scanning_) return Refuse(error, kScanRunning);
     blankCheck_ = blankCheck;
     saveToTemp_ = !localSave;
     KXBase_CreateEvent(0, 0, &scanDoneEvent_);
     ++scanNumber_;
     pagesReceived_ = 0;
     pagesLost_ = 0;
-    if (sane_qnsane_start(device_) == SANE_STATUS_GOOD) {
+    SANE_Status status = sane_qnsane_start(device_);
+    if (status == SANE_STATUS_GOOD) {
         scanning_ = true;
-        errorText.clear();
         return 0;
     }
     KXBase_DestroyEvent(scanDoneEvent_);
     scanDoneEvent_ = nullptr;
     blankCheck_ = false;
     saveToTemp_ = false;
-    return -1;
+    return Refuse(error, "the scanner did not start: " + DriverStatusText(status));
 }
 
-int ManagerV2::StopScan(std::string& errorText) {
+int ManagerV2::StopScan(ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
-    errorText = kErrorText;
-    if (!scanning_) return -1;
+    if (!scanning_) return Refuse(error, "no scan is running");
     FinishScan();
-    errorText.clear();
     return 0;
 }
 

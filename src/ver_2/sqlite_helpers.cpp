@@ -18,6 +18,10 @@ std::string SqlErrorText(sqlite3* db) {
     return text;
 }
 
+std::string SqlFailure(sqlite3* db) {
+    return "database error: " + SqlErrorText(db);
+}
+
 std::string QuoteSqlIdentifier(std::string_view name) {
     std::string quoted = "\"";
     for (char c : name) {

@@ -25,6 +25,9 @@ bool ExecSql(sqlite3* db, const char* sql);
 // (Permission denied)"). A null connection means SQLite ran out of memory.
 std::string SqlErrorText(sqlite3* db);
 
+// "database error: " and SqlErrorText, for a refusal.
+std::string SqlFailure(sqlite3* db);
+
 // "name" with every embedded double quote doubled, inside double quotes: a
 // table or column name that is safe in statement text whatever it holds.
 std::string QuoteSqlIdentifier(std::string_view name);

@@ -19,7 +19,7 @@ WSUser::~WSUser() {
     StopThread();
     // Only the page's connection touched the scanner and the callbacks.
     if (page_) {
-        std::string ignored;
+        ErrorInfo ignored;
         manager().DeinitDevice(ignored);
         manager().SetImageCallback(nullptr, nullptr);
         manager().SetEventCallback(nullptr, nullptr);
@@ -74,16 +74,29 @@ void WSUser::HandleCommand(const uint8_t* text, size_t length) {
     // bounded buffer on truncated input.
     std::string copy(message);
     JsonHolder root(cJSON_ParseWithOpts(copy.c_str(), nullptr, false));
-    if (root == nullptr || !cJSON_IsObject(root.get())) return;
+    if (root == nullptr || !cJSON_IsObject(root.get())) {
+        KXBase_WriteInfo(KX_LOG_WARNING, "message ignored: it is not a JSON object");
+        return;
+    }
 
     Command command;
     command.root = root.get();
     bool hasFunc = false;
     command.func = GetJsonString(root.get(), "func", &hasFunc);
-    if (!hasFunc) return;
-    const CommandEntry* entry = FindCommand(command.func);
-    if (entry == nullptr || entry->handler == nullptr) return;
+    // Without a command name there is nothing a reply could be addressed to.
+    if (!hasFunc) {
+        KXBase_WriteInfo(KX_LOG_WARNING, "message ignored: \"func\" is missing or not a string");
+        return;
+    }
     command.iden = GetJsonString(root.get(), "iden", &command.hasIden);
+    const CommandEntry* entry = FindCommand(command.func);
+    if (entry == nullptr || entry->handler == nullptr) {
+        ErrorInfo error;
+        int ret =
+            Refuse(error, "unknown command \"" + command.func + "\" (names are case-sensitive)");
+        ReplyResult(*this, command, ret, error);
+        return;
+    }
     entry->handler(*this, command);
 }
 

@@ -45,8 +45,9 @@ class WSUser : public WebSocketUser {
     WSUser(WebServer* server, uint32_t id, std::string ip, uint16_t port, KXSocket socket);
     ~WSUser() override;
 
-    // Parses one message and runs its command; unparsable messages, values
-    // that are not objects and unknown names get no reply.
+    // Parses one message and runs its command; an unknown name is refused
+    // with a reply, while unparsable messages, values that are not objects
+    // and messages without a string "func" are logged and get no reply.
     void HandleCommand(const uint8_t* text, size_t length);
 
     // The back end's event callback: (code, text, flag, this connection).

@@ -63,8 +63,8 @@ void WSUser::OnScanImage(const char* path, int isBlank, void* user) {
     std::string file = OrEmpty(path);
     std::string dataUrl;
     if (tags.getBase64) {
-        std::string errorText;
-        ImageFileToDataUrl(file, dataUrl, errorText);
+        ErrorInfo error;
+        ImageFileToDataUrl(file, dataUrl, error);
     }
     cJSON* event = MakeEvent("scan_image", tags.hasScanIden, tags.scanIden);
     if (tags.blankCheck) cJSON_AddBoolToObject(event, "is_blank", isBlank != 0);

@@ -73,15 +73,15 @@ class UploadFileTest : public upload_test::UploadTest {
     int Http(HttpRecorder& server, const std::string& path, const std::string& remote,
              const TransferLimits& limits = {}) {
         return ver_2::UploadFile(localPath_, remote, "http", "127.0.0.1", server.port(), path, "",
-                                 "", "", 0, errorText_, limits);
+                                 "", "", 0, error_, limits);
     }
     int Ftp(const FtpTestServer& server, const std::string& user, const std::string& password,
             const std::string& remote) {
         return ver_2::UploadFile(localPath_, remote, "ftp", "", 0, "", user, password, "127.0.0.1",
-                                 server.port(), errorText_);
+                                 server.port(), error_);
     }
 
-    std::string errorText_ = "not set";
+    ver_2::ErrorInfo error_;
 };
 
 TEST_F(UploadFileTest, HttpPostsTheThreePartsInOrderToHostPortAndPath) {
@@ -92,7 +92,7 @@ TEST_F(UploadFileTest, HttpPostsTheThreePartsInOrderToHostPortAndPath) {
     testing::internal::CaptureStdout();
     ASSERT_EQ(Http(server, "/up", "/remote dir/page 1.jpg"), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "the answer is not printed";
-    EXPECT_EQ(errorText_, "");
+    EXPECT_EQ(error_.detail, "");
 
     auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 1u);
@@ -114,12 +114,15 @@ TEST_F(UploadFileTest, HttpPostsTheThreePartsInOrderToHostPortAndPath) {
     EXPECT_TRUE(before.Unchanged());
 }
 
-TEST_F(UploadFileTest, HttpErrorStatusStillCountsAsSuccess) {
+// The server answered, but did not take the file: the page must not think
+// it was stored.
+TEST_F(UploadFileTest, HttpErrorStatusFailsWithTheStatus) {
     for (int status : {404, 500}) {
         HttpRecorder server(HttpRecorder::Options{.status = status});
         ASSERT_TRUE(server.Start());
-        EXPECT_EQ(Http(server, "/missing.cgi", "/a.jpg"), 0) << status;
-        EXPECT_EQ(errorText_, "");
+        EXPECT_EQ(Http(server, "/missing.cgi", "/a.jpg"), -1) << status;
+        EXPECT_EQ(error_.detail,
+                  "upload failed: the server answered HTTP " + std::to_string(status));
         EXPECT_EQ(server.Requests().size(), 1u);
     }
 }
@@ -136,29 +139,46 @@ TEST_F(UploadFileTest, RefusedInputFailsWithoutContactingAnyServer) {
         std::string mode;
         std::string host;
         std::string path;
+        std::string detail;
     } cases[] = {
-        {"capital mode", localPath_, "/a.jpg", "HTTP", "127.0.0.1", "/up"},
-        {"capital ftp", localPath_, "/a.jpg", "FTP", "127.0.0.1", "/up"},
-        {"empty mode", localPath_, "/a.jpg", "", "127.0.0.1", "/up"},
-        {"padded mode", localPath_, "/a.jpg", "http ", "127.0.0.1", "/up"},
-        {"empty local path", "", "/a.jpg", "http", "127.0.0.1", "/up"},
-        {"empty remote path", localPath_, "", "http", "127.0.0.1", "/up"},
-        {"missing file", dir_.File("missing.jpg"), "/a.jpg", "http", "127.0.0.1", "/up"},
-        {"folder", dir_.path(), "/a.jpg", "http", "127.0.0.1", "/up"},
-        {"missing file ftp", dir_.File("missing.jpg"), "/a.jpg", "ftp", "127.0.0.1", "/up"},
-        {"host with path", localPath_, "/a.jpg", "http", "127.0.0.1/x", "/up"},
-        {"host with user", localPath_, "/a.jpg", "http", "x@127.0.0.1", "/up"},
-        {"path with space", localPath_, "/a.jpg", "http", "127.0.0.1", "/u p"},
-        {"path without slash", localPath_, "/a.jpg", "http", "127.0.0.1", "up"},
-        {"ftp path without slash", localPath_, "a.jpg", "ftp", "127.0.0.1", "/up"},
+        {"capital mode", localPath_, "/a.jpg", "HTTP", "127.0.0.1", "/up",
+         "upload_mode \"HTTP\" is not one of http, ftp"},
+        {"capital ftp", localPath_, "/a.jpg", "FTP", "127.0.0.1", "/up",
+         "upload_mode \"FTP\" is not one of http, ftp"},
+        {"empty mode", localPath_, "/a.jpg", "", "127.0.0.1", "/up",
+         "upload_mode \"\" is not one of http, ftp"},
+        {"padded mode", localPath_, "/a.jpg", "http ", "127.0.0.1", "/up",
+         "upload_mode \"http \" is not one of http, ftp"},
+        {"empty local path", "", "/a.jpg", "http", "127.0.0.1", "/up", "no local file to upload"},
+        {"empty remote path", localPath_, "", "http", "127.0.0.1", "/up",
+         "remote_file_path is empty"},
+        {"missing file", dir_.File("missing.jpg"), "/a.jpg", "http", "127.0.0.1", "/up",
+         "file not found: " + dir_.File("missing.jpg")},
+        {"folder", dir_.path(), "/a.jpg", "http", "127.0.0.1", "/up",
+         "not a regular file: " + dir_.path()},
+        {"missing file ftp", dir_.File("missing.jpg"), "/a.jpg", "ftp", "127.0.0.1", "/up",
+         "file not found: " + dir_.File("missing.jpg")},
+        {"host with path", localPath_, "/a.jpg", "http", "127.0.0.1/x", "/up",
+         "cannot form the upload URL: host contains a character that cannot appear in a host "
+         "name"},
+        {"host with user", localPath_, "/a.jpg", "http", "x@127.0.0.1", "/up",
+         "cannot form the upload URL: host contains a character that cannot appear in a host "
+         "name"},
+        {"path with space", localPath_, "/a.jpg", "http", "127.0.0.1", "/u p",
+         "cannot form the upload URL: HTTP path contains a control character or space"},
+        {"path without slash", localPath_, "/a.jpg", "http", "127.0.0.1", "up",
+         "cannot form the upload URL: HTTP path does not start with \"/\""},
+        {"ftp path without slash", localPath_, "a.jpg", "ftp", "127.0.0.1", "/up",
+         "cannot form the upload URL: FTP path must start with \"/\" and end with a file name"},
     };
     for (const auto& c : cases) {
-        errorText_ = "not set";
+        error_ = {};
         EXPECT_EQ(ver_2::UploadFile(c.local, c.remote, c.mode, c.host, port, c.path, "", "", c.host,
-                                    port, errorText_),
+                                    port, error_),
                   -1)
             << c.what;
-        EXPECT_EQ(errorText_, "错误") << c.what;
+        EXPECT_EQ(error_.text, "错误") << c.what;
+        EXPECT_EQ(error_.detail, c.detail) << c.what;
     }
     EXPECT_EQ(server.ConnectionCount(), 0);
     EXPECT_TRUE(before.Unchanged());
@@ -169,11 +189,14 @@ TEST_F(UploadFileTest, ClosedPortFailsAtOnceAndNamesTheCause) {
     CaptureStderr();
     double seconds = SecondsTaken([&] {
         EXPECT_EQ(ver_2::UploadFile(localPath_, "/a.jpg", "http", "127.0.0.1", port, "/up", "", "",
-                                    "", 0, errorText_),
+                                    "", 0, error_),
                   -1);
     });
     std::string log = GetCapturedStderr();
-    EXPECT_EQ(errorText_, "错误");
+    EXPECT_EQ(error_.text, "错误");
+    EXPECT_EQ(error_.detail.rfind("upload failed: ", 0), 0u) << error_.detail;
+    EXPECT_NE(error_.detail.find("port " + std::to_string(port)), std::string::npos)
+        << error_.detail;
     EXPECT_LT(seconds, 10.0);
     EXPECT_NE(log.find("curl_easy_perform() failed: Couldn't connect to server"), std::string::npos)
         << log;
@@ -185,7 +208,7 @@ TEST_F(UploadFileTest, UnansweredConnectGivesUpAfterTheConnectTimeout) {
         CaptureStderr();
         double seconds = SecondsTaken([&] {
             EXPECT_EQ(ver_2::UploadFile(localPath_, "/a.jpg", mode, "127.0.0.1", port.port(), "/up",
-                                        "", "", "127.0.0.1", port.port(), errorText_),
+                                        "", "", "127.0.0.1", port.port(), error_),
                       -1);
         });
         std::string log = GetCapturedStderr();
@@ -233,7 +256,7 @@ TEST_F(UploadFileTest, ProgressIsLoggedUpToTheTotal) {
         }
         EXPECT_EQ(lines.back().now, lines.back().total) << mode;
         EXPECT_GE(lines.back().total, static_cast<long long>(localBytes_.size())) << mode;
-        EXPECT_NE(log.find(" 8 ulnow="), std::string::npos) << "logged at level 8";
+        EXPECT_NE(log.find(" info ulnow="), std::string::npos) << "logged at level info";
     }
     EXPECT_TRUE(ReadFile(ftpServer.anonymousRoot() + "big.bin") == localBytes_);
     ASSERT_EQ(httpServer.Requests().size(), 1u);
@@ -255,7 +278,7 @@ TEST_F(UploadFileTest, FtpLogsInAnonymouslyUnlessUserAndPasswordAreBothGiven) {
     };
     for (const auto& c : cases) {
         ASSERT_EQ(Ftp(server, c.user, c.password, c.remote), 0) << c.remote << server.Log();
-        EXPECT_EQ(errorText_, "");
+        EXPECT_EQ(error_.detail, "");
         EXPECT_TRUE(ReadFile(server.anonymousRoot() + c.remote) == localBytes_) << c.remote;
     }
     EXPECT_TRUE(before.Unchanged());
@@ -282,7 +305,9 @@ TEST_F(UploadFileTest, FtpWrongPasswordFails) {
     CaptureStderr();
     EXPECT_EQ(Ftp(server, FtpTestServer::kUser, "wrong", "/a.jpg"), -1);
     std::string log = GetCapturedStderr();
-    EXPECT_EQ(errorText_, "错误");
+    EXPECT_EQ(error_.text, "错误");
+    // libcurl's message quotes the server's refusal.
+    EXPECT_EQ(error_.detail.rfind("upload failed: Access denied: 530", 0), 0u) << error_.detail;
     EXPECT_NE(log.find("curl_easy_perform() failed: Login denied"), std::string::npos) << log;
     EXPECT_FALSE(testing_support::Exists(server.userRoot() + "a.jpg"));
 }

@@ -20,7 +20,7 @@ using WebSocketEndpoint = ServiceTest;
 const std::string kQuery = R"({"func":"get_curr_device_name","iden":"x"})";
 const std::string kQueryReply =
     "{\n\t\"func\":\t\"get_curr_device_name\",\n\t\"iden\":\t\"x\",\n\t\"ret\":\t-1,\n"
-    "\t\"err_info\":\t\"错误\"\n}";
+    "\t\"err_info\":\t\"错误\",\n\t\"err_detail\":\t\"no scanner is open\"\n}";
 
 // Connects a raw client and completes the handshake.
 void Upgrade(RawClient& client, int port) {
@@ -108,7 +108,7 @@ TEST_F(WebSocketEndpoint, SecondPageIsRefusedWhileTheFirstStaysServed) {
     EXPECT_EQ(third.Receive(), kQueryReply);
 }
 
-TEST_F(WebSocketEndpoint, MessagesWithoutAKnownCommandGetNoReply) {
+TEST_F(WebSocketEndpoint, MessagesWithoutACommandNameGetNoReplyAndUnknownNamesAreRefused) {
     StartGeneration2();
     WsClient client;
     ASSERT_TRUE(client.Connect(port_));
@@ -117,8 +117,6 @@ TEST_F(WebSocketEndpoint, MessagesWithoutAKnownCommandGetNoReply) {
         "[1,2,3]",
         "\"text\"",
         R"({"FUNC":"get_curr_device_name"})",
-        R"({"func":"Get_Curr_Device_Name"})",
-        R"({"func":"no_such_command"})",
         R"({"func":42})",
         R"({"iden":"x"})",
         "{\"func\":\"get_curr_device_name\"",
@@ -128,6 +126,15 @@ TEST_F(WebSocketEndpoint, MessagesWithoutAKnownCommandGetNoReply) {
     // Only the valid command is answered, and it is the next thing received.
     ASSERT_TRUE(client.Send(kQuery));
     EXPECT_EQ(client.Receive(), kQueryReply);
+
+    // A name that differs from a command, if only in case, is refused.
+    ASSERT_TRUE(client.Send(R"({"func":"Get_Curr_Device_Name","iden":"u"})"));
+    EXPECT_EQ(client.Receive(),
+              "{\n\t\"func\":\t\"Get_Curr_Device_Name\",\n\t\"iden\":\t\"u\",\n\t\"ret\":\t-1,\n"
+              "\t\"err_info\":\t\"错误\",\n\t\"err_detail\":\t\"unknown command "
+              "\\\"Get_Curr_Device_Name\\\" (names are case-sensitive)\"\n}");
+    EXPECT_TRUE(service_.WaitForLog("message ignored: it is not a JSON object"));
+    EXPECT_TRUE(service_.WaitForLog("message ignored: \"func\" is missing or not a string"));
 }
 
 TEST_F(WebSocketEndpoint, IdenIsEchoedOnlyAsAStringAndSurroundingTextIsTolerated) {
@@ -137,7 +144,8 @@ TEST_F(WebSocketEndpoint, IdenIsEchoedOnlyAsAStringAndSurroundingTextIsTolerated
     ASSERT_TRUE(client.Send(R"({"func":"get_curr_device_name"})"));
     EXPECT_EQ(
         client.Receive(),
-        "{\n\t\"func\":\t\"get_curr_device_name\",\n\t\"ret\":\t-1,\n\t\"err_info\":\t\"错误\"\n}");
+        "{\n\t\"func\":\t\"get_curr_device_name\",\n\t\"ret\":\t-1,\n\t\"err_info\":\t\"错误\",\n"
+        "\t\"err_detail\":\t\"no scanner is open\"\n}");
     ASSERT_TRUE(client.Send(R"({"func":"get_curr_device_name","iden":5})"));
     EXPECT_EQ(client.Receive()->find("iden"), std::string::npos);
     ASSERT_TRUE(client.Send(" \n\t" + kQuery + " trailing text"));

@@ -115,11 +115,15 @@ TEST_F(BindFolder, AFolderHoldingForeignEntriesIsRefusedUntouched) {
         Json reply = Command("bind_folder", "{\"folder\":" + Quoted(Folder()) + "}");
         EXPECT_EQ(JsonNumber(reply, "ret"), -1) << what;
         EXPECT_EQ(JsonString(reply, "err_info"), "错误") << what;
+        EXPECT_EQ(JsonString(reply, "err_detail"),
+                  "the folder holds files the service did not write: " + Folder())
+            << what;
         EXPECT_TRUE(Tree(Folder()) == before) << what;
         EXPECT_EQ(ReadFile(Folder() + "0000.jpg"), "an earlier binding's page") << what;
     }
     EXPECT_EQ(ReadFile(home_.root().path() + "secret.txt"), "outside the folder");
-    EXPECT_TRUE(home_.WaitForLog("bind folder refused: it holds files the service did not write"));
+    EXPECT_TRUE(
+        home_.WaitForLog("bind_folder refused: the folder holds files the service did not write"));
     // Nothing was bound: a change leaves the folder alone.
     Append("B.jpg", 2);
     EXPECT_FALSE(fs::exists(Folder() + "0001.jpg"));

@@ -118,7 +118,7 @@ TEST_F(DeviceCommands, OpeningAndClosingFollowTheScannerState) {
     EXPECT_EQ(JsonNumber(page_.Call(R"({"func":"close_device"})"), "ret"), -1);
     EXPECT_EQ(JsonNumber(page_.Call(R"({"func":"get_device_param"})"), "ret"), -1);
     Json none = page_.Call(R"({"func":"get_curr_device_name"})");
-    EXPECT_EQ(JsonKeys(none), (std::vector<std::string>{"func", "ret", "err_info"}));
+    EXPECT_EQ(JsonKeys(none), (std::vector<std::string>{"func", "ret", "err_info", "err_detail"}));
     for (const char* request : {R"({"func":"open_device","device_name":"No Such Scanner"})",
                                 R"({"func":"open_device","device_name":""})"}) {
         EXPECT_EQ(JsonNumber(page_.Call(request), "ret"), -1) << request;

@@ -243,7 +243,8 @@ TEST_F(ImageCommands, BadInputGetsTheErrorReplyAndLeavesNoFile) {
     for (const auto& [func, members] : requests) {
         Json reply = Command(func, members);
         ASSERT_NE(reply, nullptr);
-        EXPECT_EQ(JsonKeys(reply), (Keys{"func", "ret", "err_info"})) << func << " " << members;
+        EXPECT_EQ(JsonKeys(reply), (Keys{"func", "ret", "err_info", "err_detail"}))
+            << func << " " << members;
         EXPECT_EQ(JsonNumber(reply, "ret"), -1) << func << " " << members;
         EXPECT_EQ(JsonString(reply, "err_info"), "错误");
     }

@@ -88,9 +88,8 @@ TEST_F(ImageConversions, DataUrlPrefixFollowsTheContentNotTheExtension) {
     for (const auto& c : cases) {
         std::string path = MakeImage(c.name, c.format);
         std::string url;
-        std::string error = "x";
+        ErrorInfo error;
         ASSERT_EQ(ImageFileToDataUrl(path, url, error), 0) << c.name;
-        EXPECT_EQ(error, "");
         EXPECT_EQ(url, c.prefix + Base64(ReadFile(path))) << c.name;
     }
 }
@@ -102,13 +101,21 @@ TEST_F(ImageConversions, FilesThatAreNoImagesAreRefused) {
     WriteFile(text, "not an image");
     std::string fifo = root_.File("in/pipe.jpg");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    for (const std::string& path :
-         {empty, text, fifo, root_.path() + "in", root_.path() + "missing.jpg", std::string()}) {
+    const std::pair<std::string, std::string> refused[] = {
+        {empty, "file is empty: " + empty},
+        {text, "unsupported image format: " + text},
+        {fifo, "not a regular file: " + fifo},
+        {root_.path() + "in", "not a regular file: " + root_.path() + "in"},
+        {root_.path() + "missing.jpg", "file not found: " + root_.path() + "missing.jpg"},
+        {std::string(), "no file path given"},
+    };
+    for (const auto& [path, detail] : refused) {
         std::string url = "stale";
-        std::string error;
+        ErrorInfo error;
         EXPECT_EQ(ImageFileToDataUrl(path, url, error), -1) << path;
         EXPECT_EQ(url, "");
-        EXPECT_EQ(error, "错误");
+        EXPECT_EQ(error.text, "错误");
+        EXPECT_EQ(error.detail, detail);
         std::string extension = "stale";
         EXPECT_TRUE(ReadImageFile(path, extension).empty()) << path;
         EXPECT_EQ(extension, "");
@@ -132,7 +139,7 @@ TEST_F(ImageConversions, DataUrlsBecomeFilesNamedByTheirPrefix) {
     };
     for (const auto& c : cases) {
         std::string path;
-        std::string error;
+        ErrorInfo error;
         ASSERT_EQ(DataUrlToImageFile(*manager_, std::string(c.prefix) + Base64("picture"), false,
                                      path, error),
                   0)
@@ -145,7 +152,7 @@ TEST_F(ImageConversions, DataUrlsBecomeFilesNamedByTheirPrefix) {
     // Temporary files go to the temporary folder and are not recorded.
     size_t recorded = manager_->saveFilenames().size();
     std::string path;
-    std::string error;
+    ErrorInfo error;
     ASSERT_EQ(
         DataUrlToImageFile(*manager_, "data:image/png;base64," + Base64("t"), true, path, error),
         0);
@@ -154,20 +161,21 @@ TEST_F(ImageConversions, DataUrlsBecomeFilesNamedByTheirPrefix) {
 }
 
 TEST_F(ImageConversions, BadDataUrlsLeaveNoFile) {
-    const std::string bad[] = {
-        "",
-        "no comma at all",
-        "data:image/png;base64,",
-        "data:image/png;base64,@@@@",
-        "data:image/png;base64,QUJD=A",
-        std::string("data:image/png;base64,\0QUJD", 27),
+    const std::pair<std::string, std::string> bad[] = {
+        {"", "no data URL given"},
+        {"no comma at all", "not a data URL: it has no comma"},
+        {"data:image/png;base64,", "the data URL holds no data"},
+        {"data:image/png;base64,@@@@", "the data URL's Base64 is invalid"},
+        {"data:image/png;base64,QUJD=A", "the data URL's Base64 is invalid"},
+        {std::string("data:image/png;base64,\0QUJD", 27), "the data URL holds no data"},
     };
-    for (const std::string& text : bad) {
+    for (const auto& [text, detail] : bad) {
         std::string path = "stale";
-        std::string error;
+        ErrorInfo error;
         EXPECT_EQ(DataUrlToImageFile(*manager_, text, false, path, error), -1) << text;
         EXPECT_EQ(path, "");
-        EXPECT_EQ(error, "错误");
+        EXPECT_EQ(error.text, "错误");
+        EXPECT_EQ(error.detail, detail) << text;
     }
     EXPECT_TRUE(FilesUnder(SaveFolder()).empty());
     EXPECT_TRUE(manager_->saveFilenames().empty());

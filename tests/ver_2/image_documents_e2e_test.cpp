@@ -114,7 +114,8 @@ TEST_F(ImageDocumentsWithPages, BadDocumentsFailAndLeaveNoFile) {
     };
     for (const std::string& request : requests) {
         Json reply = Command("local_make_multi_image", request);
-        EXPECT_EQ(JsonKeys(reply), (std::vector<std::string>{"func", "ret", "err_info"}))
+        EXPECT_EQ(JsonKeys(reply),
+                  (std::vector<std::string>{"func", "ret", "err_info", "err_detail"}))
             << request;
         EXPECT_EQ(JsonString(reply, "err_info"), "错误");
     }

@@ -102,7 +102,7 @@ class ScanPipeline : public ::testing::Test {
     void Dispatch() { KXBase_DispatchPendingMessages(pump_, Recorder::Handle, &recorder_); }
     // The scanners present are listed as soon as the driver has started.
     void OpenScanner() {
-        std::string error;
+        ErrorInfo error;
         ASSERT_EQ(manager_->InitDevice(error), 0);
         std::vector<std::string> names;
         manager_->GetDeviceNameList(names, error);
@@ -153,7 +153,7 @@ class ScanPipeline : public ::testing::Test {
 TEST_F(ScanPipeline, ALateFinishMessageDoesNotEndTheNextScan) {
     SetVirtual("sheets", "1");
     OpenScanner();
-    std::string error;
+    ErrorInfo error;
     ASSERT_EQ(manager_->StartScan(false, true, error), 0);
     ASSERT_TRUE(WaitForImages(1));
     // The first scan ends by itself; before its finish message is handled,
@@ -192,7 +192,7 @@ struct Page {
 // scan then ends as an error although the driver reported success.
 TEST_F(ScanPipeline, PagesOfEveryFrameTypeAreSavedAndReportedInOrder) {
     OpenScanner();
-    std::string error;
+    ErrorInfo error;
     GlobalConfig config;
     config.imageFormat = "png";
     ASSERT_EQ(manager_->SetGlobalConfig(config, kFieldImageFormat, error), 0);
@@ -234,7 +234,7 @@ TEST_F(ScanPipeline, PagesOfEveryFrameTypeAreSavedAndReportedInOrder) {
 TEST_F(ScanPipeline, PagesThatCannotBeSavedEndTheScanWithAnError) {
     SetVirtual("sheets", "2");
     OpenScanner();
-    std::string error;
+    ErrorInfo error;
     std::string blocker = root_.path() + "blocker";
     testing_support::WriteFile(blocker, "a file, not a folder");
     GlobalConfig config;

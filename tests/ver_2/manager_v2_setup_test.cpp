@@ -138,9 +138,10 @@ TEST_F(ManagerSetup, HandEditedValuesStayInForceButCannotBeSet) {
     manager.GetGlobalConfig(config);
     EXPECT_EQ(config.imageJpegQuality, 500);
     EXPECT_EQ(config.fileNameMode, "abc");
-    std::string error;
+    ErrorInfo error;
     EXPECT_EQ(manager.SetGlobalConfig(config, kFieldImageJpegQuality, error), -1);
-    EXPECT_EQ(error, "参数错误");
+    EXPECT_EQ(error.text, "参数错误");
+    EXPECT_EQ(error.detail, "image_jpeg_quality 500 is outside 0..100");
     EXPECT_EQ(manager.SetGlobalConfig(config, kFieldFileNameMode, error), -1);
 }
 
@@ -150,6 +151,7 @@ TEST_F(ManagerSetup, SettingsAreValidatedAsAWholeAndPersistedAtOnce) {
         const char* what;
         GlobalConfig config;
         uint32_t mask;
+        std::string detail;
     };
     GlobalConfig good;
     good.fileSavePath = root_.path() + "a/./b/../scans";
@@ -164,29 +166,41 @@ TEST_F(ManagerSetup, SettingsAreValidatedAsAWholeAndPersistedAtOnce) {
         change(config);
         return config;
     };
+    const std::string formats = "jpg, bmp, png, tif, pdf, ofd, ocr-pdf, ocr-ofd";
     const Case rejected[] = {
-        {"empty path", with([](GlobalConfig& c) { c.fileSavePath.clear(); }), 0x7f},
+        {"empty path", with([](GlobalConfig& c) { c.fileSavePath.clear(); }), 0x7f,
+         "file_save_path is empty"},
         {"path too long",
-         with([](GlobalConfig& c) { c.fileSavePath = "/" + std::string(300, 'p'); }), 0x7f},
+         with([](GlobalConfig& c) { c.fileSavePath = "/" + std::string(300, 'p'); }), 0x7f,
+         "file_save_path is longer than 255 bytes"},
         {"path with a line break", with([](GlobalConfig& c) { c.fileSavePath += "\n[connect]"; }),
-         0x7f},
-        {"prefix with a folder", with([](GlobalConfig& c) { c.fileNamePrefix = "../x"; }), 0x7f},
+         0x7f, "file_save_path holds a control character"},
+        {"prefix with a folder", with([](GlobalConfig& c) { c.fileNamePrefix = "../x"; }), 0x7f,
+         "file_name_prefix holds a \"/\""},
         {"prefix too long", with([](GlobalConfig& c) { c.fileNamePrefix = std::string(216, 'p'); }),
-         0x7f},
+         0x7f, "file_name_prefix is longer than 215 bytes"},
         {"prefix with a line break", with([](GlobalConfig& c) { c.fileNamePrefix = "a\nport=1"; }),
-         0x7f},
-        {"mode in capitals", with([](GlobalConfig& c) { c.fileNameMode = "RANDOM"; }), 0x7f},
-        {"format gif", with([](GlobalConfig& c) { c.imageFormat = "gif"; }), 0x7f},
-        {"format with a blank", with([](GlobalConfig& c) { c.imageFormat = "jpg "; }), 0x7f},
-        {"quality 101", with([](GlobalConfig& c) { c.imageJpegQuality = 101; }), 0x7f},
-        {"quality -1", with([](GlobalConfig& c) { c.imageJpegQuality = -1; }), 0x7f},
-        {"compression zip", with([](GlobalConfig& c) { c.imageTiffCompression = "zip"; }), 0x7f},
-        {"tiff quality 101", with([](GlobalConfig& c) { c.imageTiffJpegQuality = 101; }), 0x7f},
+         0x7f, "file_name_prefix holds a control character"},
+        {"mode in capitals", with([](GlobalConfig& c) { c.fileNameMode = "RANDOM"; }), 0x7f,
+         "file_name_mode \"RANDOM\" is not one of date_time, random"},
+        {"format gif", with([](GlobalConfig& c) { c.imageFormat = "gif"; }), 0x7f,
+         "image_format \"gif\" is not one of " + formats},
+        {"format with a blank", with([](GlobalConfig& c) { c.imageFormat = "jpg "; }), 0x7f,
+         "image_format \"jpg \" is not one of " + formats},
+        {"quality 101", with([](GlobalConfig& c) { c.imageJpegQuality = 101; }), 0x7f,
+         "image_jpeg_quality 101 is outside 0..100"},
+        {"quality -1", with([](GlobalConfig& c) { c.imageJpegQuality = -1; }), 0x7f,
+         "image_jpeg_quality -1 is outside 0..100"},
+        {"compression zip", with([](GlobalConfig& c) { c.imageTiffCompression = "zip"; }), 0x7f,
+         "image_tiff_compression \"zip\" is not one of none, lzw, jpeg, ccitt-g4"},
+        {"tiff quality 101", with([](GlobalConfig& c) { c.imageTiffJpegQuality = 101; }), 0x7f,
+         "image_tiff_jpeg_quality 101 is outside 0..100"},
     };
     for (const Case& c : rejected) {
-        std::string error;
+        ErrorInfo error;
         EXPECT_EQ(manager.SetGlobalConfig(c.config, c.mask, error), -1) << c.what;
-        EXPECT_EQ(error, "参数错误") << c.what;
+        EXPECT_EQ(error.text, "参数错误") << c.what;
+        EXPECT_EQ(error.detail, c.detail) << c.what;
     }
     GlobalConfig unchanged;
     manager.GetGlobalConfig(unchanged);
@@ -194,11 +208,10 @@ TEST_F(ManagerSetup, SettingsAreValidatedAsAWholeAndPersistedAtOnce) {
     EXPECT_FALSE(Exists(ConfigFile("config2.ini")));
 
     // A bad field outside the mask does not matter; mask 0 changes nothing.
-    std::string error = "x";
+    ErrorInfo error;
     EXPECT_EQ(
         manager.SetGlobalConfig(with([](GlobalConfig& c) { c.imageFormat = "gif"; }), 0x01, error),
         0);
-    EXPECT_EQ(error, "");
     EXPECT_EQ(manager.SetGlobalConfig(GlobalConfig{}, 0, error), 0);
     EXPECT_EQ(manager.SetGlobalConfig(good, 0x7f, error), 0);
 
@@ -250,12 +263,12 @@ TEST_F(ManagerSetup, DeleteLocalFileOnlyDeletesListedFiles) {
     WriteFile(listed, "x");
     WriteFile(unlisted, "x");
     manager.AddSaveFilename(listed);
-    std::string error;
+    ErrorInfo error;
     EXPECT_EQ(manager.DeleteLocalFile(unlisted, error), -1);
-    EXPECT_EQ(error, "错误");
+    EXPECT_EQ(error.text, "错误");
+    EXPECT_EQ(error.detail, "not a file this service saved: " + unlisted);
     EXPECT_TRUE(Exists(unlisted));
     EXPECT_EQ(manager.DeleteLocalFile(listed, error), 0);
-    EXPECT_EQ(error, "");
     EXPECT_FALSE(Exists(listed));
     EXPECT_EQ(manager.DeleteLocalFile(listed, error), -1);
 
@@ -265,6 +278,7 @@ TEST_F(ManagerSetup, DeleteLocalFileOnlyDeletesListedFiles) {
     manager.AddSaveFilename(gone);
     std::filesystem::remove(gone);
     EXPECT_EQ(manager.DeleteLocalFile(gone, error), -1);
+    EXPECT_EQ(error.detail, "cannot delete file: " + gone);
     EXPECT_EQ(manager.saveFilenames(), (std::vector<std::string>{gone}));
 
     WriteFile(unlisted, "still here");

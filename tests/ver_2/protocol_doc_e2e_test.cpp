@@ -272,6 +272,13 @@ TEST_F(ProtocolDocument, EveryExampleGetsTheDocumentedReply) {
         EXPECT_EQ(ShapeDifference(documented.get(), reply.get(), "reply"), "")
             << "line " << examples[i].line << ": " << Print(request.get()) << "\n -> "
             << Print(reply.get());
+        // A documented failure shows the reason, and the service gives that one.
+        if (JsonNumber(documented, "ret") != 0) {
+            EXPECT_TRUE(JsonHas(documented, "err_detail"))
+                << "line " << examples[i + 1].line << ": a failure example without err_detail";
+            EXPECT_EQ(JsonString(reply, "err_detail"), JsonString(documented, "err_detail"))
+                << "line " << examples[i + 1].line;
+        }
         NoteImagePath(reply);
 
         std::string func = JsonString(request, "func");

@@ -125,7 +125,8 @@ TEST_F(Scans, StartAndStopRefusalsKeepTheRunningScan) {
     EXPECT_EQ(JsonNumber(early, "ret"), -1);  // no scanner open
     OpenScanner();
     Json idle = page_.Call(R"({"func":"stop_scan","iden":"s"})");
-    EXPECT_EQ(JsonKeys(idle), (std::vector<std::string>{"func", "iden", "ret", "err_info"}));
+    EXPECT_EQ(JsonKeys(idle),
+              (std::vector<std::string>{"func", "iden", "ret", "err_info", "err_detail"}));
     EXPECT_EQ(JsonNumber(idle, "ret"), -1);
 
     ASSERT_EQ(JsonNumber(page_.Call(R"({"func":"start_scan","iden":"first"})"), "ret"), 0);

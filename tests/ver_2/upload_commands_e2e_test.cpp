@@ -69,14 +69,15 @@ TEST_F(UploadCommands, ABatchImageIsPostedWithTheDefaults) {
     EXPECT_TRUE(StoredSavedFiles().empty());
 }
 
-TEST_F(UploadCommands, AnErrorStatusStillCountsAsSuccess) {
+// The server got the file but did not take it: the page hears so.
+TEST_F(UploadCommands, AnErrorStatusIsAFailure) {
     HttpRecorder recorder(HttpRecorder::Options{500, false});
     ASSERT_TRUE(recorder.Start());
     StartWithImage();
     EXPECT_EQ(Ret("upload_image", "{" + HttpTo(recorder) +
                                       ",\"http_path\":\"/in/here?x=1\","
                                       "\"remote_file_path\":\"/名字 with space.jpg\"}"),
-              0);
+              -1);
     std::vector<RecordedRequest> requests = recorder.Requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].path, "/in/here?x=1");

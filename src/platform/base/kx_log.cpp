@@ -56,6 +56,13 @@ std::string OneLine(std::string text) {
 
 }  // namespace
 
+const char* KXLogLevelName(int level) {
+    if (level <= KX_LOG_ERROR) return "error";
+    if (level <= KX_LOG_WARNING) return "warning";
+    if (level <= KX_LOG_INFO) return "info";
+    return "detail";
+}
+
 int KXBase_WriteInfo(int level, const char* format, ...) {
     if (format == nullptr) return KX_ERR_ARGUMENT;
     va_list args;
@@ -71,7 +78,7 @@ int KXBase_WriteInfo(int level, const char* format, ...) {
     long tid = syscall(SYS_gettid);
 
     std::lock_guard guard(LogMutex());
-    std::fprintf(stderr, "%s [%ld] %d %s\n", stamp, tid, level, text.c_str());
+    std::fprintf(stderr, "%s [%ld] %s %s\n", stamp, tid, KXLogLevelName(level), text.c_str());
     std::fflush(stderr);
     return KX_OK;
 }

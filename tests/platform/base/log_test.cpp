@@ -34,12 +34,14 @@ TEST(Log, WritesStampThreadLevelAndTextOnOneLine) {
     std::string out = CaptureStderr(dir, [] { KXBase_WriteInfo(KX_LOG_INFO, "port=%d", 38999); });
     unsigned year, month, day, hour, minute, second, millis;
     long thread = 0;
-    int level = 0, consumed = 0;
-    int fields = std::sscanf(out.c_str(), "%4u-%2u-%2u %2u:%2u:%2u.%3u [%ld] %d %n", &year, &month,
-                             &day, &hour, &minute, &second, &millis, &thread, &level, &consumed);
+    char level[16] = {};
+    int consumed = 0;
+    int fields =
+        std::sscanf(out.c_str(), "%4u-%2u-%2u %2u:%2u:%2u.%3u [%ld] %15s %n", &year, &month, &day,
+                    &hour, &minute, &second, &millis, &thread, level, &consumed);
     ASSERT_EQ(fields, 9) << out;
-    EXPECT_EQ(consumed, 29 + static_cast<int>(std::to_string(thread).size())) << out;
-    EXPECT_EQ(level, KX_LOG_INFO);
+    EXPECT_EQ(consumed, 32 + static_cast<int>(std::to_string(thread).size())) << out;
+    EXPECT_STREQ(level, "info");
     EXPECT_EQ(out.substr(consumed), "port=38999\n");
 }
 
@@ -57,7 +59,16 @@ TEST(Log, ControlCharactersFromPeersCannotStartALine) {
 TEST(Log, UnicodeTextPassesUnchanged) {
     TempDir dir;
     std::string out = CaptureStderr(dir, [] { KXBase_WriteInfo(KX_LOG_DETAIL, "%s", "扫描完成"); });
-    EXPECT_NE(out.find(" 16 扫描完成\n"), std::string::npos) << out;
+    EXPECT_NE(out.find(" detail 扫描完成\n"), std::string::npos) << out;
+}
+
+TEST(Log, LevelsPrintAsWords) {
+    EXPECT_STREQ(KXLogLevelName(KX_LOG_ERROR), "error");
+    EXPECT_STREQ(KXLogLevelName(KX_LOG_WARNING), "warning");
+    EXPECT_STREQ(KXLogLevelName(KX_LOG_INFO), "info");
+    EXPECT_STREQ(KXLogLevelName(KX_LOG_DETAIL), "detail");
+    EXPECT_STREQ(KXLogLevelName(6), "info");
+    EXPECT_STREQ(KXLogLevelName(3), "warning");
 }
 
 }  // namespace
