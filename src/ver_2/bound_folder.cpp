@@ -1,19 +1,11 @@
 #include "ver_2/bound_folder.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdio>
-#include <filesystem>
-#include <memory>
 #include <set>
-#include <system_error>
 #include <unordered_map>
 
-#include "platform/base/file_holders.h"
 #include "platform/base/kx_paths.h"
 #include "platform/base/kx_system.h"
 #include "ver_2/image_conversions.h"
@@ -72,10 +64,6 @@ bool IsReplacementName(std::string_view name) {
            IsNumberedName(name.substr(0, dot));
 }
 
-std::string FolderWithoutSlash(const std::string& folder) {
-    return folder.size() > 1 ? folder.substr(0, folder.size() - 1) : folder;
-}
-
 }  // namespace
 
 BoundFolder::BoundFolder(std::string folder, int32_t width, int32_t base)
@@ -95,54 +83,54 @@ bool BoundFolder::IsOwnName(std::string_view name) {
 bool BoundFolder::Writable() const {
     if (KXBase_CreateDir(folder_.c_str()) != 0 || !KXBase_IsDirectory(folder_.c_str()))
         return false;
-    // An unnamed file has no name to leave behind.
-    FdHolder unnamed(open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
-    if (unnamed.get() >= 0) return true;
-    if (errno != EOPNOTSUPP && errno != EISDIR) return false;
-    // File systems without unnamed files: a staging name, which the next
-    // Clear deletes should the process die before the probe is removed.
+    // Where unnamed files are not supported the probe has a staging name,
+    // which the next Clear deletes should the process die before it is.
     std::string probe = FreeName(std::string(kStagingPrefix) + "probe");
-    FdHolder named(open(probe.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600));
-    if (named.get() < 0) return false;
-    return KXBase_DeleteFile(probe.c_str()) == 0;
+    return KXBase_CheckFolderWritable(folder_.c_str(), probe.c_str()) == 0;
 }
 
 bool BoundFolder::HoldsOnlyOwnFiles() const {
-    std::error_code error;
-    std::filesystem::directory_iterator entries(FolderWithoutSlash(folder_), error);
-    for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
-        bool plainFile =
-            entries->symlink_status(error).type() == std::filesystem::file_type::regular;
-        if (error || !plainFile || !IsOwnName(entries->path().filename().string())) return false;
-    }
-    return !error;
+    std::vector<KXFolderEntry> entries;
+    if (KXBase_ListFolder(folder_.c_str(), &entries) != 0) return false;
+    return std::all_of(entries.begin(), entries.end(), [](const KXFolderEntry& entry) {
+        return entry.plainFile && IsOwnName(entry.name);
+    });
 }
 
 bool BoundFolder::Clear() const {
-    std::vector<std::string> names;
-    if (KXBase_ListFiles(folder_.c_str(), &names) != 0) return false;
-    bool cleared = true;
-    for (const std::string& name : names) {
-        if (IsOwnName(name) && KXBase_DeleteFile((folder_ + name).c_str()) != 0) cleared = false;
-    }
-    return cleared;
+    return DeleteOwnFilesBut({});
 }
 
-bool BoundFolder::Export(sqlite3* db, const BatchTables& tables) const {
+bool BoundFolder::Rewrite(sqlite3* db, const BatchTables& tables) const {
     if (KXBase_CreateDir(folder_.c_str()) != 0) return false;
     SqlStatement select(db, "select o.idx, i.format, i.image from " + tables.images +
                                 " as i join " + tables.order + " as o on i.id = o.id");
-    bool written = true;
+    std::set<std::string> written;
+    bool complete = true;
     while (select.Step()) {
         int64_t index = select.ColumnInt(0);
         std::span<const uint8_t> image = select.ColumnBlob(2);
-        if (index < 0 ||
-            !WriteBytesToFile(image.data(), image.size(),
-                              NumberedFileName(static_cast<size_t>(index), select.ColumnText(1)))) {
-            written = false;
+        std::string path = index < 0 ? std::string()
+                                     : NumberedFileName(static_cast<size_t>(index),
+                                                        select.ColumnText(1));
+        if (!WriteBytesToFile(image.data(), image.size(), path)) complete = false;
+        if (!path.empty()) written.insert(path.substr(folder_.size()));
+    }
+    // Files of the old contents go only once the new ones are all in place.
+    return complete && select.done() && DeleteOwnFilesBut(written);
+}
+
+bool BoundFolder::DeleteOwnFilesBut(const std::set<std::string>& kept) const {
+    std::vector<std::string> names;
+    if (KXBase_ListFiles(folder_.c_str(), &names) != 0) return false;
+    bool deleted = true;
+    for (const std::string& name : names) {
+        if (IsOwnName(name) && kept.count(name) == 0 &&
+            KXBase_DeleteFile((folder_ + name).c_str()) != 0) {
+            deleted = false;
         }
     }
-    return written && select.done();
+    return deleted;
 }
 
 bool BoundFolder::Insert(const std::vector<ImageEntry>& entries, size_t pos,

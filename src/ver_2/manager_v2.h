@@ -245,9 +245,14 @@ class ManagerV2 : public Manager {
     // Before a change: false when a folder is bound that cannot take files.
     bool BoundFolderReady() const;
     // After a committed change: mirror brings the folder up to date; should
-    // it fail, the whole folder is written again from the database.
-    void MirrorChange(const std::function<bool(const BoundFolder&)>& mirror);
-    // Empties the folder of files and writes the current batch into it.
+    // it fail, the whole folder is written again from the database. False
+    // (logged) when the folder could not be brought in step.
+    [[nodiscard]] bool MirrorChange(const std::function<bool(const BoundFolder&)>& mirror);
+    // When a folder is bound, writes the current batch into it as a whole;
+    // false (logged) when that fails.
+    [[nodiscard]] bool MirrorWholeBatch();
+    // Writes the current batch into the folder and deletes the binding's
+    // other files; a file that cannot be written keeps its old contents.
     bool ExportWholeBatch();
 
     KXPump pump_;

@@ -75,7 +75,7 @@ int ManagerV2::OpenBatch(const std::string& name, std::string& errorText) {
     if (name != currBatchId_) {
         if (!BoundFolderReady()) return -1;
         currBatchId_ = name;
-        if (folderBound()) ExportWholeBatch();
+        if (!MirrorWholeBatch()) return -1;
     }
     errorText.clear();
     return 0;
@@ -92,7 +92,7 @@ int ManagerV2::NewBatch(const std::string& name, std::string& errorText) {
         return -1;
     }
     currBatchId_ = name;
-    if (folderBound()) ExportWholeBatch();
+    if (!MirrorWholeBatch()) return -1;
     errorText.clear();
     return 0;
 }

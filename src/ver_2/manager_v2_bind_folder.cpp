@@ -3,10 +3,8 @@
 // change. A change while bound is refused up front when the folder cannot
 // take files; a mirror step that fails afterwards (a file put into the folder
 // by someone else, say) is repaired by writing the whole folder again, so the
-// folder always ends up matching the database.
-#include <filesystem>
-#include <system_error>
-
+// folder ends up matching the database. When even that fails (a full disk),
+// the change stays in the database and the operation reports the failure.
 #include "platform/base/kx_log.h"
 #include "platform/base/kx_paths.h"
 #include "platform/base/service_thread.h"
@@ -27,8 +25,7 @@ constexpr char kOrderMode[] = "order";
 // the service's, but not the binding's to delete.
 bool HoldsServiceFiles(const std::string& folder, const std::string& saveFolder) {
     for (const std::string& own : {ConfigFolder(), TemporaryFolder(), saveFolder}) {
-        std::error_code error;
-        if (folder == StandardiseFolderPath(own) || std::filesystem::equivalent(folder, own, error))
+        if (folder == StandardiseFolderPath(own) || KXBase_IsSameFile(folder.c_str(), own.c_str()))
             return true;
     }
     return false;
@@ -90,17 +87,23 @@ bool ManagerV2::BoundFolderReady() const {
     return !folderBound() || boundFolder().Writable();
 }
 
-void ManagerV2::MirrorChange(const std::function<bool(const BoundFolder&)>& mirror) {
-    if (!folderBound() || mirror(boundFolder())) return;
+bool ManagerV2::MirrorChange(const std::function<bool(const BoundFolder&)>& mirror) {
+    if (!folderBound() || mirror(boundFolder())) return true;
     KXBase_WriteInfo(KX_LOG_INFO, "bound folder out of step, writing it again, filePath=%s",
                      bindFolder_.c_str());
-    ExportWholeBatch();
+    return MirrorWholeBatch();
+}
+
+bool ManagerV2::MirrorWholeBatch() {
+    if (!folderBound() || ExportWholeBatch()) return true;
+    KXBase_WriteInfo(KX_LOG_INFO,
+                     "bound folder could not be written, the batch keeps the change, filePath=%s",
+                     bindFolder_.c_str());
+    return false;
 }
 
 bool ManagerV2::ExportWholeBatch() {
-    BoundFolder folder = boundFolder();
-    bool cleared = folder.Clear();
-    return folder.Export(db_, BatchTables(currBatchId_)) && cleared;
+    return boundFolder().Rewrite(db_, BatchTables(currBatchId_));
 }
 
 }  // namespace ver_2

@@ -96,9 +96,10 @@ int ManagerV2::InsertPicture(const NewPicture& picture, int32_t position, const 
     std::vector<int32_t> ids = IdsOf(entries);
     ids.insert(ids.begin() + static_cast<std::ptrdiff_t>(pos), id);
     if (!RewriteOrderFrom(db_, tables, ids, pos) || !transaction.Commit()) return -1;
-    MirrorChange([&](const BoundFolder& folder) {
+    if (!MirrorChange([&](const BoundFolder& folder) {
         return folder.Insert(entries, pos, picture.bytes, picture.format);
-    });
+        }))
+        return -1;
     errorText.clear();
     return 0;
 }
@@ -149,7 +150,7 @@ int ManagerV2::DeleteImage(const std::vector<int32_t>& indexes, std::string& err
         !transaction.Commit()) {
         return -1;
     }
-    MirrorChange([&](const BoundFolder& folder) { return folder.Delete(entries, indexes); });
+    if (!MirrorChange([&](const BoundFolder& folder) { return folder.Delete(entries, indexes); })) return -1;
     errorText.clear();
     return 0;
 }
@@ -165,7 +166,7 @@ int ManagerV2::ClearImageList(std::string& errorText) {
         !ExecSql(db_, ("delete from " + tables.order).c_str()) || !transaction.Commit()) {
         return -1;
     }
-    MirrorChange([&](const BoundFolder& folder) { return folder.Remove(entries); });
+    if (!MirrorChange([&](const BoundFolder& folder) { return folder.Remove(entries); })) return -1;
     errorText.clear();
     return 0;
 }
@@ -198,9 +199,10 @@ int ManagerV2::ReplacePicture(int32_t index, const NewPicture& picture, std::str
         !transaction.Commit()) {
         return -1;
     }
-    MirrorChange([&](const BoundFolder& folder) {
+    if (!MirrorChange([&](const BoundFolder& folder) {
         return folder.Modify(entries, static_cast<size_t>(index), picture.bytes, picture.format);
-    });
+        }))
+        return -1;
     errorText.clear();
     return 0;
 }
