@@ -113,7 +113,7 @@ bool BoundFolder::Rewrite(sqlite3* db, const BatchTables& tables) const {
         std::string path = index < 0 ? std::string()
                                      : NumberedFileName(static_cast<size_t>(index),
                                                         select.ColumnText(1));
-        if (!WriteBytesToFile(image.data(), image.size(), path)) complete = false;
+        if (!WriteImageFile(image.data(), image.size(), path)) complete = false;
         if (!path.empty()) written.insert(path.substr(folder_.size()));
     }
     // Files of the old contents go only once the new ones are all in place.
@@ -139,14 +139,14 @@ bool BoundFolder::Insert(const std::vector<ImageEntry>& entries, size_t pos,
     for (size_t i = entries.size(); i > pos; --i) {
         if (!Move(i - 1, i, entries[i - 1].format)) return false;
     }
-    return WriteBytesToFile(bytes.data(), bytes.size(), NumberedFileName(pos, format));
+    return WriteImageFile(bytes.data(), bytes.size(), NumberedFileName(pos, format));
 }
 
 bool BoundFolder::Modify(const std::vector<ImageEntry>& entries, size_t index,
                          const std::vector<uint8_t>& bytes, const std::string& format) const {
     // The new file is complete before the old one goes; with the same
     // format it replaces the old one in one step.
-    if (!WriteBytesToFile(bytes.data(), bytes.size(), NumberedFileName(index, format)))
+    if (!WriteImageFile(bytes.data(), bytes.size(), NumberedFileName(index, format)))
         return false;
     return entries[index].format == format || DeleteFile(index, entries[index].format);
 }
@@ -208,6 +208,13 @@ bool BoundFolder::Reorder(const std::vector<ImageEntry>& before,
         if (KXBase_MoveFile(aside.c_str(), target.c_str()) != 0) return false;
     }
     return true;
+}
+
+bool BoundFolder::WriteImageFile(const uint8_t* bytes, size_t size, const std::string& path) {
+    // Flushed before the rename: the program that picks pages up from the
+    // folder must never find a name whose contents a power cut lost.
+    return !path.empty() &&
+           KXBase_ReplaceFile(path.c_str(), bytes, size, KX_REPLACE_DURABLE) == 0;
 }
 
 bool BoundFolder::Move(size_t from, size_t to, const std::string& format) const {

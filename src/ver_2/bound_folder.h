@@ -70,6 +70,7 @@ class BoundFolder {
     bool Reorder(const std::vector<ImageEntry>& before, const std::vector<ImageEntry>& after) const;
 
   private:
+    static bool WriteImageFile(const uint8_t* bytes, size_t size, const std::string& path);
     bool Move(size_t from, size_t to, const std::string& format) const;
     bool DeleteFile(size_t index, const std::string& format) const;
     // Deletes the files of own names not in kept (names, not paths).

@@ -286,6 +286,9 @@ class ManagerV2 : public Manager {
     std::string bindNameMode_;
     int32_t bindNameWidth_ = 0;
     int32_t bindNameBase_ = 0;
+    // False after the bound folder could not be brought in step with the
+    // batch; the next change then writes it whole.
+    bool boundFolderInStep_ = true;
     std::vector<std::string> saveFilenames_;
 };
 

@@ -56,6 +56,7 @@ int ManagerV2::BindFolder(const std::string& folder, int32_t width, int32_t base
     bindNameMode_ = kOrderMode;
     bindNameWidth_ = width;
     bindNameBase_ = base;
+    boundFolderInStep_ = true;
     if (!ExportWholeBatch()) {
         // Nothing half-written stays behind a refused binding.
         boundFolder().Clear();
@@ -88,18 +89,24 @@ bool ManagerV2::BoundFolderReady() const {
 }
 
 bool ManagerV2::MirrorChange(const std::function<bool(const BoundFolder&)>& mirror) {
-    if (!folderBound() || mirror(boundFolder())) return true;
+    if (!folderBound()) return true;
+    // A folder left out of step by an earlier failure is only ever written
+    // whole again: a step applied to it would keep it wrong.
+    if (boundFolderInStep_ && mirror(boundFolder())) return true;
     KXBase_WriteInfo(KX_LOG_INFO, "bound folder out of step, writing it again, filePath=%s",
                      bindFolder_.c_str());
     return MirrorWholeBatch();
 }
 
 bool ManagerV2::MirrorWholeBatch() {
-    if (!folderBound() || ExportWholeBatch()) return true;
-    KXBase_WriteInfo(KX_LOG_INFO,
-                     "bound folder could not be written, the batch keeps the change, filePath=%s",
-                     bindFolder_.c_str());
-    return false;
+    boundFolderInStep_ = !folderBound() || ExportWholeBatch();
+    if (!boundFolderInStep_) {
+        KXBase_WriteInfo(KX_LOG_INFO,
+                         "bound folder could not be written, the batch keeps the change, "
+                         "filePath=%s",
+                         bindFolder_.c_str());
+    }
+    return boundFolderInStep_;
 }
 
 bool ManagerV2::ExportWholeBatch() {

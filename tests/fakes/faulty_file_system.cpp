@@ -52,17 +52,20 @@ int FaultyFileSystem::Opened(int result, int fd, const std::string& path) {
 
 int FaultyFileSystem::CreateSibling(const char* path, std::string* created, int* fd) {
     if (int error = Trip(Call::kCreate, path)) return error;
-    return Opened(ForwardingFileSystem::CreateSibling(path, created, fd), *fd, path);
+    int result = ForwardingFileSystem::CreateSibling(path, created, fd);
+    return Opened(result, *fd, path);
 }
 
 int FaultyFileSystem::CreateExclusive(const char* path, int* fd) {
     if (int error = Trip(Call::kCreate, path)) return error;
-    return Opened(ForwardingFileSystem::CreateExclusive(path, fd), *fd, path);
+    int result = ForwardingFileSystem::CreateExclusive(path, fd);
+    return Opened(result, *fd, path);
 }
 
 int FaultyFileSystem::CreateUnnamed(const char* folder, int* fd) {
     if (int error = Trip(Call::kCreate, folder)) return error;
-    return Opened(ForwardingFileSystem::CreateUnnamed(folder, fd), *fd, folder);
+    int result = ForwardingFileSystem::CreateUnnamed(folder, fd);
+    return Opened(result, *fd, folder);
 }
 
 int FaultyFileSystem::Read(int fd, void* buffer, size_t size, size_t* got) {
