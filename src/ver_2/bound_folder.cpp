@@ -110,9 +110,9 @@ bool BoundFolder::Rewrite(sqlite3* db, const BatchTables& tables) const {
     while (select.Step()) {
         int64_t index = select.ColumnInt(0);
         std::span<const uint8_t> image = select.ColumnBlob(2);
-        std::string path = index < 0 ? std::string()
-                                     : NumberedFileName(static_cast<size_t>(index),
-                                                        select.ColumnText(1));
+        std::string path = index < 0
+                               ? std::string()
+                               : NumberedFileName(static_cast<size_t>(index), select.ColumnText(1));
         if (!WriteImageFile(image.data(), image.size(), path)) complete = false;
         if (!path.empty()) written.insert(path.substr(folder_.size()));
     }
@@ -146,8 +146,7 @@ bool BoundFolder::Modify(const std::vector<ImageEntry>& entries, size_t index,
                          const std::vector<uint8_t>& bytes, const std::string& format) const {
     // The new file is complete before the old one goes; with the same
     // format it replaces the old one in one step.
-    if (!WriteImageFile(bytes.data(), bytes.size(), NumberedFileName(index, format)))
-        return false;
+    if (!WriteImageFile(bytes.data(), bytes.size(), NumberedFileName(index, format))) return false;
     return entries[index].format == format || DeleteFile(index, entries[index].format);
 }
 
@@ -213,8 +212,7 @@ bool BoundFolder::Reorder(const std::vector<ImageEntry>& before,
 bool BoundFolder::WriteImageFile(const uint8_t* bytes, size_t size, const std::string& path) {
     // Flushed before the rename: the program that picks pages up from the
     // folder must never find a name whose contents a power cut lost.
-    return !path.empty() &&
-           KXBase_ReplaceFile(path.c_str(), bytes, size, KX_REPLACE_DURABLE) == 0;
+    return !path.empty() && KXBase_ReplaceFile(path.c_str(), bytes, size, KX_REPLACE_DURABLE) == 0;
 }
 
 bool BoundFolder::Move(size_t from, size_t to, const std::string& format) const {

@@ -97,7 +97,7 @@ int ManagerV2::InsertPicture(const NewPicture& picture, int32_t position, const 
     ids.insert(ids.begin() + static_cast<std::ptrdiff_t>(pos), id);
     if (!RewriteOrderFrom(db_, tables, ids, pos) || !transaction.Commit()) return -1;
     if (!MirrorChange([&](const BoundFolder& folder) {
-        return folder.Insert(entries, pos, picture.bytes, picture.format);
+            return folder.Insert(entries, pos, picture.bytes, picture.format);
         }))
         return -1;
     errorText.clear();
@@ -150,7 +150,8 @@ int ManagerV2::DeleteImage(const std::vector<int32_t>& indexes, std::string& err
         !transaction.Commit()) {
         return -1;
     }
-    if (!MirrorChange([&](const BoundFolder& folder) { return folder.Delete(entries, indexes); })) return -1;
+    if (!MirrorChange([&](const BoundFolder& folder) { return folder.Delete(entries, indexes); }))
+        return -1;
     errorText.clear();
     return 0;
 }
@@ -200,7 +201,8 @@ int ManagerV2::ReplacePicture(int32_t index, const NewPicture& picture, std::str
         return -1;
     }
     if (!MirrorChange([&](const BoundFolder& folder) {
-        return folder.Modify(entries, static_cast<size_t>(index), picture.bytes, picture.format);
+            return folder.Modify(entries, static_cast<size_t>(index), picture.bytes,
+                                 picture.format);
         }))
         return -1;
     errorText.clear();

@@ -129,7 +129,8 @@ int ManagerV2::StoreOrder(const std::vector<ImageEntry>& before,
         !transaction.Commit()) {
         return -1;
     }
-    if (!MirrorChange([&](const BoundFolder& folder) { return folder.Reorder(before, after); })) return -1;
+    if (!MirrorChange([&](const BoundFolder& folder) { return folder.Reorder(before, after); }))
+        return -1;
     errorText.clear();
     return 0;
 }

@@ -99,9 +99,7 @@ class PosixFileSystem final : public FileSystem {
         return 0;
     }
 
-    int Rename(const char* from, const char* to) override {
-        return ErrnoOf(rename(from, to) == 0);
-    }
+    int Rename(const char* from, const char* to) override { return ErrnoOf(rename(from, to) == 0); }
 
     int RenameNoReplace(const char* from, const char* to) override {
         if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return 0;

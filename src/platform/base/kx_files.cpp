@@ -119,7 +119,8 @@ int KXBase_ListFolder(const char* folder, std::vector<KXFolderEntry>* entries) {
     entries->clear();
     std::vector<std::string> names;
     int error = CurrentFileSystem().ListFolder(folder, &names);
-    if (error != 0) return error == ENOENT ? KX_ERR_NOT_FOUND : LogFailure("list folder", folder, error);
+    if (error != 0)
+        return error == ENOENT ? KX_ERR_NOT_FOUND : LogFailure("list folder", folder, error);
     std::string base = folder;
     if (base.empty() || base.back() != '/') base.push_back('/');
     for (std::string& name : names) {

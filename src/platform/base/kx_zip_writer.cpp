@@ -12,8 +12,7 @@ constexpr uint64_t kMaxEntryBytes = uint64_t{1} << 30;
 constexpr size_t kCopyChunk = size_t{1} << 20;
 
 int Failed(const std::string& path, const char* step, const char* reason) {
-    KXBase_WriteInfo(KX_LOG_INFO, "zip write failed, path=%s: %s: %s", path.c_str(), step,
-                     reason);
+    KXBase_WriteInfo(KX_LOG_INFO, "zip write failed, path=%s: %s: %s", path.c_str(), step, reason);
     return KX_ERR_SYSTEM;
 }
 
@@ -97,7 +96,8 @@ int KXZipWriter::Close() {
 
 int KXZipWriter::WriteOut(zip_source_t* built) {
     SourceReading reading(built);
-    if (!reading.open()) return Failed(path_, "read back", zip_error_strerror(zip_source_error(built)));
+    if (!reading.open())
+        return Failed(path_, "read back", zip_error_strerror(zip_source_error(built)));
     KXFileReplacement file(path_, KX_REPLACE_DURABLE);
     std::vector<uint8_t> chunk(kCopyChunk);
     for (;;) {

@@ -84,8 +84,7 @@ int OfdPackage::Write(const std::string& path) const {
         for (size_t i = 0; ok && i < pages_.size(); ++i) {
             const PageImage& image = pages_[i]->image;
             ok = zip.AddText(OfdPageContentPath(i), std::move(xml.pages[i])) &&
-                 zip.AddBorrowed("Doc_0/Res/" + OfdImageFileName(i, image), image.data,
-                                 image.size);
+                 zip.AddBorrowed("Doc_0/Res/" + OfdImageFileName(i, image), image.data, image.size);
         }
         if (!ok || zip.Close() != KX_OK) return KX_ERR_SYSTEM;
     } catch (const std::exception& error) {

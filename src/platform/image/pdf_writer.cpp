@@ -143,7 +143,8 @@ Handle PageObject(QPDF* pdf, const PageImage& page, const std::string& textLayer
 // ends the document write by an exception, as qpdf's own stages do.
 class ReplacementPipeline : public Pipeline {
   public:
-    explicit ReplacementPipeline(KXFileReplacement* file) : Pipeline("file", nullptr), file_(file) {}
+    explicit ReplacementPipeline(KXFileReplacement* file)
+        : Pipeline("file", nullptr), file_(file) {}
     void write(unsigned char const* data, size_t size) override {
         if (!file_->Append(data, size)) throw std::runtime_error("the file could not be written");
     }

@@ -130,8 +130,8 @@ TEST(SameFile, FollowsLinksAndDotDotButNotLookAlikes) {
     ASSERT_EQ(symlink(folder.c_str(), (dir.path() + "link").c_str()), 0);
     EXPECT_TRUE(KXBase_IsSameFile(folder.c_str(), (dir.path() + "link").c_str()));
     EXPECT_TRUE(KXBase_IsSameFile(folder.c_str(), (dir.path() + "scans/../scans/").c_str()));
-    EXPECT_TRUE(KXBase_IsSameFile(dir.File("scans/a.jpg").c_str(),
-                                  (dir.path() + "link/a.jpg").c_str()));
+    EXPECT_TRUE(
+        KXBase_IsSameFile(dir.File("scans/a.jpg").c_str(), (dir.path() + "link/a.jpg").c_str()));
     EXPECT_FALSE(KXBase_IsSameFile(dir.File("scans/a.jpg").c_str(), dir.File("b.jpg").c_str()));
     EXPECT_FALSE(KXBase_IsSameFile((dir.path() + "gone").c_str(), (dir.path() + "gone").c_str()));
 }

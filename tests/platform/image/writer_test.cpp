@@ -97,7 +97,8 @@ TEST(Writers, AFailedSaveKeepsThePreviousFile) {
             faulty.Inject(call, error);
             kxbase::ScopedFileSystem scope(faulty);
             KXImgWriter writer = nullptr;
-            if (KXImgFmt_OpenImageWriter(path.c_str(), 0, &writer) != 0) continue;  // not a document
+            if (KXImgFmt_OpenImageWriter(path.c_str(), 0, &writer) != 0)
+                continue;  // not a document
             ASSERT_EQ(KXImgFmt_SaveImageToWriter(writer, image.get(), nullptr), 0);
             EXPECT_NE(KXImgFmt_CloseImageWriter(writer), 0) << name;
             EXPECT_EQ(testing_support::ReadFile(path), "previous") << name << " " << error;
