@@ -16,7 +16,6 @@
 
 #include <curl/curl.h>
 
-#include <cstdio>
 #include <optional>
 #include <string>
 

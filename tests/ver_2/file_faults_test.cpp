@@ -17,6 +17,7 @@
 #include "platform/image/kx_imgfmt.h"
 #include "support/temp_dir.h"
 #include "ver_2/bound_folder.h"
+#include "ver_2/manager_fixture.h"
 #include "ver_2/manager_v2.h"
 #include "ver_2/texts.h"
 
@@ -50,19 +51,9 @@ bool HoldsAll(const std::map<std::string, std::string>& files,
     return true;
 }
 
-class ManagerFileFaults : public ::testing::Test {
+class ManagerFileFaults : public PrivateTreeManager {
   protected:
-    ManagerFileFaults()
-        : config_("SCANBRIDGE_CONFIG_DIR", root_.path() + "config/"),
-          documents_("SCANBRIDGE_DOCUMENTS_DIR", root_.path() + "documents/"),
-          tmp_("SCANBRIDGE_TMP_DIR", root_.path() + "tmp/") {
-        KXBase_CreateMsgPump(&pump_);
-        manager_ = std::make_unique<ManagerV2>(pump_);
-    }
-    ~ManagerFileFaults() override {
-        manager_.reset();
-        KXBase_DestroyMsgPump(pump_);
-    }
+    ManagerFileFaults() { Restart(); }
 
     // A JPEG file of its own size, so every page has other bytes.
     std::string PageFile(int n) {
@@ -78,15 +69,6 @@ class ManagerFileFaults : public ::testing::Test {
             ASSERT_EQ(manager_->InsertLocalImage(PageFile(n), -1, "", error), 0);
         }
     }
-
-    std::string SaveFolder() const { return root_.path() + "documents/scanbridge/"; }
-
-    TempDir root_;
-    ScopedEnv config_;
-    ScopedEnv documents_;
-    ScopedEnv tmp_;
-    KXPump pump_ = nullptr;
-    std::unique_ptr<ManagerV2> manager_;
 };
 
 struct FolderFault {
@@ -193,9 +175,7 @@ TEST_P(DocumentExportFault, ReportsFailureLeavesNoFileAndKeepsTheSavedList) {
     EXPECT_EQ(FolderFiles(SaveFolder()), before) << "a partial document was left behind";
 
     // The list on disk is the one in memory.
-    manager_.reset();
-    manager_ = std::make_unique<ManagerV2>(pump_);
-    EXPECT_EQ(manager_->saveFilenames(), saved);
+    EXPECT_EQ(Restart().saveFilenames(), saved);
 }
 
 INSTANTIATE_TEST_SUITE_P(
