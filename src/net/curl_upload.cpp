@@ -1,7 +1,5 @@
 #include "net/curl_upload.h"
 
-#include <sys/stat.h>
-
 #include <cctype>
 #include <cstring>
 
@@ -151,13 +149,6 @@ bool Unavailable(std::string* reason) {
     return false;
 }
 
-size_t ReadFromFile(char* buffer, size_t size, size_t count, void* file) {
-    FILE* stream = static_cast<FILE*>(file);
-    size_t read = std::fread(buffer, size, count, stream);
-    if (read == 0 && std::ferror(stream)) return CURL_READFUNC_ABORT;
-    return read;
-}
-
 }  // namespace
 
 int UploadProgressLog(void*, curl_off_t, curl_off_t, curl_off_t uploadTotal, curl_off_t uploadNow) {
@@ -233,20 +224,20 @@ bool IsUsableUrlText(const std::string& url, std::string* reason) {
     return true;
 }
 
-UploadSource::~UploadSource() {
-    if (file_ != nullptr) std::fclose(file_);
-}
-
 bool UploadSource::Open(const std::string& path, std::string* reason) {
-    if (file_ != nullptr) return false;
-    file_ = std::fopen(path.c_str(), "rb");
-    struct stat info {};
-    if (file_ == nullptr || fstat(fileno(file_), &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (file_.IsOpen()) return false;
+    if (file_.Open(path.c_str()) != 0) {
         LogRefusal("local file cannot be read or is not a regular file", reason);
         return false;
     }
-    size_ = static_cast<curl_off_t>(info.st_size);
     return true;
+}
+
+size_t UploadSource::ReadForCurl(char* buffer, size_t size, size_t count, void* source) {
+    size_t got = 0;
+    if (static_cast<UploadSource*>(source)->file_.Read(buffer, size * count, &got) != 0)
+        return CURL_READFUNC_ABORT;
+    return got;
 }
 
 bool PostFileForm(const std::string& url, const std::string& localPath,
@@ -274,18 +265,18 @@ bool PostFileForm(const std::string& url, const std::string& localPath,
     return true;
 }
 
-bool FtpUploadFromFile(const std::string& url, const UploadSource& source, bool logProgress,
+bool FtpUploadFromFile(const std::string& url, UploadSource& source, bool logProgress,
                        const TransferLimits& limits, std::string* reason) {
-    if (source.file() == nullptr) return Unavailable(reason);
+    if (!source.IsOpen()) return Unavailable(reason);
     CurlTransfer transfer;
     CURL* easy = transfer.easy();
     if (easy == nullptr) return Unavailable(reason);
-    bool ok = curl_easy_setopt(easy, CURLOPT_READFUNCTION, ReadFromFile) == CURLE_OK &&
+    bool ok = curl_easy_setopt(easy, CURLOPT_READFUNCTION, UploadSource::ReadForCurl) == CURLE_OK &&
               curl_easy_setopt(easy, CURLOPT_UPLOAD, 1L) == CURLE_OK &&
               SetCommonOptions(easy, url, "ftp", logProgress, limits) &&
               curl_easy_setopt(easy, CURLOPT_FTP_CREATE_MISSING_DIRS,
                                static_cast<long>(CURLFTP_CREATE_DIR)) == CURLE_OK &&
-              curl_easy_setopt(easy, CURLOPT_READDATA, source.file()) == CURLE_OK &&
+              curl_easy_setopt(easy, CURLOPT_READDATA, &source) == CURLE_OK &&
               curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE, source.size()) == CURLE_OK;
     if (!ok) return Unavailable(reason);
     return Perform(easy, reason);

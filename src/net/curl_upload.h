@@ -19,9 +19,10 @@
 
 #include <curl/curl.h>
 
-#include <cstdio>
 #include <optional>
 #include <string>
+
+#include "platform/base/kx_files.h"
 
 // How long one transfer may take.
 struct TransferLimits {
@@ -72,7 +73,6 @@ bool IsUsableUrlText(const std::string& url, std::string* reason = nullptr);
 class UploadSource {
   public:
     UploadSource() = default;
-    ~UploadSource();
     UploadSource(const UploadSource&) = delete;
     UploadSource& operator=(const UploadSource&) = delete;
 
@@ -80,12 +80,13 @@ class UploadSource {
     // cannot be opened for reading or is not a regular file.
     bool Open(const std::string& path, std::string* reason = nullptr);
 
-    FILE* file() const { return file_; }
-    curl_off_t size() const { return size_; }
+    bool IsOpen() const { return file_.IsOpen(); }
+    curl_off_t size() const { return static_cast<curl_off_t>(file_.size()); }
+    // libcurl's read callback over an UploadSource given as its data.
+    static size_t ReadForCurl(char* buffer, size_t size, size_t count, void* source);
 
   private:
-    FILE* file_ = nullptr;
-    curl_off_t size_ = 0;
+    KXReadFile file_;
 };
 
 // POSTs a multipart/form-data body to url (http or https, redirects not
@@ -102,5 +103,5 @@ bool PostFileForm(const std::string& url, const std::string& localPath,
 // Stores the whole of source at url by FTP (ftp only), creating the missing
 // folders of the URL's path. True when the server confirmed the upload.
 // With logProgress, UploadProgressLog logs the progress.
-bool FtpUploadFromFile(const std::string& url, const UploadSource& source, bool logProgress,
+bool FtpUploadFromFile(const std::string& url, UploadSource& source, bool logProgress,
                        const TransferLimits& limits, std::string* reason = nullptr);

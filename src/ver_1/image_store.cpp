@@ -9,7 +9,6 @@
 
 #include "net/http_request_reader.h"
 #include "platform/base/encoding.h"
-#include "platform/base/file_holders.h"
 #include "platform/base/kx_paths.h"
 #include "platform/base/kx_system.h"
 #include "platform/image/image_formats.h"
@@ -22,6 +21,8 @@ namespace {
 const ImageFormatName& JpegFormat() {
     return *FindImageFormat(KX_FORMAT_JPEG);
 }
+// Far above any list of names a pid's folder holds.
+constexpr uint64_t kMaxImageListBytes = uint64_t{64} << 20;
 
 }  // namespace
 
@@ -84,19 +85,18 @@ std::vector<std::string> ReadImageList(const std::string& pid) {
     std::vector<std::string> names;
     std::string folder;
     if (!ImageDirectory(pid, &folder)) return names;
-    FileHolder file(std::fopen((folder + kImageListName).c_str(), "r"));
-    if (file == nullptr) return names;
-    char* line = nullptr;
-    size_t capacity = 0;
-    ssize_t length = 0;
-    while ((length = getline(&line, &capacity, file.get())) > 0) {
-        std::string name(line, static_cast<size_t>(length));
-        if (name.back() == '\n') name.pop_back();
+    std::vector<uint8_t> text;
+    if (KXBase_ReadWholeFile((folder + kImageListName).c_str(), kMaxImageListBytes, &text) != 0)
+        return names;
+    auto end = text.end();
+    for (auto start = text.begin(); start != end;) {
+        auto newline = std::find(start, end, '\n');
+        std::string name(start, newline);
         // A list written with Windows line ends reads as if in text mode.
         if (!name.empty() && name.back() == '\r') name.pop_back();
         if (IsSafeName(name)) names.push_back(std::move(name));
+        start = newline == end ? end : newline + 1;
     }
-    std::free(line);
     return names;
 }
 
@@ -186,20 +186,6 @@ bool SaveNewImage(KXImage image, const std::string& folder, const std::string& n
     *dataUrl = JpegDataUrl(jpeg);
     return !jpeg.empty() &&
            KXBase_ReplaceFile(path.c_str(), jpeg.data(), jpeg.size(), KX_REPLACE_PLAIN) == 0;
-}
-
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
-    bytes->clear();
-    FileHolder file(std::fopen(path.c_str(), "rb"));
-    if (file == nullptr || std::fseek(file.get(), 0, SEEK_END) != 0) return false;
-    long size = std::ftell(file.get());
-    if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) return false;
-    bytes->resize(static_cast<size_t>(size));
-    if (size != 0 && std::fread(bytes->data(), 1, bytes->size(), file.get()) != bytes->size()) {
-        bytes->clear();
-        return false;
-    }
-    return true;
 }
 
 }  // namespace ver_1

@@ -80,7 +80,4 @@ std::string StoredImageExtension(const std::string& format);
 bool SaveNewImage(KXImage image, const std::string& folder, const std::string& name,
                   std::string* dataUrl);
 
-// Whole file contents; false when it cannot be read.
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes);
-
 }  // namespace ver_1

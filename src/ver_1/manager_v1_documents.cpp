@@ -1,13 +1,12 @@
 // ManagerV1's documents: multi-page OFD, PDF and TIFF files and ZIP
 // archives of a pid's listed images, as files, bytes or Base64 text
 // (service thread).
-#include <zip.h>
-
 #include <memory>
 
 #include "platform/base/encoding.h"
 #include "platform/base/file_holders.h"
 #include "platform/base/kx_paths.h"
+#include "platform/base/kx_zip_writer.h"
 #include "platform/base/service_thread.h"
 #include "platform/image/kx_imgfmt.h"
 #include "ver_1/image_store.h"
@@ -18,6 +17,9 @@ namespace ver_1 {
 namespace {
 
 enum DocumentKind { kOfd, kPdf, kTiff };
+
+// The largest document read back to be sent as data.
+constexpr uint64_t kMaxDocumentBytes = uint64_t{1} << 30;
 
 struct WriterCalls {
     int (*open)(const char* path, KXImgWriter* writer);
@@ -54,12 +56,9 @@ bool ManagerV1::MakeMultiPageFile(const std::string& pid, const std::string& pat
         ImageHolder image = LoadRgbImage(folder + name);
         if (image != nullptr && calls.save(writer, image.get(), nullptr) == 0) ++pages;
     }
+    // A writer that fails or gets no page leaves path as it was.
     int closed = calls.close(writer);
-    if (pages == 0 || closed != 0) {
-        KXBase_DeleteFile(path.c_str());
-        return false;
-    }
-    return true;
+    return pages > 0 && closed == 0;
 }
 
 bool ManagerV1::MakeOfdFile(const std::string& pid, const std::string& path) {
@@ -79,33 +78,12 @@ bool ManagerV1::MakeZipFile(const std::string& pid, const std::string& path) {
     if (!ImageDirectory(pid, &folder)) return false;
     std::vector<std::string> names = ReadImageList(pid);
     if (names.empty()) return false;
-    int error = 0;
-    zip_t* archive = zip_open(AnsiToUtf8(path).c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    if (archive == nullptr) return false;
-    int entries = 0;
+    KXZipWriter archive(path);
     for (const std::string& name : names) {
-        std::string file = AnsiToUtf8(folder + name);
-        // A missing file is left out here rather than failing the close.
-        if (!KXBase_IsRegularFile(file.c_str())) continue;
-        zip_source_t* source = zip_source_file(archive, file.c_str(), 0, 0);
-        if (source == nullptr) continue;
-        if (zip_file_add(archive, AnsiToUtf8(name).c_str(), source, ZIP_FL_OVERWRITE) < 0) {
-            zip_source_free(source);
-        } else {
-            ++entries;
-        }
+        // A missing file is left out rather than failing the archive.
+        archive.AddFile(AnsiToUtf8(name), folder + name);
     }
-    if (entries == 0) {
-        zip_discard(archive);
-        KXBase_DeleteFile(path.c_str());
-        return false;
-    }
-    if (zip_close(archive) != 0) {
-        zip_discard(archive);
-        KXBase_DeleteFile(path.c_str());
-        return false;
-    }
-    return true;
+    return archive.Close() == 0;
 }
 
 bool ManagerV1::GetDocumentData(DocumentBuilder build, const std::string& pid,
@@ -115,8 +93,8 @@ bool ManagerV1::GetDocumentData(DocumentBuilder build, const std::string& pid,
     if (scanning_) return false;
     TemporaryFile temporary;
     if (temporary.path().empty() || !(this->*build)(pid, temporary.path())) return false;
-    if (!ReadWholeFile(temporary.path(), bytes)) return false;
-    return !bytes->empty();
+    return KXBase_ReadWholeFile(temporary.path().c_str(), kMaxDocumentBytes, bytes) == 0 &&
+           !bytes->empty();
 }
 
 bool ManagerV1::GetDocumentBase64(DocumentBuilder build, const std::string& pid,

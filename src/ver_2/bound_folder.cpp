@@ -1,19 +1,11 @@
 #include "ver_2/bound_folder.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdio>
-#include <filesystem>
-#include <memory>
 #include <set>
-#include <system_error>
 #include <unordered_map>
 
-#include "platform/base/file_holders.h"
 #include "platform/base/kx_paths.h"
 #include "platform/base/kx_system.h"
 #include "ver_2/image_conversions.h"
@@ -72,10 +64,6 @@ bool IsReplacementName(std::string_view name) {
            IsNumberedName(name.substr(0, dot));
 }
 
-std::string FolderWithoutSlash(const std::string& folder) {
-    return folder.size() > 1 ? folder.substr(0, folder.size() - 1) : folder;
-}
-
 }  // namespace
 
 BoundFolder::BoundFolder(std::string folder, int32_t width, int32_t base)
@@ -95,54 +83,54 @@ bool BoundFolder::IsOwnName(std::string_view name) {
 bool BoundFolder::Writable() const {
     if (KXBase_CreateDir(folder_.c_str()) != 0 || !KXBase_IsDirectory(folder_.c_str()))
         return false;
-    // An unnamed file has no name to leave behind.
-    FdHolder unnamed(open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
-    if (unnamed.get() >= 0) return true;
-    if (errno != EOPNOTSUPP && errno != EISDIR) return false;
-    // File systems without unnamed files: a staging name, which the next
-    // Clear deletes should the process die before the probe is removed.
+    // Where unnamed files are not supported the probe has a staging name,
+    // which the next Clear deletes should the process die before it is.
     std::string probe = FreeName(std::string(kStagingPrefix) + "probe");
-    FdHolder named(open(probe.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600));
-    if (named.get() < 0) return false;
-    return KXBase_DeleteFile(probe.c_str()) == 0;
+    return KXBase_CheckFolderWritable(folder_.c_str(), probe.c_str()) == 0;
 }
 
 bool BoundFolder::HoldsOnlyOwnFiles() const {
-    std::error_code error;
-    std::filesystem::directory_iterator entries(FolderWithoutSlash(folder_), error);
-    for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
-        bool plainFile =
-            entries->symlink_status(error).type() == std::filesystem::file_type::regular;
-        if (error || !plainFile || !IsOwnName(entries->path().filename().string())) return false;
-    }
-    return !error;
+    std::vector<KXFolderEntry> entries;
+    if (KXBase_ListFolder(folder_.c_str(), &entries) != 0) return false;
+    return std::all_of(entries.begin(), entries.end(), [](const KXFolderEntry& entry) {
+        return entry.plainFile && IsOwnName(entry.name);
+    });
 }
 
 bool BoundFolder::Clear() const {
-    std::vector<std::string> names;
-    if (KXBase_ListFiles(folder_.c_str(), &names) != 0) return false;
-    bool cleared = true;
-    for (const std::string& name : names) {
-        if (IsOwnName(name) && KXBase_DeleteFile((folder_ + name).c_str()) != 0) cleared = false;
-    }
-    return cleared;
+    return DeleteOwnFilesBut({});
 }
 
-bool BoundFolder::Export(sqlite3* db, const BatchTables& tables) const {
+bool BoundFolder::Rewrite(sqlite3* db, const BatchTables& tables) const {
     if (KXBase_CreateDir(folder_.c_str()) != 0) return false;
     SqlStatement select(db, "select o.idx, i.format, i.image from " + tables.images +
                                 " as i join " + tables.order + " as o on i.id = o.id");
-    bool written = true;
+    std::set<std::string> written;
+    bool complete = true;
     while (select.Step()) {
         int64_t index = select.ColumnInt(0);
         std::span<const uint8_t> image = select.ColumnBlob(2);
-        if (index < 0 ||
-            !WriteBytesToFile(image.data(), image.size(),
-                              NumberedFileName(static_cast<size_t>(index), select.ColumnText(1)))) {
-            written = false;
+        std::string path = index < 0
+                               ? std::string()
+                               : NumberedFileName(static_cast<size_t>(index), select.ColumnText(1));
+        if (!WriteImageFile(image.data(), image.size(), path)) complete = false;
+        if (!path.empty()) written.insert(path.substr(folder_.size()));
+    }
+    // Files of the old contents go only once the new ones are all in place.
+    return complete && select.done() && DeleteOwnFilesBut(written);
+}
+
+bool BoundFolder::DeleteOwnFilesBut(const std::set<std::string>& kept) const {
+    std::vector<std::string> names;
+    if (KXBase_ListFiles(folder_.c_str(), &names) != 0) return false;
+    bool deleted = true;
+    for (const std::string& name : names) {
+        if (IsOwnName(name) && kept.count(name) == 0 &&
+            KXBase_DeleteFile((folder_ + name).c_str()) != 0) {
+            deleted = false;
         }
     }
-    return written && select.done();
+    return deleted;
 }
 
 bool BoundFolder::Insert(const std::vector<ImageEntry>& entries, size_t pos,
@@ -151,15 +139,14 @@ bool BoundFolder::Insert(const std::vector<ImageEntry>& entries, size_t pos,
     for (size_t i = entries.size(); i > pos; --i) {
         if (!Move(i - 1, i, entries[i - 1].format)) return false;
     }
-    return WriteBytesToFile(bytes.data(), bytes.size(), NumberedFileName(pos, format));
+    return WriteImageFile(bytes.data(), bytes.size(), NumberedFileName(pos, format));
 }
 
 bool BoundFolder::Modify(const std::vector<ImageEntry>& entries, size_t index,
                          const std::vector<uint8_t>& bytes, const std::string& format) const {
     // The new file is complete before the old one goes; with the same
     // format it replaces the old one in one step.
-    if (!WriteBytesToFile(bytes.data(), bytes.size(), NumberedFileName(index, format)))
-        return false;
+    if (!WriteImageFile(bytes.data(), bytes.size(), NumberedFileName(index, format))) return false;
     return entries[index].format == format || DeleteFile(index, entries[index].format);
 }
 
@@ -220,6 +207,12 @@ bool BoundFolder::Reorder(const std::vector<ImageEntry>& before,
         if (KXBase_MoveFile(aside.c_str(), target.c_str()) != 0) return false;
     }
     return true;
+}
+
+bool BoundFolder::WriteImageFile(const uint8_t* bytes, size_t size, const std::string& path) {
+    // Flushed before the rename: the program that picks pages up from the
+    // folder must never find a name whose contents a power cut lost.
+    return !path.empty() && KXBase_ReplaceFile(path.c_str(), bytes, size, KX_REPLACE_DURABLE) == 0;
 }
 
 bool BoundFolder::Move(size_t from, size_t to, const std::string& format) const {

@@ -7,7 +7,7 @@
 //
 // Each operation returns false when a file could not be written, renamed or
 // deleted; the folder may then differ from the batch, and the caller writes
-// it again as a whole (Clear, then Export).
+// it again as a whole (Rewrite).
 //
 // The folder may hold files of other programs: the binding only ever deletes
 // names of its own (IsOwnName), so a file it did not write is never lost.
@@ -21,6 +21,7 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,8 +53,10 @@ class BoundFolder {
     bool HoldsOnlyOwnFiles() const;
     // Deletes the files of own names; every other entry stays.
     bool Clear() const;
-    // Writes every image of the batch under its number.
-    bool Export(sqlite3* db, const BatchTables& tables) const;
+    // Writes every image of the batch under its number, then deletes the
+    // other files of own names. A file that cannot be written keeps its old
+    // contents, and then nothing is deleted.
+    bool Rewrite(sqlite3* db, const BatchTables& tables) const;
 
     // The hooks of the changes, each given the entries before the change.
     bool Insert(const std::vector<ImageEntry>& entries, size_t pos,
@@ -67,8 +70,11 @@ class BoundFolder {
     bool Reorder(const std::vector<ImageEntry>& before, const std::vector<ImageEntry>& after) const;
 
   private:
+    static bool WriteImageFile(const uint8_t* bytes, size_t size, const std::string& path);
     bool Move(size_t from, size_t to, const std::string& format) const;
     bool DeleteFile(size_t index, const std::string& format) const;
+    // Deletes the files of own names not in kept (names, not paths).
+    bool DeleteOwnFilesBut(const std::set<std::string>& kept) const;
     // A name in the folder at which nothing exists, for staging files.
     std::string FreeName(const std::string& stem) const;
 

@@ -1,11 +1,10 @@
 #include "ver_2/demo_files.h"
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <system_error>
+#include <vector>
 
 #include "platform/base/install_paths.h"
+#include "platform/base/kx_files.h"
 
 namespace ver_2 {
 
@@ -14,6 +13,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr char kDemoPrefix[] = "/demo/";
+// Far above the demo page's largest file.
+constexpr uint64_t kMaxDemoFileBytes = uint64_t{16} << 20;
 
 struct ContentType {
     const char* extension;
@@ -64,25 +65,22 @@ std::string DemoName(const std::string& path) {
 
 // The installed demo folder among the shared files, else the source tree's.
 fs::path DemoFolder() {
-    std::error_code error;
     fs::path installed = fs::path(ShareFolder()) / "demo";
-    if (fs::is_directory(installed, error)) return installed;
+    if (KXBase_IsDirectory(installed.c_str())) return installed;
     return fs::path(SCANBRIDGE_SOURCE_DIR) / "client" / "demo";
 }
 
 std::optional<std::string> ReadDemoFile(const std::string& name) {
     fs::path folder = DemoFolder();
     fs::path file = folder / name;
-    std::error_code error;
     // The client module lives beside the demo folder (installed and in the
     // source tree).
-    if (!fs::is_regular_file(file, error) && name == "scanbridge.js") {
+    if (!KXBase_IsRegularFile(file.c_str()) && name == "scanbridge.js") {
         file = folder / ".." / "scanbridge.js";
     }
-    if (!fs::is_regular_file(file, error)) return std::nullopt;
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes;
+    if (KXBase_ReadWholeFile(file.c_str(), kMaxDemoFileBytes, &bytes) != 0) return std::nullopt;
+    return std::string(bytes.begin(), bytes.end());
 }
 
 std::string Reply(const char* status, const char* type, const std::string& body, bool head) {

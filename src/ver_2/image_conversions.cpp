@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <memory>
 
-#include "platform/base/file_holders.h"
 #include "platform/base/kx_paths.h"
 #include "platform/base/kx_system.h"
 #include "platform/image/image_formats.h"
@@ -18,7 +17,7 @@ namespace {
 
 // Larger files are not read whole: their Base64 text would exceed what the
 // command channel carries.
-constexpr long kMaxFileBytes = 256L * 1024 * 1024;
+constexpr uint64_t kMaxFileBytes = uint64_t{256} << 20;
 
 // The format of data URLs without a known prefix, and of pages by default.
 const ImageFormatName& DefaultFormat() {
@@ -27,19 +26,8 @@ const ImageFormatName& DefaultFormat() {
 
 // The whole content of a regular file; false for anything else, for empty
 // and for oversized files.
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
-    bytes.clear();
-    if (!KXBase_IsRegularFile(path.c_str())) return false;
-    FileHolder file(std::fopen(path.c_str(), "rb"));
-    if (file == nullptr || std::fseek(file.get(), 0, SEEK_END) != 0) return false;
-    long size = std::ftell(file.get());
-    if (size < 1 || size > kMaxFileBytes || std::fseek(file.get(), 0, SEEK_SET) != 0) return false;
-    bytes.resize(static_cast<size_t>(size));
-    if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
-        bytes.clear();
-        return false;
-    }
-    return true;
+bool ReadNonEmptyFile(const std::string& path, std::vector<uint8_t>& bytes) {
+    return KXBase_ReadWholeFile(path.c_str(), kMaxFileBytes, &bytes) == KX_OK && !bytes.empty();
 }
 
 // The format of an image or document file, 0 when it is none (or is not a
@@ -168,7 +156,7 @@ int DataUrlToImageFile(ManagerV2& manager, std::string_view text, bool temporary
 int FileToBase64(const std::string& path, std::string& base64) {
     base64.clear();
     std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(path, bytes)) return -1;
+    if (!ReadNonEmptyFile(path, bytes)) return -1;
     BytesToBase64(bytes.data(), bytes.size(), base64);
     return 0;
 }
@@ -185,7 +173,7 @@ std::vector<uint8_t> ReadImageFile(const std::string& path, std::string& extensi
     std::vector<uint8_t> bytes;
     uint32_t format = FormatOfFile(path);
     if (FindImageFormat(format) == nullptr) return bytes;
-    if (!ReadWholeFile(path, bytes)) return bytes;
+    if (!ReadNonEmptyFile(path, bytes)) return bytes;
     extension = ExtensionOfFormat(format);
     return bytes;
 }

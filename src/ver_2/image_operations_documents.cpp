@@ -3,15 +3,12 @@
 //
 // Both appear at their path complete or not at all: the document is written
 // under a sibling name and moved into place once its writer has closed
-// without error, and libzip writes the archive beside its path and moves it
-// there when it closes. A document or archive that ends with nothing in it,
+// without error, and the archive is built in memory and written beside its
+// path, then renamed over it. A document or archive that ends with nothing in it,
 // or whose close fails, leaves no file.
-#include <zip.h>
-
-#include <cstdio>
-
 #include "platform/base/encoding.h"
 #include "platform/base/kx_paths.h"
+#include "platform/base/kx_zip_writer.h"
 #include "platform/base/service_thread.h"
 #include "platform/image/image_formats.h"
 #include "platform/image/kx_imgfmt.h"
@@ -43,37 +40,20 @@ int WritePages(KXImgWriter writer, const std::vector<std::string>& paths,
     return pages;
 }
 
-// A regular file that can be opened for reading. libzip reads the inputs
-// only when the archive closes, where one unreadable input would fail the
-// whole archive (and a folder or a pipe would fail or block the close).
-bool IsReadableFile(const std::string& path) {
-    if (!KXBase_IsRegularFile(path.c_str())) return false;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return false;
-    std::fclose(file);
-    return true;
-}
-
-// Adds every readable input; the number of entries. A later input of the
-// same name replaces the earlier entry.
-int AddEntries(zip_t* archive, const std::vector<std::string>& paths,
+// Adds every readable input, named by names or else by its file name; the
+// number of entries. A later input of the same name replaces the earlier
+// entry.
+int AddEntries(KXZipWriter& archive, const std::vector<std::string>& paths,
                const std::vector<std::string>& names) {
     int entries = 0;
     for (size_t i = 0; i < paths.size(); ++i) {
-        if (!IsReadableFile(paths[i])) continue;
-        zip_source_t* source = zip_source_file(archive, AnsiToUtf8(paths[i]).c_str(), 0, 0);
-        if (source == nullptr) continue;
         std::string name = names.empty() ? std::string() : names[i];
         if (names.empty()) {
             char buffer[256] = {};
             KXBase_GetFileName(paths[i].c_str(), buffer, sizeof buffer);
             name = buffer;
         }
-        if (zip_file_add(archive, AnsiToUtf8(name).c_str(), source, ZIP_FL_OVERWRITE) < 0) {
-            zip_source_free(source);
-        } else {
-            ++entries;
-        }
+        if (archive.AddFile(AnsiToUtf8(name), paths[i])) ++entries;
     }
     return entries;
 }
@@ -136,19 +116,10 @@ int ManagerV2::MakeZipArchive(const std::vector<std::string>& paths,
         return Refuse(error, "an archive entry has no name");
     }
     std::string name = MakeFileName(temporary, "zip");
-    int zipError = 0;
-    zip_t* archive = zip_open(AnsiToUtf8(name).c_str(), ZIP_CREATE | ZIP_TRUNCATE, &zipError);
-    if (archive == nullptr) return Refuse(error, AboutFile("cannot write file", name));
+    KXZipWriter archive(name);
     int entries = AddEntries(archive, paths, names);
-    bool closed = entries > 0 && zip_close(archive) == 0;
-    if (!closed) {
-        std::string reason =
-            entries == 0 ? "none of the input files could be read"
-                         : std::string("cannot write the archive: ") + zip_strerror(archive);
-        zip_discard(archive);
-        KXBase_DeleteFile(name.c_str());
-        return Refuse(error, reason);
-    }
+    if (entries == 0) return Refuse(error, "none of the input files could be read");
+    if (archive.Close() != 0) return Refuse(error, AboutFile("cannot write the archive", name));
     path = name;
     if (!temporary) AddSaveFilename(path);
     return 0;

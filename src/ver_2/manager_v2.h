@@ -250,9 +250,16 @@ class ManagerV2 : public Manager {
     // -1 with the reason unless a batch of that name exists.
     int CheckBatchExists(const std::string& name, ErrorInfo& error);
     // After a committed change: mirror brings the folder up to date; should
-    // it fail, the whole folder is written again from the database.
-    void MirrorChange(const std::function<bool(const BoundFolder&)>& mirror);
-    // Empties the folder of files and writes the current batch into it.
+    // it fail, the whole folder is written again from the database. False
+    // (logged, refused with the reason) when the folder could not be brought
+    // in step; the batch keeps the change either way.
+    [[nodiscard]] int MirrorChange(const std::function<bool(const BoundFolder&)>& mirror,
+                                   ErrorInfo& error);
+    // When a folder is bound, writes the current batch into it as a whole;
+    // -1 (logged, refused with the reason) when that fails.
+    [[nodiscard]] int MirrorWholeBatch(ErrorInfo& error);
+    // Writes the current batch into the folder and deletes the binding's
+    // other files; a file that cannot be written keeps its old contents.
     bool ExportWholeBatch();
 
     KXPump pump_;
@@ -286,6 +293,9 @@ class ManagerV2 : public Manager {
     std::string bindNameMode_;
     int32_t bindNameWidth_ = 0;
     int32_t bindNameBase_ = 0;
+    // False after the bound folder could not be brought in step with the
+    // batch; the next change then writes it whole.
+    bool boundFolderInStep_ = true;
     std::vector<std::string> saveFilenames_;
 };
 

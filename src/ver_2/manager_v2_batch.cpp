@@ -56,7 +56,7 @@ int ManagerV2::OpenBatch(const std::string& name, ErrorInfo& error) {
     if (name != currBatchId_) {
         if (CheckBoundFolder(error) != 0) return -1;
         currBatchId_ = name;
-        if (folderBound()) ExportWholeBatch();
+        if (MirrorWholeBatch(error) != 0) return -1;
     }
     return 0;
 }
@@ -76,7 +76,7 @@ int ManagerV2::NewBatch(const std::string& name, ErrorInfo& error) {
         return Refuse(error, SqlFailure(db_));
     }
     currBatchId_ = name;
-    if (folderBound()) ExportWholeBatch();
+    if (MirrorWholeBatch(error) != 0) return -1;
     return 0;
 }
 

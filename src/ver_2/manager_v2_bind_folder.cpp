@@ -3,10 +3,8 @@
 // change. A change while bound is refused up front when the folder cannot
 // take files; a mirror step that fails afterwards (a file put into the folder
 // by someone else, say) is repaired by writing the whole folder again, so the
-// folder always ends up matching the database.
-#include <filesystem>
-#include <system_error>
-
+// folder ends up matching the database. When even that fails (a full disk),
+// the change stays in the database and the operation reports the failure.
 #include "platform/base/kx_log.h"
 #include "platform/base/kx_paths.h"
 #include "platform/base/service_thread.h"
@@ -27,8 +25,7 @@ constexpr char kOrderMode[] = "order";
 // the service's, but not the binding's to delete.
 bool HoldsServiceFiles(const std::string& folder, const std::string& saveFolder) {
     for (const std::string& own : {ConfigFolder(), TemporaryFolder(), saveFolder}) {
-        std::error_code error;
-        if (folder == StandardiseFolderPath(own) || std::filesystem::equivalent(folder, own, error))
+        if (folder == StandardiseFolderPath(own) || KXBase_IsSameFile(folder.c_str(), own.c_str()))
             return true;
     }
     return false;
@@ -64,6 +61,7 @@ int ManagerV2::BindFolder(const std::string& folder, int32_t width, int32_t base
     bindNameMode_ = kOrderMode;
     bindNameWidth_ = width;
     bindNameBase_ = base;
+    boundFolderInStep_ = true;
     if (!ExportWholeBatch()) {
         // Nothing half-written stays behind a refused binding.
         boundFolder().Clear();
@@ -93,17 +91,27 @@ int ManagerV2::CheckBoundFolder(ErrorInfo& error) const {
     return Refuse(error, AboutFile("the bound folder cannot take files", bindFolder_));
 }
 
-void ManagerV2::MirrorChange(const std::function<bool(const BoundFolder&)>& mirror) {
-    if (!folderBound() || mirror(boundFolder())) return;
+int ManagerV2::MirrorChange(const std::function<bool(const BoundFolder&)>& mirror,
+                            ErrorInfo& error) {
+    if (!folderBound()) return 0;
+    // A folder left out of step by an earlier failure is only ever written
+    // whole again: a step applied to it would keep it wrong.
+    if (boundFolderInStep_ && mirror(boundFolder())) return 0;
     KXBase_WriteInfo(KX_LOG_INFO, "bound folder out of step, writing it again, filePath=%s",
                      bindFolder_.c_str());
-    ExportWholeBatch();
+    return MirrorWholeBatch(error);
+}
+
+int ManagerV2::MirrorWholeBatch(ErrorInfo& error) {
+    boundFolderInStep_ = !folderBound() || ExportWholeBatch();
+    if (boundFolderInStep_) return 0;
+    return Refuse(error, AboutFile("the batch keeps the change, but the bound folder could not "
+                                   "be written",
+                                   bindFolder_));
 }
 
 bool ManagerV2::ExportWholeBatch() {
-    BoundFolder folder = boundFolder();
-    bool cleared = folder.Clear();
-    return folder.Export(db_, BatchTables(currBatchId_)) && cleared;
+    return boundFolder().Rewrite(db_, BatchTables(currBatchId_));
 }
 
 }  // namespace ver_2

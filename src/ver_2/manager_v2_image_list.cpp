@@ -96,10 +96,11 @@ int ManagerV2::InsertPicture(const NewPicture& picture, int32_t position, const 
     if (!RewriteOrderFrom(db_, tables, ids, pos) || !transaction.Commit()) {
         return Refuse(error, SqlFailure(db_));
     }
-    MirrorChange([&](const BoundFolder& folder) {
-        return folder.Insert(entries, pos, picture.bytes, picture.format);
-    });
-    return 0;
+    return MirrorChange(
+        [&](const BoundFolder& folder) {
+            return folder.Insert(entries, pos, picture.bytes, picture.format);
+        },
+        error);
 }
 
 int ManagerV2::ModifyImageTag(const std::vector<int32_t>& indexes,
@@ -150,8 +151,8 @@ int ManagerV2::DeleteImage(const std::vector<int32_t>& indexes, ErrorInfo& error
         !transaction.Commit()) {
         return Refuse(error, SqlFailure(db_));
     }
-    MirrorChange([&](const BoundFolder& folder) { return folder.Delete(entries, indexes); });
-    return 0;
+    return MirrorChange([&](const BoundFolder& folder) { return folder.Delete(entries, indexes); },
+                        error);
 }
 
 int ManagerV2::ClearImageList(ErrorInfo& error) {
@@ -165,8 +166,7 @@ int ManagerV2::ClearImageList(ErrorInfo& error) {
         !ExecSql(db_, ("delete from " + tables.order).c_str()) || !transaction.Commit()) {
         return Refuse(error, SqlFailure(db_));
     }
-    MirrorChange([&](const BoundFolder& folder) { return folder.Remove(entries); });
-    return 0;
+    return MirrorChange([&](const BoundFolder& folder) { return folder.Remove(entries); }, error);
 }
 
 int ManagerV2::ModifyImage(int32_t index, const std::string& dataUrl, ErrorInfo& error) {
@@ -200,10 +200,12 @@ int ManagerV2::ReplacePicture(int32_t index, const NewPicture& picture, ErrorInf
         !transaction.Commit()) {
         return Refuse(error, SqlFailure(db_));
     }
-    MirrorChange([&](const BoundFolder& folder) {
-        return folder.Modify(entries, static_cast<size_t>(index), picture.bytes, picture.format);
-    });
-    return 0;
+    return MirrorChange(
+        [&](const BoundFolder& folder) {
+            return folder.Modify(entries, static_cast<size_t>(index), picture.bytes,
+                                 picture.format);
+        },
+        error);
 }
 
 }  // namespace ver_2

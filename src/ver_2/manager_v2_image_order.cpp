@@ -133,8 +133,8 @@ int ManagerV2::StoreOrder(const std::vector<ImageEntry>& before,
         !transaction.Commit()) {
         return Refuse(error, SqlFailure(db_));
     }
-    MirrorChange([&](const BoundFolder& folder) { return folder.Reorder(before, after); });
-    return 0;
+    return MirrorChange([&](const BoundFolder& folder) { return folder.Reorder(before, after); },
+                        error);
 }
 
 }  // namespace ver_2

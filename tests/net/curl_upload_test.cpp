@@ -97,7 +97,8 @@ TEST(UploadSource, OpensRegularFilesOnlyAndMeasuresThem) {
     UploadSource file;
     ASSERT_TRUE(file.Open(path));
     EXPECT_EQ(file.size(), 12345);
-    EXPECT_EQ(std::ftell(file.file()), 0);
+    EXPECT_TRUE(file.IsOpen());
+    EXPECT_FALSE(file.Open(path)) << "a source opens once";
 
     UploadSource empty;
     testing_support::WriteFile(dir.File("empty"), "");

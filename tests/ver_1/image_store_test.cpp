@@ -2,16 +2,17 @@
 #include "ver_1/image_store.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
+#include <cerrno>
 
+#include "fakes/faulty_file_system.h"
 #include "platform/base/kx_paths.h"
 #include "support/temp_dir.h"
 
 namespace ver_1 {
 namespace {
 
+using fakes::FaultyFileSystem;
 using testing_support::ReadFile;
 using testing_support::ScopedEnv;
 using testing_support::TempDir;
@@ -98,24 +99,26 @@ TEST_F(ImageList, WindowsLineEndsReadLikeTextMode) {
     EXPECT_EQ(ReadImageList("p"), (std::vector<std::string>{"2.jpg", "1.jpg"}));
 }
 
-// The list is replaced whole: when the new one cannot be written (here the
-// file-size limit stands in for a full disk), the old one stays, and no
-// stray file is left in the folder.
+// The list is replaced whole and flushed: when the new one cannot be
+// written, flushed or renamed into place, the old one stays, and no stray
+// file is left in the folder.
 TEST_F(ImageList, AFailedWriteKeepsTheOldList) {
     std::string list = documents_.File("scanbridge/p/images.txt");
     ASSERT_TRUE(WriteImageList("p", {"1.jpg", "2.jpg"}));
     EXPECT_EQ(ReadFile(list), "1.jpg\n2.jpg\n");
 
-    signal(SIGXFSZ, SIG_IGN);
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit small = saved;
-    small.rlim_cur = 8;
-    setrlimit(RLIMIT_FSIZE, &small);
-    bool written = WriteImageList("p", {"1.jpg", "2.jpg", "3.jpg"});
-    setrlimit(RLIMIT_FSIZE, &saved);
-    EXPECT_FALSE(written);
-    EXPECT_EQ(ReadFile(list), "1.jpg\n2.jpg\n");
+    const std::pair<int, FaultyFileSystem::Call> faults[] = {
+        {ENOSPC, FaultyFileSystem::Call::kWrite},
+        {EIO, FaultyFileSystem::Call::kSync},
+        {EXDEV, FaultyFileSystem::Call::kRename},
+    };
+    for (const auto& [error, call] : faults) {
+        FaultyFileSystem faulty;
+        faulty.Inject(call, error);
+        kxbase::ScopedFileSystem scope(faulty);
+        EXPECT_FALSE(WriteImageList("p", {"1.jpg", "2.jpg", "3.jpg"})) << error;
+        EXPECT_EQ(ReadImageList("p"), (std::vector<std::string>{"1.jpg", "2.jpg"})) << error;
+    }
     std::vector<std::string> names;
     KXBase_ListFiles((documents_.path() + "scanbridge/p/").c_str(), &names);
     EXPECT_EQ(names, std::vector<std::string>{"images.txt"});

@@ -12,6 +12,7 @@
 #include "platform/base/kx_system.h"
 #include "platform/image/kx_imgfmt.h"
 #include "support/temp_dir.h"
+#include "ver_2/manager_fixture.h"
 #include "ver_2/manager_v2.h"
 
 namespace ver_2 {
@@ -39,19 +40,9 @@ std::vector<std::string> FilesUnder(const std::string& folder) {
     return files;
 }
 
-class ImageConversions : public ::testing::Test {
+class ImageConversions : public PrivateTreeManager {
   protected:
-    ImageConversions()
-        : config_("SCANBRIDGE_CONFIG_DIR", root_.path() + "config/"),
-          documents_("SCANBRIDGE_DOCUMENTS_DIR", root_.path() + "documents/"),
-          tmp_("SCANBRIDGE_TMP_DIR", root_.path() + "tmp/") {
-        KXBase_CreateMsgPump(&pump_);
-        manager_ = std::make_unique<ManagerV2>(pump_);
-    }
-    ~ImageConversions() override {
-        manager_.reset();
-        KXBase_DestroyMsgPump(pump_);
-    }
+    ImageConversions() { Restart(); }
 
     // A small image saved in the format the extension names, under name.
     std::string MakeImage(const std::string& name, uint32_t format) {
@@ -62,14 +53,6 @@ class ImageConversions : public ::testing::Test {
         KXBase_DestroyImage(image);
         return path;
     }
-    std::string SaveFolder() const { return root_.path() + "documents/scanbridge/"; }
-
-    TempDir root_;
-    ScopedEnv config_;
-    ScopedEnv documents_;
-    ScopedEnv tmp_;
-    KXPump pump_ = nullptr;
-    std::unique_ptr<ManagerV2> manager_;
 };
 
 TEST_F(ImageConversions, DataUrlPrefixFollowsTheContentNotTheExtension) {

@@ -10,6 +10,7 @@
 #include "platform/base/kx_profile.h"
 #include "platform/base/kx_pump.h"
 #include "support/temp_dir.h"
+#include "ver_2/manager_fixture.h"
 #include "ver_2/manager_v2.h"
 
 namespace ver_2 {
@@ -45,35 +46,12 @@ std::vector<std::string> Query(const std::string& database, const std::string& s
     return rows;
 }
 
-class ManagerSetup : public ::testing::Test {
+class ManagerSetup : public PrivateTreeManager {
   protected:
-    ManagerSetup()
-        : config_("SCANBRIDGE_CONFIG_DIR", root_.path() + "config/"),
-          documents_("SCANBRIDGE_DOCUMENTS_DIR", root_.path() + "documents/"),
-          tmp_("SCANBRIDGE_TMP_DIR", root_.path() + "tmp/") {
-        KXBase_CreateMsgPump(&pump_);
-    }
-    ~ManagerSetup() override {
-        manager_.reset();
-        KXBase_DestroyMsgPump(pump_);
-    }
-
-    ManagerV2& Restart() {
-        manager_.reset();
-        manager_ = std::make_unique<ManagerV2>(pump_);
-        return *manager_;
-    }
     std::string ConfigFile(const std::string& name) const {
         return root_.path() + "config/" + name;
     }
     std::string Database() const { return ConfigFile("newConfig2.db"); }
-
-    TempDir root_;
-    ScopedEnv config_;
-    ScopedEnv documents_;
-    ScopedEnv tmp_;
-    KXPump pump_ = nullptr;
-    std::unique_ptr<ManagerV2> manager_;
 };
 
 TEST_F(ManagerSetup, FirstStartCreatesTheTablesAndTheDefaultBatchAndRemovesTheOldDatabase) {

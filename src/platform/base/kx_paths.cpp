@@ -201,12 +201,6 @@ int KXBase_SecureConfigFolder() {
     return KX_OK;
 }
 
-int KXBase_DeleteFile(const char* path) {
-    if (path == nullptr || *path == '\0') return KX_ERR_ARGUMENT;
-    if (KXBase_IsDirectory(path)) return KX_ERR_ARGUMENT;
-    return unlink(path) == 0 ? KX_OK : KX_ERR_SYSTEM;
-}
-
 int KXBase_GetFileName(const char* path, char* buffer, size_t size) {
     if (path == nullptr) return KX_ERR_ARGUMENT;
     const char* slash = std::strrchr(path, '/');
@@ -224,67 +218,4 @@ int KXBase_GetFileSuffix(const char* path, char* buffer, size_t size) {
 int KXBase_StandardiseFileName(const char* path, char* buffer, size_t size) {
     if (path == nullptr) return KX_ERR_ARGUMENT;
     return CopyOut(Standardise(path), buffer, size);
-}
-
-bool KXBase_PathExists(const char* path) {
-    struct stat info {};
-    return path != nullptr && stat(path, &info) == 0;
-}
-
-bool KXBase_IsRegularFile(const char* path) {
-    struct stat info {};
-    return path != nullptr && stat(path, &info) == 0 && S_ISREG(info.st_mode);
-}
-
-bool KXBase_IsDirectory(const char* path) {
-    struct stat info {};
-    return path != nullptr && stat(path, &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-int KXBase_MoveFile(const char* from, const char* to) {
-    if (from == nullptr || to == nullptr) return KX_ERR_ARGUMENT;
-    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return KX_OK;
-    if (errno != EINVAL && errno != ENOSYS) return KX_ERR_SYSTEM;
-    // File systems without RENAME_NOREPLACE: link fails when the target exists.
-    if (link(from, to) != 0) return KX_ERR_SYSTEM;
-    unlink(from);
-    return KX_OK;
-}
-
-int KXBase_ReplaceFile(const char* path, const void* data, size_t size, KXReplaceMode mode,
-                       KXFileAccess access) {
-    if (path == nullptr || (data == nullptr && size != 0)) return KX_ERR_ARGUMENT;
-    std::string temporary = std::string(path) + ".XXXXXX";
-    int fd = mkstemp(temporary.data());
-    if (fd < 0) return KX_ERR_SYSTEM;
-    const auto* bytes = static_cast<const char*>(data);
-    bool ok = true;
-    for (size_t done = 0; ok && done < size;) {
-        ssize_t wrote = write(fd, bytes + done, size - done);
-        if (wrote < 0 && errno == EINTR) continue;
-        ok = wrote > 0;
-        if (ok) done += static_cast<size_t>(wrote);
-    }
-    // mkstemp made the file 0600, the private mode.
-    ok = ok && (access == KX_FILE_PRIVATE || fchmod(fd, 0644) == 0) &&
-         (mode != KX_REPLACE_DURABLE || fsync(fd) == 0);
-    ok = close(fd) == 0 && ok;
-    ok = ok && rename(temporary.c_str(), path) == 0;
-    if (!ok) unlink(temporary.c_str());
-    return ok ? KX_OK : KX_ERR_SYSTEM;
-}
-
-int KXBase_ListFiles(const char* folder, std::vector<std::string>* names) {
-    if (folder == nullptr || names == nullptr) return KX_ERR_ARGUMENT;
-    names->clear();
-    DIR* dir = opendir(folder);
-    if (dir == nullptr) return KX_ERR_SYSTEM;
-    std::string base = WithSlash(folder);
-    while (dirent* entry = readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name == "." || name == "..") continue;
-        if (KXBase_IsRegularFile((base + name).c_str())) names->push_back(name);
-    }
-    closedir(dir);
-    return KX_OK;
 }

@@ -1,5 +1,6 @@
-// Standard folders, temporary names and file helpers of the base platform
-// library. Any thread may call these functions.
+// Standard folders, temporary names and path helpers of the base platform
+// library (the file operations themselves are in kx_files.h, included here).
+// Any thread may call these functions.
 //
 // Folders are returned with a trailing "/". Each folder can be moved by an
 // environment variable, which the tests use to run the service in a private
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/base/kx_files.h"
 #include "platform/base/kx_status.h"
 
 int KXBase_GetConfigPath(char* buffer, size_t size);
@@ -41,8 +43,6 @@ int KXBase_CreatePrivateFile(const char* path);
 // narrowed to the user alone. Run once at start, so that files written by
 // earlier versions are covered too.
 int KXBase_SecureConfigFolder();
-// Deletes a file (not a folder).
-int KXBase_DeleteFile(const char* path);
 // The last path component.
 int KXBase_GetFileName(const char* path, char* buffer, size_t size);
 // The extension of the last component, without the dot; empty when none.
@@ -50,33 +50,3 @@ int KXBase_GetFileSuffix(const char* path, char* buffer, size_t size);
 // The path with "." and ".." components resolved and repeated "/" folded; a
 // trailing "/" is kept.
 int KXBase_StandardiseFileName(const char* path, char* buffer, size_t size);
-
-// File-system queries and moves used by the folder binding and file naming.
-bool KXBase_PathExists(const char* path);
-bool KXBase_IsRegularFile(const char* path);
-bool KXBase_IsDirectory(const char* path);
-// Renames from to to; fails, changing nothing, when to exists.
-int KXBase_MoveFile(const char* from, const char* to);
-// How KXBase_ReplaceFile finishes: durable flushes the new file to disk
-// before the rename, so that even a power cut leaves old or new contents
-// (for small records such as settings and lists); plain skips the flush (for
-// image files written in bulk, where it would cost more than it saves).
-enum KXReplaceMode : int {
-    KX_REPLACE_PLAIN = 0,
-    KX_REPLACE_DURABLE = 1,
-};
-// Who may read a file that KXBase_ReplaceFile writes: everyone (0644, for
-// pictures other programs pick up) or the user alone (0600, for settings).
-enum KXFileAccess : int {
-    KX_FILE_SHARED = 0,
-    KX_FILE_PRIVATE = 1,
-};
-// Makes path hold the size bytes at data: they are written to a new sibling
-// file (path, "." and six letters or digits) and renamed over path, so that
-// a reader, a full disk or a crash sees the old contents or the new ones
-// whole, never a part. A private file is never readable by others, not even
-// while it is being written.
-int KXBase_ReplaceFile(const char* path, const void* data, size_t size, KXReplaceMode mode,
-                       KXFileAccess access = KX_FILE_SHARED);
-// Names (not paths) of the regular files directly inside folder.
-int KXBase_ListFiles(const char* folder, std::vector<std::string>* names);

@@ -1,5 +1,6 @@
-// Whole-file reads and writes for the image-file library. A write either
-// leaves the complete file or no file. Any thread.
+// Whole-file reads and writes for the image-file library, through the base
+// library's file table. A write replaces the file: it leaves the complete new
+// file, or, when it fails, the file as it was. Any thread.
 #pragma once
 
 #include <cstddef>
@@ -20,7 +21,8 @@ bool IsReadableFile(const char* path);
 // empty or larger than kMaxInputFileBytes.
 int ReadWholeFile(const char* path, std::vector<uint8_t>* bytes);
 
-// Creates or replaces path with the bytes; on failure no file remains.
+// Creates or replaces path with the bytes, flushed to disk before the
+// rename; on failure path keeps what it held.
 int WriteWholeFile(const char* path, const uint8_t* data, size_t size);
 
 // Removes a file on destruction unless Keep() was called: the guard of code

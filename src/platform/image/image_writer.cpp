@@ -1,11 +1,10 @@
 // Multi-page writers: the generic writer and the first-generation TIFF, PDF
 // and OFD writers.
-#include <unistd.h>
-
 #include <memory>
 #include <string>
 
 #include "platform/base/guarded_call.h"
+#include "platform/base/kx_files.h"
 #include "platform/base/kx_log.h"
 #include "platform/image/file_io.h"
 #include "platform/image/format_detect.h"
@@ -30,10 +29,11 @@ struct KXImgWriterObject {
 
 namespace {
 
-// PDF and OFD files are written at the close; creating the file now tells
-// the caller at once whether the path can be written.
+// PDF and OFD files are written at the close; making (and dropping) the
+// file that would replace path tells the caller at once whether the path can
+// be written, without touching what it holds.
 bool CanCreate(const char* path) {
-    return WriteWholeFile(path, nullptr, 0) == KX_OK;
+    return !KXBase_IsDirectory(path) && KXFileReplacement(path, KX_REPLACE_PLAIN).ok();
 }
 
 int OpenWriter(const char* path, uint32_t format, bool jpegPagesOnly, KXImgWriter* writer) {
@@ -86,14 +86,17 @@ int AddPageTo(KXImgWriter writer, uint32_t format, KXImage image, const ImageSav
 
 int Finish(KXImgWriterObject* writer) {
     if (writer->pages == 0) {
-        writer->tiff.reset();
-        unlink(writer->path.c_str());
+        // Only a TIFF file exists from the open on.
+        if (writer->tiff) {
+            writer->tiff.reset();
+            KXBase_DeleteFile(writer->path.c_str());
+        }
         return KX_ERR_STATE;
     }
     if (writer->tiff) {
         bool flushed = TIFFFlush(writer->tiff.get()) != 0;
         writer->tiff.reset();
-        if (!flushed) unlink(writer->path.c_str());
+        if (!flushed) KXBase_DeleteFile(writer->path.c_str());
         return flushed ? KX_OK : KX_ERR_SYSTEM;
     }
     if (writer->pdf) return writer->pdf->Write(writer->path.c_str());

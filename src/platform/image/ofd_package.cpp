@@ -1,15 +1,13 @@
 #include "platform/image/ofd_package.h"
 
-#include <zip.h>
-
 #include <algorithm>
 #include <cstdio>
-#include <deque>
 #include <exception>
 #include <string>
 
 #include "platform/base/kx_log.h"
 #include "platform/base/kx_system.h"
+#include "platform/base/kx_zip_writer.h"
 #include "platform/image/image_object.h"
 #include "platform/image/ofd_xml.h"
 #include "platform/image/page_image.h"
@@ -51,56 +49,6 @@ int OfdPackage::AddPage(KXImage image, uint32_t jpegQuality,
 
 namespace {
 
-// Entries are added from memory that must stay put until zip_close.
-class ZipWriter {
-  public:
-    explicit ZipWriter(const std::string& path) : path_(path) {
-        int error = 0;
-        archive_ = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    }
-    ~ZipWriter() {
-        if (archive_ != nullptr) zip_discard(archive_);
-    }
-    ZipWriter(const ZipWriter&) = delete;
-    ZipWriter& operator=(const ZipWriter&) = delete;
-
-    bool IsOpen() const { return archive_ != nullptr; }
-
-    bool AddText(const std::string& name, std::string text) {
-        texts_.push_back(std::move(text));
-        const std::string& kept = texts_.back();
-        return Add(name, kept.data(), kept.size(), true);
-    }
-
-    bool Add(const std::string& name, const void* data, size_t size, bool compress) {
-        zip_source_t* source = zip_source_buffer(archive_, data, size, 0);
-        if (source == nullptr) return false;
-        zip_int64_t index = zip_file_add(archive_, name.c_str(), source, ZIP_FL_ENC_UTF_8);
-        if (index < 0) {
-            zip_source_free(source);
-            return false;
-        }
-        // Images are already compressed; storing them saves the work.
-        zip_int32_t method = compress ? ZIP_CM_DEFLATE : ZIP_CM_STORE;
-        return zip_set_file_compression(archive_, static_cast<zip_uint64_t>(index), method, 0) == 0;
-    }
-
-    bool Close() {
-        if (zip_close(archive_) != 0) {
-            KXBase_WriteInfo(KX_LOG_INFO, "ofd write %s: %s", path_.c_str(),
-                             zip_strerror(archive_));
-            return false;
-        }
-        archive_ = nullptr;
-        return true;
-    }
-
-  private:
-    std::string path_;
-    zip_t* archive_ = nullptr;
-    std::deque<std::string> texts_;
-};
-
 std::string DocumentId() {
     char uuid[64] = {};
     KXBase_GetUuid(uuid, sizeof uuid);
@@ -127,7 +75,7 @@ int OfdPackage::Write(const std::string& path) const {
         for (const auto& page : pages_)
             contents.push_back(OfdPageContent{&page->image, &page->texts});
         OfdXml xml = BuildOfdXml(contents, DocumentId(), Today());
-        ZipWriter zip(path);
+        KXZipWriter zip(path);
         if (!zip.IsOpen()) return KX_ERR_SYSTEM;
         bool ok = zip.AddText("OFD.xml", std::move(xml.ofd)) &&
                   zip.AddText("Doc_0/Document.xml", std::move(xml.document)) &&
@@ -136,12 +84,9 @@ int OfdPackage::Write(const std::string& path) const {
         for (size_t i = 0; ok && i < pages_.size(); ++i) {
             const PageImage& image = pages_[i]->image;
             ok = zip.AddText(OfdPageContentPath(i), std::move(xml.pages[i])) &&
-                 zip.Add("Doc_0/Res/" + OfdImageFileName(i, image), image.data, image.size, false);
+                 zip.AddBorrowed("Doc_0/Res/" + OfdImageFileName(i, image), image.data, image.size);
         }
-        if (!ok || !zip.Close()) {
-            std::remove(path.c_str());
-            return KX_ERR_SYSTEM;
-        }
+        if (!ok || zip.Close() != KX_OK) return KX_ERR_SYSTEM;
     } catch (const std::exception& error) {
         KXBase_WriteInfo(KX_LOG_INFO, "ofd write %s: %s", path.c_str(), error.what());
         return KX_ERR_SYSTEM;

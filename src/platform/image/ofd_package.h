@@ -51,7 +51,7 @@ class OfdPackage {
     size_t PageCount() const;
 
     // Writes the document to path, replacing what is there. Fails without
-    // pages. On failure no file is left at path. 0 on success.
+    // pages. On failure path keeps what it held. 0 on success.
     int Write(const std::string& path) const;
 
   private:

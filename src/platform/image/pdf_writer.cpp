@@ -5,6 +5,7 @@
 #include <exception>
 #include <memory>
 #include <qpdf/Buffer.hh>
+#include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -12,6 +13,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/base/kx_files.h"
 #include "platform/base/kx_log.h"
 #include "platform/image/file_io.h"
 #include "platform/image/pdf_text_layer.h"
@@ -137,6 +139,21 @@ Handle PageObject(QPDF* pdf, const PageImage& page, const std::string& textLayer
     return pdf->makeIndirectObject(object);
 }
 
+// qpdf's output stage that writes into a file replacement; a failed write
+// ends the document write by an exception, as qpdf's own stages do.
+class ReplacementPipeline : public Pipeline {
+  public:
+    explicit ReplacementPipeline(KXFileReplacement* file)
+        : Pipeline("file", nullptr), file_(file) {}
+    void write(unsigned char const* data, size_t size) override {
+        if (!file_->Append(data, size)) throw std::runtime_error("the file could not be written");
+    }
+    void finish() override {}
+
+  private:
+    KXFileReplacement* file_;
+};
+
 }  // namespace
 
 void PdfDocumentWriter::WriteDocument(const char* path) const {
@@ -145,10 +162,14 @@ void PdfDocumentWriter::WriteDocument(const char* path) const {
     QPDFPageDocumentHelper document(pdf);
     for (const Page& page : pages_)
         document.addPage(PageObject(&pdf, page.picture, page.textLayer), false);
-    QPDFWriter writer(pdf, path);
+    KXFileReplacement file(path, KX_REPLACE_DURABLE);
+    ReplacementPipeline output(&file);
+    QPDFWriter writer(pdf);
+    writer.setOutputPipeline(&output);
     writer.setDecodeLevel(qpdf_dl_none);
     writer.setMinimumPDFVersion("1.4");
     writer.write();
+    if (file.Commit() != KX_OK) throw std::runtime_error("the file could not be replaced");
 }
 
 int PdfDocumentWriter::AddPage(KXImageObject* image, uint32_t jpegQuality, std::string textLayer) {
@@ -166,14 +187,12 @@ int PdfDocumentWriter::AddPage(KXImageObject* image, uint32_t jpegQuality, std::
 
 int PdfDocumentWriter::Write(const char* path) const {
     if (pages_.empty()) return KX_ERR_STATE;
-    RemoveOnFailure guard(path);
     try {
         WriteDocument(path);
     } catch (const std::exception& error) {
         KXBase_WriteInfo(KX_LOG_INFO, "pdf write %s: %s", path, error.what());
         return KX_ERR_SYSTEM;
     }
-    guard.Keep();
     return KX_OK;
 }
 

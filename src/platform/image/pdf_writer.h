@@ -30,8 +30,8 @@ class PdfDocumentWriter {
     // drawn over the picture, or empty.
     int AddPage(KXImageObject* image, uint32_t jpegQuality, std::string textLayer = {});
     size_t PageCount() const { return pages_.size(); }
-    // Writes all pages to path; on failure no file remains. Fails without
-    // pages.
+    // Writes all pages to path, replacing what is there; on failure path
+    // keeps what it held. Fails without pages.
     int Write(const char* path) const;
 
   private:

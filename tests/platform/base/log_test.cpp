@@ -1,33 +1,15 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <string>
 
 #include "platform/base/kx_log.h"
+#include "support/stderr_capture.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-using testing_support::ReadFile;
+using testing_support::CaptureStderr;
 using testing_support::TempDir;
-
-// Everything written to standard error while `write` runs.
-template <typename Write>
-std::string CaptureStderr(const TempDir& dir, Write write) {
-    std::string path = dir.File("stderr.txt");
-    std::fflush(stderr);
-    int saved = dup(STDERR_FILENO);
-    int file = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(file, STDERR_FILENO);
-    close(file);
-    write();
-    std::fflush(stderr);
-    dup2(saved, STDERR_FILENO);
-    close(saved);
-    return ReadFile(path);
-}
 
 TEST(Log, WritesStampThreadLevelAndTextOnOneLine) {
     TempDir dir;

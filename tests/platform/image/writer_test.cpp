@@ -2,13 +2,18 @@
 // preview loads that thumbnails use.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
+#include <vector>
 
+#include "fakes/faulty_file_system.h"
 #include "image_test_util.h"
+#include "platform/base/kx_files.h"
 #include "platform/image/kx_imgfmt.h"
 #include "support/temp_dir.h"
 
 using namespace image_test;
+using fakes::FaultyFileSystem;
 using testing_support::Exists;
 using testing_support::TempDir;
 
@@ -64,6 +69,45 @@ TEST(Writers, ClosingWithoutPagesLeavesNoFile) {
         EXPECT_FALSE(Exists(path)) << name;
     }
     EXPECT_NE(KXImgFmt_CloseImageWriter(nullptr), 0);
+}
+
+// Every saved file, single images and documents alike, replaces the one at
+// its path whole: a full disk, a failed flush or a refused rename leaves the
+// previous file as it was.
+TEST(Writers, AFailedSaveKeepsThePreviousFile) {
+    TempDir dir;
+    ImagePtr image = Photo(40, 30);
+    const std::pair<int, FaultyFileSystem::Call> faults[] = {
+        {ENOSPC, FaultyFileSystem::Call::kWrite},
+        {EIO, FaultyFileSystem::Call::kSync},
+        {EXDEV, FaultyFileSystem::Call::kRename},
+    };
+    for (const char* name : {"page.jpg", "page.png", "page.bmp", "doc.pdf", "doc.ofd"}) {
+        std::string path = dir.File(name);
+        testing_support::WriteFile(path, "previous");
+        for (const auto& [error, call] : faults) {
+            FaultyFileSystem faulty;
+            faulty.Inject(call, error);
+            kxbase::ScopedFileSystem scope(faulty);
+            EXPECT_NE(KXImgFmt_SaveImage(image.get(), 0, nullptr, path.c_str()), 0) << name;
+            EXPECT_EQ(testing_support::ReadFile(path), "previous") << name << " " << error;
+        }
+        for (const auto& [error, call] : faults) {
+            FaultyFileSystem faulty;
+            faulty.Inject(call, error);
+            kxbase::ScopedFileSystem scope(faulty);
+            KXImgWriter writer = nullptr;
+            if (KXImgFmt_OpenImageWriter(path.c_str(), 0, &writer) != 0)
+                continue;  // not a document
+            ASSERT_EQ(KXImgFmt_SaveImageToWriter(writer, image.get(), nullptr), 0);
+            EXPECT_NE(KXImgFmt_CloseImageWriter(writer), 0) << name;
+            EXPECT_EQ(testing_support::ReadFile(path), "previous") << name << " " << error;
+        }
+        std::vector<std::string> names;
+        KXBase_ListFiles(dir.path().c_str(), &names);
+        EXPECT_EQ(names.size(), 1u) << name << ": a sibling was left behind";
+        KXBase_DeleteFile(path.c_str());
+    }
 }
 
 TEST(Writers, FirstGenerationWritersRefuseOtherWriters) {
