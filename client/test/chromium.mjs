@@ -18,7 +18,7 @@ export class Browser {
     this.process = spawn(chromiumPath, [
       '--headless', '--no-sandbox', '--disable-gpu', '--no-first-run', '--window-size=1280,900',
       '--remote-debugging-port=0', `--user-data-dir=${this.profile}`, url,
-    ], { stdio: 'ignore' });
+    ], { stdio: 'ignore', detached: true });
     const portFile = join(this.profile, 'DevToolsActivePort');
     for (let i = 0; i < 300 && !existsSync(portFile); ++i) await sleep(100);
     const port = readFileSync(portFile, 'utf8').split('\n')[0];
@@ -71,10 +71,17 @@ export class Browser {
     return Buffer.from(data, 'base64');
   }
 
+  // Ends the browser with all its helper processes (its own process group),
+  // which may still be writing into the profile when the main one is gone.
   async close() {
     this.socket?.close();
-    this.process?.kill('SIGTERM');
-    await new Promise((resolve) => this.process?.on('exit', resolve) ?? resolve());
-    rmSync(this.profile, { recursive: true, force: true });
+    const browser = this.process;
+    if (browser && browser.exitCode === null && browser.signalCode === null) {
+      const exited = new Promise((resolve) => browser.once('exit', resolve));
+      try { process.kill(-browser.pid, 'SIGTERM'); } catch { browser.kill('SIGTERM'); }
+      await exited;
+    }
+    try { process.kill(-browser?.pid, 'SIGKILL'); } catch { /* the group is gone */ }
+    rmSync(this.profile, { recursive: true, force: true, maxRetries: 10, retryDelay: 100 });
   }
 }
