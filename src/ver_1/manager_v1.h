@@ -22,6 +22,7 @@
 #include "net/manager.h"
 #include "platform/base/kx_pump.h"
 #include "platform/base/kx_thread.h"
+#include "platform/base/thread_annotations.h"
 #include "platform/driver/sane_qnsane.h"
 #include "platform/image/kx_image.h"
 #include "ver_1/scan_params.h"
@@ -123,7 +124,7 @@ class ManagerV1 : public Manager {
   private:
     using DocumentBuilder = bool (ManagerV1::*)(const std::string& pid, const std::string& path);
 
-    void CallEvent(int code, const char* text, int flag);
+    void CallEvent(int code, const char* text, int flag) EXCLUDES(lock_);
     void CloseDevice();
     // Driver thread: files one scanned page and reports it; false when the
     // page is lost (not copied, saved or listed), which the log names.
@@ -141,10 +142,10 @@ class ManagerV1 : public Manager {
     std::string deviceName_;
     SANE_Handle device_ = nullptr;
     ScanParams params_;
-    EventCallback eventCallback_ = nullptr;
-    void* eventUserData_ = nullptr;
-    ImageCallback imageCallback_ = nullptr;
-    void* imageUserData_ = nullptr;
+    EventCallback eventCallback_ GUARDED_BY(lock_) = nullptr;
+    void* eventUserData_ GUARDED_BY(lock_) = nullptr;
+    ImageCallback imageCallback_ GUARDED_BY(lock_) = nullptr;
+    void* imageUserData_ GUARDED_BY(lock_) = nullptr;
     std::string insertBeforeName_;
     bool insertMode_ = false;
     bool scanning_ = false;

@@ -28,10 +28,13 @@ int ManagerV2::InitDevice(std::string& errorText) {
     errorText = kErrorText;
     if (saneInited_) return -1;
     size_t workers = PageWorkerCount();
-    pageWorkers_ = std::make_unique<OrderedPipeline>(workers, workers + 1);
+    {
+        KXLockGuard guard(lock_);
+        pageWorkers_ = std::make_unique<OrderedPipeline>(workers, workers + 1);
+    }
     SANE_Int version = 0;
     if (sane_qnsane_init_ex(&version, DriverEventHandler, this) != SANE_STATUS_GOOD) {
-        pageWorkers_.reset();
+        ReleasePageWorkers();
         return -1;
     }
     saneInited_ = true;
@@ -47,7 +50,7 @@ int ManagerV2::DeinitDevice(std::string& errorText) {
     CloseDevice(ignored);
     // After the exit no driver thread calls back, so the page workers are idle.
     sane_qnsane_exit();
-    pageWorkers_.reset();
+    ReleasePageWorkers();
     {
         KXLockGuard guard(lock_);
         deviceNameList_.clear();
@@ -55,6 +58,17 @@ int ManagerV2::DeinitDevice(std::string& errorText) {
     saneInited_ = false;
     errorText.clear();
     return 0;
+}
+
+void ManagerV2::ReleasePageWorkers() {
+    std::unique_ptr<OrderedPipeline> workers;
+    {
+        KXLockGuard guard(lock_);
+        workers = std::move(pageWorkers_);
+    }
+    // Destroyed outside the lock: it joins the workers, whose completions
+    // take the lock.
+    workers.reset();
 }
 
 int ManagerV2::GetDeviceNameList(std::vector<std::string>& names, std::string& errorText) {
