@@ -98,20 +98,33 @@ bool ManagerV1::SetParams(const ScanParams& in) {
 bool ManagerV1::StartScan(const std::string& insertBeforeName, bool insertMode) {
     SB_ASSERT_SERVICE_THREAD();
     if (scanning_ || !HasDevice()) return false;
-    insertBeforeName_ = insertBeforeName;
-    insertMode_ = insertMode;
     KXBase_CreateEvent(0, 0, &scanDoneEvent_);
     ++scanSerial_;
+    {
+        KXLockGuard guard(lock_);
+        scan_ = {deviceName_, params_, insertBeforeName, insertMode, scanSerial_, scanDoneEvent_};
+    }
     pagesLost_ = 0;
     if (sane_qnsane_start(device_) == SANE_STATUS_GOOD) {
         scanning_ = true;
         return true;
     }
+    ForgetScan();
+    return false;
+}
+
+void ManagerV1::ForgetScan() {
+    {
+        KXLockGuard guard(lock_);
+        scan_ = ScanContext{};
+    }
     KXBase_DestroyEvent(scanDoneEvent_);
     scanDoneEvent_ = nullptr;
-    insertBeforeName_.clear();
-    insertMode_ = false;
-    return false;
+}
+
+ManagerV1::ScanContext ManagerV1::CurrentScan() {
+    KXLockGuard guard(lock_);
+    return scan_;
 }
 
 bool ManagerV1::StopScan() {
@@ -119,10 +132,7 @@ bool ManagerV1::StopScan() {
     if (!scanning_) return true;
     sane_qnsane_cancel(device_);
     KXBase_WaitEvent(scanDoneEvent_);
-    KXBase_DestroyEvent(scanDoneEvent_);
-    scanDoneEvent_ = nullptr;
-    insertBeforeName_.clear();
-    insertMode_ = false;
+    ForgetScan();
     scanning_ = false;
     return true;
 }
