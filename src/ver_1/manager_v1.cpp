@@ -66,6 +66,13 @@ void ManagerV1::CloseDevice() {
     sane_qnsane_close(device_);
     device_ = nullptr;
     deviceName_.clear();
+    ShareScannerWithDriverSide();
+}
+
+void ManagerV1::ShareScannerWithDriverSide() {
+    KXLockGuard guard(lock_);
+    scan_.deviceName = deviceName_;
+    scan_.params = params_;
 }
 
 bool ManagerV1::GetParams(ScanParams& out) {
@@ -79,6 +86,7 @@ bool ManagerV1::GetParams(ScanParams& out) {
     params_.device = deviceName_;
     DriverOptionSource options(device_);
     ReadScannerOptions(options, params_);
+    ShareScannerWithDriverSide();
     SaveParams(params_, deviceName_);
     out = params_;
     return true;
@@ -88,6 +96,7 @@ bool ManagerV1::SetParams(const ScanParams& in) {
     SB_ASSERT_SERVICE_THREAD();
     if (scanning_) return false;
     params_ = in;
+    ShareScannerWithDriverSide();
     SaveParams(params_, deviceName_);
     if (!HasDevice()) return false;
     DriverOptionSource options(device_);
@@ -102,7 +111,10 @@ bool ManagerV1::StartScan(const std::string& insertBeforeName, bool insertMode) 
     ++scanSerial_;
     {
         KXLockGuard guard(lock_);
-        scan_ = {deviceName_, params_, insertBeforeName, insertMode, scanSerial_, scanDoneEvent_};
+        scan_.insertBeforeName = insertBeforeName;
+        scan_.insertMode = insertMode;
+        scan_.serial = scanSerial_;
+        scan_.done = scanDoneEvent_;
     }
     pagesLost_ = 0;
     if (sane_qnsane_start(device_) == SANE_STATUS_GOOD) {
@@ -116,7 +128,9 @@ bool ManagerV1::StartScan(const std::string& insertBeforeName, bool insertMode) 
 void ManagerV1::ForgetScan() {
     {
         KXLockGuard guard(lock_);
-        scan_ = ScanContext{};
+        scan_.insertBeforeName.clear();
+        scan_.insertMode = false;
+        scan_.done = nullptr;
     }
     KXBase_DestroyEvent(scanDoneEvent_);
     scanDoneEvent_ = nullptr;

@@ -6,8 +6,9 @@
 // Thread rule: every operation runs on the service thread except the scanner
 // event handler, which runs on a driver thread. `lock` guards what the
 // driver thread reads (marked GUARDED_BY below): the callback slots and the
-// running scan's context (scanner, parameters, insert position, serial and
-// done event), a copy the service thread makes as the scan starts. While
+// scan context, the service thread's copy of the open scanner's name and
+// parameters (refreshed whenever they change) and of the running scan's
+// insert position, serial and done event. While
 // `scanning` is set the driver thread files pages and every service-thread
 // operation on the store refuses to run (false, outputs emptied, nothing
 // changed).
@@ -125,7 +126,7 @@ class ManagerV1 : public Manager {
                                        void* user);
 
   private:
-    // What the driver thread needs of the running scan.
+    // What the driver thread needs of the open scanner and the running scan.
     struct ScanContext {
         std::string deviceName;
         ScanParams params;
@@ -144,8 +145,11 @@ class ManagerV1 : public Manager {
     bool FileScannedPage(const SANE_Event_Image& page) EXCLUDES(lock_);
     static void UploadPage(const ScanParams& params, const std::string& path);
     ScanContext CurrentScan() EXCLUDES(lock_);
-    // Service thread: clears the scan's context and frees its done event.
+    // Service thread: clears the scan's part of the context and frees its
+    // done event.
     void ForgetScan() EXCLUDES(lock_);
+    // Service thread, after deviceName_ or params_ changed.
+    void ShareScannerWithDriverSide() EXCLUDES(lock_);
     bool MakeMultiPageFile(const std::string& pid, const std::string& path, int kind);
     bool GetDocumentData(DocumentBuilder build, const std::string& pid,
                          std::vector<uint8_t>* bytes);
