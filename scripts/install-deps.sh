@@ -7,6 +7,8 @@ set -euo pipefail
 packages=(
   # toolchain
   build-essential cmake ninja-build pkg-config ccache clang-format git
+  # Clang: the sanitized test build, its lock-annotation check and ThreadSanitizer
+  clang
   # image formats and documents
   libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev libqpdf-dev
   libpoppler-cpp-dev libzip-dev libxml2-dev

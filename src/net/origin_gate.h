@@ -12,6 +12,7 @@
 
 #include "net/origin_policy.h"
 #include "platform/base/kx_thread.h"
+#include "platform/base/thread_annotations.h"
 
 class OriginGate {
   public:
@@ -23,10 +24,10 @@ class OriginGate {
     // True when the request is served: it has no Origin header (it does not
     // come from a browser page) or its origin is allowed. A refused origin
     // is logged the first time it is seen.
-    bool Admits(const std::optional<std::string>& origin);
+    bool Admits(const std::optional<std::string>& origin) EXCLUDES(lock_);
 
   private:
     OriginPolicy policy_;
     KXLock lock_ = nullptr;
-    std::set<std::string> refused_;
+    std::set<std::string> refused_ GUARDED_BY(lock_);
 };

@@ -144,6 +144,7 @@ void WebServer::AcceptThread(KXThread, void* param) {
                             &connection->port) != KX_OK) {
             return;
         }
+        KXSocket_SetSendTimeout(connection->socket, server->policy_.sendTimeoutMs);
         KXSocket socket = connection->socket;
         if (!PostPayload(server->pump_, PUMP_MSG_USER_CONNECTED, std::move(connection))) {
             KXSocket_Close(socket);

@@ -40,6 +40,9 @@ struct ServerPolicy {
     OriginGate* origins = nullptr;       // not owned; null serves every origin
     ConnectionBudget* budget = nullptr;  // not owned; null means no limit
     int headTimeoutMs = 10000;
+    // A send to a connection that makes no progress this long fails, so a
+    // peer that stops reading cannot stall the service thread for ever.
+    int sendTimeoutMs = 60000;
 };
 
 class WebServer {

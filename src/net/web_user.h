@@ -27,6 +27,7 @@
 #include "net/pump_messages.h"
 #include "platform/base/kx_socket.h"
 #include "platform/base/kx_thread.h"
+#include "platform/base/thread_annotations.h"
 
 class WebServer;
 
@@ -53,10 +54,11 @@ class WebUser {
     void PostClose();
     // Sends head then body (either may be empty) while holding the send lock.
     // Nothing is sent once SendLast has run.
-    void SendLocked(const void* head, size_t headSize, const void* body, size_t bodySize);
+    void SendLocked(const void* head, size_t headSize, const void* body, size_t bodySize)
+        EXCLUDES(sendLock_);
     // Sends the connection's last bytes (a refusal, a close frame): later
     // sends are dropped, so nothing follows them on the wire.
-    void SendLast(const void* bytes, size_t size);
+    void SendLast(const void* bytes, size_t size) EXCLUDES(sendLock_);
     // Answers a refused request with the status ("403 Forbidden") and a
     // one-line reason; the connection should end afterwards.
     void SendRefusal(const char* status, const std::string& reason);
@@ -86,7 +88,7 @@ class WebUser {
     const std::string& ip() const { return ip_; }
     uint16_t port() const { return port_; }
     KXSocket socket() const { return socket_; }
-    KXLock sendLock() const { return sendLock_; }
+    KXLock sendLock() const RETURN_CAPABILITY(sendLock_) { return sendLock_; }
 
   private:
     static void UserThreadEntry(KXThread thread, void* user);
@@ -100,7 +102,7 @@ class WebUser {
     uint16_t port_;
     KXSocket socket_;
     KXThread thread_ = nullptr;
-    bool outputEnded_ = false;  // guarded by sendLock_
+    bool outputEnded_ GUARDED_BY(sendLock_) = false;
     std::atomic<size_t> queuedMessages_{0};
     std::atomic<size_t> queuedBytes_{0};
 };

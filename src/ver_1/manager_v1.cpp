@@ -66,6 +66,13 @@ void ManagerV1::CloseDevice() {
     sane_qnsane_close(device_);
     device_ = nullptr;
     deviceName_.clear();
+    ShareScannerWithDriverSide();
+}
+
+void ManagerV1::ShareScannerWithDriverSide() {
+    KXLockGuard guard(lock_);
+    scan_.deviceName = deviceName_;
+    scan_.params = params_;
 }
 
 bool ManagerV1::GetParams(ScanParams& out) {
@@ -79,6 +86,7 @@ bool ManagerV1::GetParams(ScanParams& out) {
     params_.device = deviceName_;
     DriverOptionSource options(device_);
     ReadScannerOptions(options, params_);
+    ShareScannerWithDriverSide();
     SaveParams(params_, deviceName_);
     out = params_;
     return true;
@@ -88,6 +96,7 @@ bool ManagerV1::SetParams(const ScanParams& in) {
     SB_ASSERT_SERVICE_THREAD();
     if (scanning_) return false;
     params_ = in;
+    ShareScannerWithDriverSide();
     SaveParams(params_, deviceName_);
     if (!HasDevice()) return false;
     DriverOptionSource options(device_);
@@ -98,20 +107,38 @@ bool ManagerV1::SetParams(const ScanParams& in) {
 bool ManagerV1::StartScan(const std::string& insertBeforeName, bool insertMode) {
     SB_ASSERT_SERVICE_THREAD();
     if (scanning_ || !HasDevice()) return false;
-    insertBeforeName_ = insertBeforeName;
-    insertMode_ = insertMode;
     KXBase_CreateEvent(0, 0, &scanDoneEvent_);
     ++scanSerial_;
+    {
+        KXLockGuard guard(lock_);
+        scan_.insertBeforeName = insertBeforeName;
+        scan_.insertMode = insertMode;
+        scan_.serial = scanSerial_;
+        scan_.done = scanDoneEvent_;
+    }
     pagesLost_ = 0;
     if (sane_qnsane_start(device_) == SANE_STATUS_GOOD) {
         scanning_ = true;
         return true;
     }
+    ForgetScan();
+    return false;
+}
+
+void ManagerV1::ForgetScan() {
+    {
+        KXLockGuard guard(lock_);
+        scan_.insertBeforeName.clear();
+        scan_.insertMode = false;
+        scan_.done = nullptr;
+    }
     KXBase_DestroyEvent(scanDoneEvent_);
     scanDoneEvent_ = nullptr;
-    insertBeforeName_.clear();
-    insertMode_ = false;
-    return false;
+}
+
+ManagerV1::ScanContext ManagerV1::CurrentScan() {
+    KXLockGuard guard(lock_);
+    return scan_;
 }
 
 bool ManagerV1::StopScan() {
@@ -119,10 +146,7 @@ bool ManagerV1::StopScan() {
     if (!scanning_) return true;
     sane_qnsane_cancel(device_);
     KXBase_WaitEvent(scanDoneEvent_);
-    KXBase_DestroyEvent(scanDoneEvent_);
-    scanDoneEvent_ = nullptr;
-    insertBeforeName_.clear();
-    insertMode_ = false;
+    ForgetScan();
     scanning_ = false;
     return true;
 }

@@ -4,10 +4,14 @@
 // images reach the newest Socket.IO connection.
 //
 // Thread rule: every operation runs on the service thread except the scanner
-// event handler, which runs on a driver thread. `lock` guards the callback
-// slots only; while `scanning` is set the driver thread files pages and every
-// service-thread operation on the store refuses to run (false, outputs
-// emptied, nothing changed).
+// event handler, which runs on a driver thread. `lock` guards what the
+// driver thread reads (marked GUARDED_BY below): the callback slots and the
+// scan context, the service thread's copy of the open scanner's name and
+// parameters (refreshed whenever they change) and of the running scan's
+// insert position, serial and done event. While
+// `scanning` is set the driver thread files pages and every service-thread
+// operation on the store refuses to run (false, outputs emptied, nothing
+// changed).
 //
 // Ownership: constructed and destroyed by the service thread; the servers
 // keep a pointer to it. It owns the lock and the scan-done event. Byte
@@ -22,6 +26,7 @@
 #include "net/manager.h"
 #include "platform/base/kx_pump.h"
 #include "platform/base/kx_thread.h"
+#include "platform/base/thread_annotations.h"
 #include "platform/driver/sane_qnsane.h"
 #include "platform/image/kx_image.h"
 #include "ver_1/scan_params.h"
@@ -121,14 +126,30 @@ class ManagerV1 : public Manager {
                                        void* user);
 
   private:
+    // What the driver thread needs of the open scanner and the running scan.
+    struct ScanContext {
+        std::string deviceName;
+        ScanParams params;
+        std::string insertBeforeName;
+        bool insertMode = false;
+        uint64_t serial = 0;
+        KXEvent done = nullptr;
+    };
+
     using DocumentBuilder = bool (ManagerV1::*)(const std::string& pid, const std::string& path);
 
-    void CallEvent(int code, const char* text, int flag);
+    void CallEvent(int code, const char* text, int flag) EXCLUDES(lock_);
     void CloseDevice();
     // Driver thread: files one scanned page and reports it; false when the
     // page is lost (not copied, saved or listed), which the log names.
-    bool FileScannedPage(const SANE_Event_Image& page);
-    void UploadPage(const std::string& path);
+    bool FileScannedPage(const SANE_Event_Image& page) EXCLUDES(lock_);
+    static void UploadPage(const ScanParams& params, const std::string& path);
+    ScanContext CurrentScan() EXCLUDES(lock_);
+    // Service thread: clears the scan's part of the context and frees its
+    // done event.
+    void ForgetScan() EXCLUDES(lock_);
+    // Service thread, after deviceName_ or params_ changed.
+    void ShareScannerWithDriverSide() EXCLUDES(lock_);
     bool MakeMultiPageFile(const std::string& pid, const std::string& path, int kind);
     bool GetDocumentData(DocumentBuilder build, const std::string& pid,
                          std::vector<uint8_t>* bytes);
@@ -141,12 +162,11 @@ class ManagerV1 : public Manager {
     std::string deviceName_;
     SANE_Handle device_ = nullptr;
     ScanParams params_;
-    EventCallback eventCallback_ = nullptr;
-    void* eventUserData_ = nullptr;
-    ImageCallback imageCallback_ = nullptr;
-    void* imageUserData_ = nullptr;
-    std::string insertBeforeName_;
-    bool insertMode_ = false;
+    EventCallback eventCallback_ GUARDED_BY(lock_) = nullptr;
+    void* eventUserData_ GUARDED_BY(lock_) = nullptr;
+    ImageCallback imageCallback_ GUARDED_BY(lock_) = nullptr;
+    void* imageUserData_ GUARDED_BY(lock_) = nullptr;
+    ScanContext scan_ GUARDED_BY(lock_);
     bool scanning_ = false;
     KXEvent scanDoneEvent_ = nullptr;
     // Numbers the scans, so that a finished message of an earlier scan

@@ -40,23 +40,25 @@ void ManagerV1::CallEvent(int code, const char* text, int flag) {
 }
 
 bool ManagerV1::FileScannedPage(const SANE_Event_Image& page) {
+    const ScanContext scan = CurrentScan();
+    const std::string& pid = scan.deviceName;
     ImageHolder image = PageImage(page);
-    if (image == nullptr) return PageLost(deviceName_, "the scanned image cannot be copied");
+    if (image == nullptr) return PageLost(pid, "the scanned image cannot be copied");
     std::string folder;
-    if (!ImageDirectory(deviceName_, &folder)) return PageLost(deviceName_, "no image folder");
-    std::vector<std::string> names = ReadImageList(deviceName_);
-    std::string name = NextImageName(names, StoredImageExtension(params_.format));
+    if (!ImageDirectory(pid, &folder)) return PageLost(pid, "no image folder");
+    std::vector<std::string> names = ReadImageList(pid);
+    std::string name = NextImageName(names, StoredImageExtension(scan.params.format));
     std::string dataUrl;
     if (!SaveNewImage(image.get(), folder, name, &dataUrl))
-        return PageLost(deviceName_, ("it cannot be saved as " + folder + name).c_str());
+        return PageLost(pid, ("it cannot be saved as " + folder + name).c_str());
 
-    UploadPage(folder + name);
+    UploadPage(scan.params, folder + name);
 
-    auto before =
-        insertMode_ ? std::find(names.begin(), names.end(), insertBeforeName_) : names.end();
+    auto before = scan.insertMode ? std::find(names.begin(), names.end(), scan.insertBeforeName)
+                                  : names.end();
     names.insert(before, name);
-    if (!WriteImageList(deviceName_, names))
-        return PageLost(deviceName_, ("the image list cannot be written in " + folder).c_str());
+    if (!WriteImageList(pid, names))
+        return PageLost(pid, ("the image list cannot be written in " + folder).c_str());
 
     KXLockGuard guard(lock_);
     if (imageCallback_ != nullptr) imageCallback_(name.c_str(), dataUrl.c_str(), imageUserData_);
@@ -99,7 +101,8 @@ SANE_Int ManagerV1::DriverEventHandler(void*, SANE_Int code, void* data, SANE_In
             message->manager = self;
             // Read before the event is signalled: afterwards the service
             // thread may start the next scan.
-            message->scanSerial = self->scanSerial_;
+            const ScanContext scan = self->CurrentScan();
+            message->scanSerial = scan.serial;
             const char* text = event.text;
             int lost = self->pagesLost_.exchange(0);
             if (lost > 0) KXBase_WriteInfo(KX_LOG_INFO, "scan ended with %d page(s) lost", lost);
@@ -107,7 +110,7 @@ SANE_Int ManagerV1::DriverEventHandler(void*, SANE_Int code, void* data, SANE_In
                 text = kPagesLostText;
                 flag = 1;
             }
-            KXBase_SetEvent(self->scanDoneEvent_);
+            if (scan.done != nullptr) KXBase_SetEvent(scan.done);
             PostPayload(self->pump_, PUMP_MSG_V1_SCAN_FINISHED, std::move(message));
             self->CallEvent(5, text, flag);
             break;

@@ -47,12 +47,12 @@ bool ManagerV1::UploadDocument(const UploadRequest& request) {
     return sent;
 }
 
-void ManagerV1::UploadPage(const std::string& path) {
-    if (params_.uploadMode == kHttpMode) {
-        HttpUploadFile(path, params_.httpUrl, params_.fileName);
-    } else if (params_.uploadMode == kFtpMode) {
-        FtpUploadFile(path, params_.ftpUrl, params_.ftpPort, params_.ftpPath, params_.ftpUser,
-                      params_.ftpPassword);
+void ManagerV1::UploadPage(const ScanParams& params, const std::string& path) {
+    if (params.uploadMode == kHttpMode) {
+        HttpUploadFile(path, params.httpUrl, params.fileName);
+    } else if (params.uploadMode == kFtpMode) {
+        FtpUploadFile(path, params.ftpUrl, params.ftpPort, params.ftpPath, params.ftpUser,
+                      params.ftpPassword);
     }
 }
 

@@ -1,7 +1,6 @@
 // Device and scan commands: driver start and end, scanners, options, scans.
 // "init_device" and "start_scan" also set the connection's event tags, which
-// the driver side reads under the back end's lock; they are written under the
-// same lock.
+// the driver side reads under the back end's lock (the setters take it).
 #include "ver_2/commands.h"
 #include "ver_2/device_param_json.h"
 #include "ver_2/manager_v2.h"
@@ -9,48 +8,23 @@
 
 namespace ver_2 {
 
-namespace {
-
-// Runs change on the connection's event tags while holding the back end's lock.
-template <typename Change>
-void ChangeTags(WSUser& user, Change change) {
-    KXLockGuard guard(user.manager().lock());
-    change(user.tags());
-}
-
-void ClearDeviceTags(WSUser& user) {
-    ChangeTags(user, [](EventTags& tags) {
-        tags.deviceIden.clear();
-        tags.hasDeviceIden = false;
-    });
-}
-
-void ResetScanTags(WSUser& user) {
-    ChangeTags(user, [](EventTags& tags) { tags.ResetScan(); });
-}
-
-}  // namespace
-
 void HandleInitDevice(WSUser& user, const Command& command) {
     ManagerV2& manager = user.manager();
     bool wasInited = manager.saneInited();
     if (!wasInited) {
-        ChangeTags(user, [&](EventTags& tags) {
-            tags.deviceIden = command.iden;
-            tags.hasDeviceIden = command.hasIden;
-        });
+        user.SetDeviceIden(command.iden, command.hasIden);
     }
     ErrorInfo error;
     int ret = manager.InitDevice(error);
     // A refusal because the driver already runs keeps the tags of its events.
-    if (ret != 0 && !wasInited) ClearDeviceTags(user);
+    if (ret != 0 && !wasInited) user.SetDeviceIden("", false);
     ReplyResult(user, command, ret, error);
 }
 
 void HandleDeinitDevice(WSUser& user, const Command& command) {
     ErrorInfo error;
     int ret = user.manager().DeinitDevice(error);
-    ClearDeviceTags(user);
+    user.SetDeviceIden("", false);
     ReplyResult(user, command, ret, error);
 }
 
@@ -133,25 +107,19 @@ void HandleStartScan(WSUser& user, const Command& command) {
 
     bool wasScanning = manager.scanning();
     if (!wasScanning) {
-        ChangeTags(user, [&](EventTags& tags) {
-            tags.scanIden = command.iden;
-            tags.hasScanIden = command.hasIden;
-            tags.blankCheck = blankCheck;
-            tags.localSave = localSave;
-            tags.getBase64 = getBase64;
-        });
+        user.SetScanTags({command.iden, command.hasIden, blankCheck, localSave, getBase64});
     }
     ErrorInfo error;
     int ret = manager.StartScan(blankCheck, localSave, error);
     // A refusal because a scan runs keeps the running scan's tags.
-    if (ret != 0 && !wasScanning) ResetScanTags(user);
+    if (ret != 0 && !wasScanning) user.SetScanTags(ScanTags{});
     ReplyResult(user, command, ret, error);
 }
 
 void HandleStopScan(WSUser& user, const Command& command) {
     ErrorInfo error;
     int ret = user.manager().StopScan(error);
-    ResetScanTags(user);
+    user.SetScanTags(ScanTags{});
     ReplyResult(user, command, ret, error);
 }
 

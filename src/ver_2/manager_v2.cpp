@@ -32,7 +32,8 @@ std::string DefaultSavePath() {
 
 ManagerV2::ManagerV2(KXPump pump) : pump_(pump) {
     KXBase_CreateLock(&lock_);
-    LoadGlobalConfig();
+    globalConfig_ = ReadGlobalConfig();
+    pageConfig_ = globalConfig_;
     OpenDatabase();
     ReadCurrentBatch();
     LoadSaveFilenames();
@@ -47,9 +48,9 @@ ManagerV2::~ManagerV2() {
     KXBase_DestroyLock(lock_);
 }
 
-void ManagerV2::LoadGlobalConfig() {
+GlobalConfig ManagerV2::ReadGlobalConfig() const {
     std::string ini = SettingsFile();
-    GlobalConfig& config = globalConfig_;
+    GlobalConfig config;
     config.fileSavePath =
         GetConfigString(kGlobalSection, "fileSavePath", DefaultSavePath().c_str());
     config.fileNamePrefix = GetConfigString(kGlobalSection, "fileNamePrefix", "Zembo");
@@ -61,38 +62,43 @@ void ManagerV2::LoadGlobalConfig() {
     KXBase_GetProfileInt(ini.c_str(), kGlobalSection, "imageTiffJpegQuality", 80,
                          &config.imageTiffJpegQuality);
     config.fileSavePath = StandardiseSavePath(config.fileSavePath);
+    return config;
 }
 
 int ManagerV2::SetGlobalConfig(const GlobalConfig& config, uint32_t mask, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     std::string refusal = GlobalConfigRefusal(config, mask);
     if (!refusal.empty()) return RefuseSetting(error, refusal);
+    // The files are written without the lock; it is taken only to hand the
+    // new values to the driver side.
+    GlobalConfig updated = globalConfig_;
+    // Each field given in the mask is taken over and written.
+    auto takeString = [&](uint32_t field, std::string GlobalConfig::*member, const char* key) {
+        if (!(mask & field)) return;
+        updated.*member = config.*member;
+        SetConfigString(kGlobalSection, key, updated.*member);
+    };
+    auto takeInt = [&](uint32_t field, int32_t GlobalConfig::*member, const char* key) {
+        if (!(mask & field)) return;
+        updated.*member = config.*member;
+        SetConfigInt(kGlobalSection, key, updated.*member);
+    };
+    if (mask & kFieldFileSavePath) {
+        updated.fileSavePath = StandardiseSavePath(config.fileSavePath);
+        SetConfigString(kGlobalSection, "fileSavePath", updated.fileSavePath);
+    }
+    takeString(kFieldFileNamePrefix, &GlobalConfig::fileNamePrefix, "fileNamePrefix");
+    takeString(kFieldFileNameMode, &GlobalConfig::fileNameMode, "fileNameMode");
+    takeString(kFieldImageFormat, &GlobalConfig::imageFormat, "imageFormat");
+    takeInt(kFieldImageJpegQuality, &GlobalConfig::imageJpegQuality, "imageJpegQuality");
+    takeString(kFieldImageTiffCompression, &GlobalConfig::imageTiffCompression,
+               "imageTiffCompression");
+    takeInt(kFieldImageTiffJpegQuality, &GlobalConfig::imageTiffJpegQuality,
+            "imageTiffJpegQuality");
+    globalConfig_ = updated;
     {
         KXLockGuard guard(lock_);
-        GlobalConfig& current = globalConfig_;
-        // Each field given in the mask is taken over and written at once.
-        auto takeString = [&](uint32_t field, std::string GlobalConfig::*member, const char* key) {
-            if (!(mask & field)) return;
-            current.*member = config.*member;
-            SetConfigString(kGlobalSection, key, current.*member);
-        };
-        auto takeInt = [&](uint32_t field, int32_t GlobalConfig::*member, const char* key) {
-            if (!(mask & field)) return;
-            current.*member = config.*member;
-            SetConfigInt(kGlobalSection, key, current.*member);
-        };
-        if (mask & kFieldFileSavePath) {
-            current.fileSavePath = StandardiseSavePath(config.fileSavePath);
-            SetConfigString(kGlobalSection, "fileSavePath", current.fileSavePath);
-        }
-        takeString(kFieldFileNamePrefix, &GlobalConfig::fileNamePrefix, "fileNamePrefix");
-        takeString(kFieldFileNameMode, &GlobalConfig::fileNameMode, "fileNameMode");
-        takeString(kFieldImageFormat, &GlobalConfig::imageFormat, "imageFormat");
-        takeInt(kFieldImageJpegQuality, &GlobalConfig::imageJpegQuality, "imageJpegQuality");
-        takeString(kFieldImageTiffCompression, &GlobalConfig::imageTiffCompression,
-                   "imageTiffCompression");
-        takeInt(kFieldImageTiffJpegQuality, &GlobalConfig::imageTiffJpegQuality,
-                "imageTiffJpegQuality");
+        pageConfig_ = std::move(updated);
     }
     return 0;
 }

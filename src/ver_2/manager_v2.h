@@ -4,13 +4,15 @@
 //
 // Thread rule: every operation runs on the service thread, except
 // DriverEventHandler, which the driver calls on its own threads, and the page
-// saving it hands to the scan's worker threads. `lock` guards the two
-// callback slots, `deviceNameList` and the event tags of the connection
-// (which the callbacks read); the driver side takes it to change the list,
-// to call the callbacks and to take a page's settings and file name. The
-// callbacks run under `lock` and must not call operations that wait for the
-// driver. Operations that can fail return 0, or -1 with the reason in
-// their ErrorInfo (see error_info.h).
+// saving it hands to the scan's worker threads. `lock` guards what both
+// sides touch (marked GUARDED_BY below): the two callback slots, the scanner
+// list, the driver side's copy of the settings, the running scan's options
+// and counters, and the event tags of the connection (which the callbacks
+// read); the driver side takes it to change the list, to call the callbacks
+// and to take a page's settings and file name. The lock is not recursive.
+// The callbacks run under `lock` and must not call operations that take it
+// or wait for the driver. Operations that can fail return 0, or -1 with the
+// reason in their ErrorInfo (see error_info.h).
 //
 // Ownership: the service thread constructs and destroys the object; servers
 // keep a pointer to it. The object owns the lock, the database connection,
@@ -29,6 +31,7 @@
 #include "net/manager.h"
 #include "platform/base/kx_pump.h"
 #include "platform/base/kx_thread.h"
+#include "platform/base/thread_annotations.h"
 #include "platform/driver/sane_qnsane.h"
 #include "platform/image/kx_image.h"
 #include "ver_2/batch_records.h"
@@ -62,7 +65,10 @@ class ManagerV2 : public Manager {
     ManagerV2& operator=(const ManagerV2&) = delete;
 
     // Global settings (manager_v2.cpp). mask: GlobalConfigField bits.
-    int SetGlobalConfig(const GlobalConfig& config, uint32_t mask, ErrorInfo& error);
+    // The settings files are written before the lock is taken, so driver
+    // threads naming pages never wait for the disk.
+    int SetGlobalConfig(const GlobalConfig& config, uint32_t mask, ErrorInfo& error)
+        EXCLUDES(lock_);
     void GetGlobalConfig(GlobalConfig& config) const;
     // "config2.ini" in the configuration folder.
     std::string GetConfigString(const char* section, const char* key,
@@ -71,8 +77,8 @@ class ManagerV2 : public Manager {
     bool SetConfigInt(const char* section, const char* key, int value);
 
     // Callback slots, filled and cleared by the connection (they take `lock`).
-    void SetEventCallback(EventCallback callback, void* userData);
-    void SetImageCallback(ImageCallback callback, void* userData);
+    void SetEventCallback(EventCallback callback, void* userData) EXCLUDES(lock_);
+    void SetImageCallback(ImageCallback callback, void* userData) EXCLUDES(lock_);
 
     // Saved-file list (manager_v2_database.cpp). Paths in the native
     // encoding; the table mirrors the list after every change.
@@ -108,8 +114,8 @@ class ManagerV2 : public Manager {
     // New files (manager_v2_scan.cpp): a fresh path in the save folder, or in
     // the temporary folder when temporary, with the file-name settings; and
     // an image saved there in the global image format. Any thread.
-    std::string MakeFileName(bool temporary, const std::string& extension);
-    int SaveScannedImage(KXImage image, bool temporary, std::string& path);
+    std::string MakeFileName(bool temporary, const std::string& extension) EXCLUDES(lock_);
+    int SaveScannedImage(KXImage image, bool temporary, std::string& path) EXCLUDES(lock_);
 
     // Batch store (manager_v2_batch.cpp). Batches live in the database, one
     // of them current; images are addressed by their index, the position in
@@ -197,7 +203,7 @@ class ManagerV2 : public Manager {
     void OnScanFinished(uint64_t scanNumber);
 
     KXPump pump() const { return pump_; }
-    KXLock lock() const { return lock_; }
+    KXLock lock() const RETURN_CAPABILITY(lock_) { return lock_; }
     // The database connection, null when it could not be opened. Service
     // thread only.
     sqlite3* database() const { return db_; }
@@ -205,7 +211,7 @@ class ManagerV2 : public Manager {
 
   private:
     // manager_v2.cpp
-    void LoadGlobalConfig();
+    GlobalConfig ReadGlobalConfig() const;
 
     // manager_v2_database.cpp
     void OpenDatabase();
@@ -218,18 +224,26 @@ class ManagerV2 : public Manager {
 
     // manager_v2_device.cpp
     void RefreshDeviceParams();
+    // Ends the page workers (after the driver has ended).
+    void ReleasePageWorkers() EXCLUDES(lock_);
 
     // manager_v2_scan.cpp
     // Cancels the running scan and waits for the driver to report its end.
     void FinishScan();
-    void OnPageScanned(const SANE_Event_Image& page);
+    // Forgets the running scan's options and done event.
+    void ClearScanState() EXCLUDES(lock_);
+    void OnPageScanned(const SANE_Event_Image& page) EXCLUDES(lock_);
+    int NextPageNumber() EXCLUDES(lock_);
     void PageLost(int number, const char* reason, const std::string& path);
-    void OnScanEnded(const char* text, int flag);
-    void DeviceArrived(const char* name);
-    void DeviceLeft(const char* name);
-    void ReportEvent(int code, const char* text, int flag);
+    void OnScanEnded(const char* text, int flag) EXCLUDES(lock_);
+    void DeviceArrived(const char* name) EXCLUDES(lock_);
+    void DeviceLeft(const char* name) EXCLUDES(lock_);
+    void ReportEvent(int code, const char* text, int flag) EXCLUDES(lock_);
     // The file name and settings of a new page, taken under `lock`.
-    void PreparePage(bool temporary, std::string& path, PageSaveSettings& settings);
+    void PreparePage(bool temporary, std::string& path, PageSaveSettings& settings) EXCLUDES(lock_);
+    void PreparePageLocked(bool temporary, std::string& path, PageSaveSettings& settings)
+        REQUIRES(lock_);
+    std::string MakeFileNameLocked(bool temporary, const std::string& extension) REQUIRES(lock_);
 
     // manager_v2_image_list.cpp: a picture stored at a position, or in place
     // of the picture at index; manager_v2_image_order.cpp: the images in a
@@ -264,29 +278,32 @@ class ManagerV2 : public Manager {
 
     KXPump pump_;
     KXLock lock_ = nullptr;
+    // The settings: the service thread's own copy, and the one the driver
+    // side names and saves pages with, updated after the files are written.
     GlobalConfig globalConfig_;
-    EventCallback eventCallback_ = nullptr;
-    void* eventUserData_ = nullptr;
-    ImageCallback imageCallback_ = nullptr;
-    void* imageUserData_ = nullptr;
+    GlobalConfig pageConfig_ GUARDED_BY(lock_);
+    EventCallback eventCallback_ GUARDED_BY(lock_) = nullptr;
+    void* eventUserData_ GUARDED_BY(lock_) = nullptr;
+    ImageCallback imageCallback_ GUARDED_BY(lock_) = nullptr;
+    void* imageUserData_ GUARDED_BY(lock_) = nullptr;
     bool saneInited_ = false;
-    std::vector<std::string> deviceNameList_;
+    std::vector<std::string> deviceNameList_ GUARDED_BY(lock_);
     bool deviceOpened_ = false;
     SANE_Handle device_ = nullptr;
     std::string deviceName_;
     std::vector<DeviceParamGroup> deviceParams_;
-    bool blankCheck_ = false;
-    bool saveToTemp_ = false;
+    bool blankCheck_ GUARDED_BY(lock_) = false;
+    bool saveToTemp_ GUARDED_BY(lock_) = false;
     bool scanning_ = false;
-    KXEvent scanDoneEvent_ = nullptr;
+    KXEvent scanDoneEvent_ GUARDED_BY(lock_) = nullptr;
     // Numbers scans, so a finish message of an earlier scan never ends a
     // later one; the page counter names pages in the log.
-    uint64_t scanNumber_ = 0;
-    int pagesReceived_ = 0;
+    uint64_t scanNumber_ GUARDED_BY(lock_) = 0;
+    int pagesReceived_ GUARDED_BY(lock_) = 0;
     // Pages of the running scan that could not be copied or saved; the
     // scan's end is reported as an error when there are any.
     std::atomic<int> pagesLost_{0};
-    std::unique_ptr<OrderedPipeline> pageWorkers_;
+    std::unique_ptr<OrderedPipeline> pageWorkers_ GUARDED_BY(lock_);
     sqlite3* db_ = nullptr;
     std::string currBatchId_;
     std::string bindFolder_;

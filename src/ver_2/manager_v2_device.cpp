@@ -27,11 +27,14 @@ int ManagerV2::InitDevice(ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     if (saneInited_) return Refuse(error, "the driver is already initialised");
     size_t workers = PageWorkerCount();
-    pageWorkers_ = std::make_unique<OrderedPipeline>(workers, workers + 1);
+    {
+        KXLockGuard guard(lock_);
+        pageWorkers_ = std::make_unique<OrderedPipeline>(workers, workers + 1);
+    }
     SANE_Int version = 0;
     SANE_Status status = sane_qnsane_init_ex(&version, DriverEventHandler, this);
     if (status != SANE_STATUS_GOOD) {
-        pageWorkers_.reset();
+        ReleasePageWorkers();
         return Refuse(error, "the scanner driver failed to start: " + DriverStatusText(status));
     }
     saneInited_ = true;
@@ -45,13 +48,24 @@ int ManagerV2::DeinitDevice(ErrorInfo& error) {
     CloseDevice(ignored);
     // After the exit no driver thread calls back, so the page workers are idle.
     sane_qnsane_exit();
-    pageWorkers_.reset();
+    ReleasePageWorkers();
     {
         KXLockGuard guard(lock_);
         deviceNameList_.clear();
     }
     saneInited_ = false;
     return 0;
+}
+
+void ManagerV2::ReleasePageWorkers() {
+    std::unique_ptr<OrderedPipeline> workers;
+    {
+        KXLockGuard guard(lock_);
+        workers = std::move(pageWorkers_);
+    }
+    // Destroyed outside the lock: it joins the workers, whose completions
+    // take the lock.
+    workers.reset();
 }
 
 int ManagerV2::GetDeviceNameList(std::vector<std::string>& names, ErrorInfo& error) {

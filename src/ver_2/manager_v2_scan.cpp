@@ -58,21 +58,24 @@ int ManagerV2::StartScan(bool blankCheck, bool localSave, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     if (!deviceOpened_) return Refuse(error, kNoScanner);
     if (scanning_) return Refuse(error, kScanRunning);
-    blankCheck_ = blankCheck;
-    saveToTemp_ = !localSave;
-    KXBase_CreateEvent(0, 0, &scanDoneEvent_);
-    ++scanNumber_;
-    pagesReceived_ = 0;
+    KXEvent done = nullptr;
+    KXBase_CreateEvent(0, 0, &done);
+    {
+        KXLockGuard guard(lock_);
+        blankCheck_ = blankCheck;
+        saveToTemp_ = !localSave;
+        scanDoneEvent_ = done;
+        ++scanNumber_;
+        pagesReceived_ = 0;
+    }
     pagesLost_ = 0;
     SANE_Status status = sane_qnsane_start(device_);
     if (status == SANE_STATUS_GOOD) {
         scanning_ = true;
         return 0;
     }
-    KXBase_DestroyEvent(scanDoneEvent_);
-    scanDoneEvent_ = nullptr;
-    blankCheck_ = false;
-    saveToTemp_ = false;
+    ClearScanState();
+    KXBase_DestroyEvent(done);
     return Refuse(error, "the scanner did not start: " + DriverStatusText(status));
 }
 
@@ -85,20 +88,35 @@ int ManagerV2::StopScan(ErrorInfo& error) {
 
 void ManagerV2::OnScanFinished(uint64_t scanNumber) {
     SB_ASSERT_SERVICE_THREAD();
-    if (scanning_ && scanNumber == scanNumber_) FinishScan();
+    bool current = false;
+    {
+        KXLockGuard guard(lock_);
+        current = scanNumber == scanNumber_;
+    }
+    if (scanning_ && current) FinishScan();
 }
 
 void ManagerV2::FinishScan() {
+    KXEvent done = nullptr;
+    {
+        KXLockGuard guard(lock_);
+        done = scanDoneEvent_;
+    }
     sane_qnsane_cancel(device_);
-    KXBase_WaitEvent(scanDoneEvent_);
-    KXBase_DestroyEvent(scanDoneEvent_);
-    scanDoneEvent_ = nullptr;
-    blankCheck_ = false;
-    saveToTemp_ = false;
+    KXBase_WaitEvent(done);
+    ClearScanState();
+    KXBase_DestroyEvent(done);
     scanning_ = false;
     // The page buffers of the scan have been freed; hand their memory back
     // to the system instead of keeping it for the next scan.
     malloc_trim(0);
+}
+
+void ManagerV2::ClearScanState() {
+    KXLockGuard guard(lock_);
+    scanDoneEvent_ = nullptr;
+    blankCheck_ = false;
+    saveToTemp_ = false;
 }
 
 SANE_Int ManagerV2::DriverEventHandler(void*, SANE_Int code, void* data, SANE_Int* value,
@@ -127,7 +145,7 @@ SANE_Int ManagerV2::DriverEventHandler(void*, SANE_Int code, void* data, SANE_In
             if (event.page != nullptr)
                 self->OnPageScanned(*event.page);
             else
-                self->PageLost(++self->pagesReceived_, "the driver sent no page record", "");
+                self->PageLost(self->NextPageNumber(), "the driver sent no page record", "");
             break;
         case DriverEventKind::kScanFinished:
             self->OnScanEnded(event.text, flag);
@@ -160,17 +178,27 @@ void ManagerV2::ReportEvent(int code, const char* text, int flag) {
     if (eventCallback_ != nullptr) eventCallback_(code, text, flag, eventUserData_);
 }
 
+int ManagerV2::NextPageNumber() {
+    KXLockGuard guard(lock_);
+    return ++pagesReceived_;
+}
+
 void ManagerV2::OnPageScanned(const SANE_Event_Image& record) {
     auto page = std::make_shared<ScannedPage>();
-    page->number = ++pagesReceived_;
+    page->number = NextPageNumber();
     page->image = CopyScannerPage(record, KX_PIXEL_KEEP);
     if (page->image == nullptr) {
         PageLost(page->number, "the scanned image cannot be copied", "");
         return;
     }
-    page->temporary = saveToTemp_;
-    page->checkBlank = blankCheck_;
-    PreparePage(page->temporary, page->path, page->settings);
+    OrderedPipeline* workers = nullptr;
+    {
+        KXLockGuard guard(lock_);
+        page->temporary = saveToTemp_;
+        page->checkBlank = blankCheck_;
+        PreparePageLocked(page->temporary, page->path, page->settings);
+        workers = pageWorkers_.get();
+    }
 
     OrderedPipeline::Job job;
     job.work = [page] { EncodePage(*page); };
@@ -193,7 +221,9 @@ void ManagerV2::OnPageScanned(const SANE_Event_Image& record) {
             imageCallback_(page->path.c_str(), page->blank != 0 ? 1 : 0, imageUserData_);
         }
     };
-    pageWorkers_->Submit(std::move(job));
+    // Outside the lock: Submit waits while the workers are full, and their
+    // completions take the lock.
+    workers->Submit(std::move(job));
 }
 
 void ManagerV2::PageLost(int number, const char* reason, const std::string& path) {
@@ -213,7 +243,16 @@ void ManagerV2::OnScanEnded(const char* text, int flag) {
     // reported before the done event is set: neither a waiting StopScan nor
     // the finish message can return before it, so its messages still carry
     // the tags of this scan.
-    pageWorkers_->Drain();
+    OrderedPipeline* workers = nullptr;
+    uint64_t scanNumber = 0;
+    KXEvent done = nullptr;
+    {
+        KXLockGuard guard(lock_);
+        workers = pageWorkers_.get();
+        scanNumber = scanNumber_;
+        done = scanDoneEvent_;
+    }
+    workers->Drain();
     int lost = pagesLost_.exchange(0);
     if (lost > 0) KXBase_WriteInfo(KX_LOG_INFO, "scan ended with %d page(s) lost", lost);
     if (lost > 0 && flag == 0) {
@@ -222,22 +261,30 @@ void ManagerV2::OnScanEnded(const char* text, int flag) {
     }
     auto message = std::make_unique<ScanFinishedMessage>();
     message->manager = this;
-    message->scanNumber = scanNumber_;
+    message->scanNumber = scanNumber;
     PostPayload(pump_, PUMP_MSG_V2_SCAN_FINISHED, std::move(message));
     ReportEvent(5, text, flag);
-    if (scanDoneEvent_ != nullptr) KXBase_SetEvent(scanDoneEvent_);
+    if (done != nullptr) KXBase_SetEvent(done);
 }
 
 void ManagerV2::PreparePage(bool temporary, std::string& path, PageSaveSettings& settings) {
     KXLockGuard guard(lock_);
-    settings = PageSaveSettingsFor(globalConfig_);
-    path = MakeFileName(temporary, settings.extension);
+    PreparePageLocked(temporary, path, settings);
+}
+
+void ManagerV2::PreparePageLocked(bool temporary, std::string& path, PageSaveSettings& settings) {
+    settings = PageSaveSettingsFor(pageConfig_);
+    path = MakeFileNameLocked(temporary, settings.extension);
 }
 
 std::string ManagerV2::MakeFileName(bool temporary, const std::string& extension) {
     KXLockGuard guard(lock_);
-    std::string folder = temporary ? TemporaryFolder() : globalConfig_.fileSavePath;
-    return MakeUniqueFileName(folder, globalConfig_.fileNamePrefix, globalConfig_.fileNameMode,
+    return MakeFileNameLocked(temporary, extension);
+}
+
+std::string ManagerV2::MakeFileNameLocked(bool temporary, const std::string& extension) {
+    std::string folder = temporary ? TemporaryFolder() : pageConfig_.fileSavePath;
+    return MakeUniqueFileName(folder, pageConfig_.fileNamePrefix, pageConfig_.fileNameMode,
                               extension);
 }
 

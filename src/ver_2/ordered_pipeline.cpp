@@ -16,34 +16,35 @@ OrderedPipeline::OrderedPipeline(size_t workers, size_t capacity)
 OrderedPipeline::~OrderedPipeline() {
     Drain();
     {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         stopping_ = true;
     }
-    changed_.notify_all();
+    changed_.NotifyAll();
     for (KXThread thread : threads_)
         KXBase_CloseThread(thread);
 }
 
 void OrderedPipeline::Submit(Job job) {
-    auto slot = std::make_shared<Slot>();
-    slot->job = std::move(job);
-    std::unique_lock lock(mutex_);
     if (threads_.empty()) {
         // No worker could be started: run the job here.
-        lock.unlock();
-        slot->job.work();
-        slot->job.complete();
+        job.work();
+        job.complete();
         return;
     }
-    changed_.wait(lock, [this] { return unfinished_.size() < capacity_; });
+    auto slot = std::make_shared<Slot>();
+    slot->job = std::move(job);
+    MutexLock guard(mutex_);
+    while (unfinished_.size() >= capacity_)
+        changed_.Wait(mutex_);
     waiting_.push_back(slot);
     unfinished_.push_back(slot);
-    changed_.notify_all();
+    changed_.NotifyAll();
 }
 
 void OrderedPipeline::Drain() {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return unfinished_.empty() && !completing_; });
+    MutexLock guard(mutex_);
+    while (!unfinished_.empty() || completing_)
+        changed_.Wait(mutex_);
 }
 
 void OrderedPipeline::WorkerEntry(KXThread, void* self) {
@@ -51,34 +52,38 @@ void OrderedPipeline::WorkerEntry(KXThread, void* self) {
 }
 
 void OrderedPipeline::WorkerLoop() {
-    std::unique_lock lock(mutex_);
+    // Held except around a job's work; locked and unlocked by hand, since it
+    // is given up in the middle of every round.
+    mutex_.lock();
     for (;;) {
-        changed_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
-        if (waiting_.empty()) return;  // stopping, nothing left to do
+        while (!stopping_ && waiting_.empty())
+            changed_.Wait(mutex_);
+        if (waiting_.empty()) break;  // stopping, nothing left to do
         std::shared_ptr<Slot> slot = waiting_.front();
         waiting_.pop_front();
-        lock.unlock();
+        mutex_.unlock();
         slot->job.work();
-        lock.lock();
+        mutex_.lock();
         slot->done = true;
-        CompleteReady(lock);
+        CompleteReadyLocked();
     }
+    mutex_.unlock();
 }
 
-void OrderedPipeline::CompleteReady(std::unique_lock<std::mutex>& lock) {
+void OrderedPipeline::CompleteReadyLocked() {
     if (completing_) return;  // the thread completing now will reach this job
     completing_ = true;
     while (!unfinished_.empty() && unfinished_.front()->done) {
         std::shared_ptr<Slot> slot = unfinished_.front();
         unfinished_.pop_front();
-        lock.unlock();
+        mutex_.unlock();
         slot->job.complete();
         slot.reset();
-        lock.lock();
-        changed_.notify_all();
+        mutex_.lock();
+        changed_.NotifyAll();
     }
     completing_ = false;
-    changed_.notify_all();
+    changed_.NotifyAll();
 }
 
 }  // namespace ver_2

@@ -12,14 +12,13 @@
 // and joins them.
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
 
+#include "platform/base/annotated_mutex.h"
 #include "platform/base/kx_thread.h"
 
 namespace ver_2 {
@@ -39,28 +38,30 @@ class OrderedPipeline {
     OrderedPipeline& operator=(const OrderedPipeline&) = delete;
 
     // Queues a job; blocks while capacity jobs are unfinished.
-    void Submit(Job job);
+    void Submit(Job job) EXCLUDES(mutex_);
     // Returns once every job submitted so far has completed.
-    void Drain();
+    void Drain() EXCLUDES(mutex_);
 
   private:
     struct Slot {
         Job job;
-        bool done = false;
+        bool done = false;  // under the pipeline's mutex_
     };
 
     static void WorkerEntry(KXThread thread, void* self);
-    void WorkerLoop();
-    // Runs the completions of finished jobs at the front. REQUIRES: lock held.
-    void CompleteReady(std::unique_lock<std::mutex>& lock);
+    void WorkerLoop() EXCLUDES(mutex_);
+    // Runs the completions of finished jobs at the front; the lock is given
+    // up around each completion.
+    void CompleteReadyLocked() REQUIRES(mutex_);
 
     const size_t capacity_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<std::shared_ptr<Slot>> waiting_;     // not started yet
-    std::deque<std::shared_ptr<Slot>> unfinished_;  // not completed, in order
-    bool completing_ = false;
-    bool stopping_ = false;
+    Mutex mutex_;
+    CondVar changed_;
+    std::deque<std::shared_ptr<Slot>> waiting_ GUARDED_BY(mutex_);     // not started yet
+    std::deque<std::shared_ptr<Slot>> unfinished_ GUARDED_BY(mutex_);  // not completed, in order
+    bool completing_ GUARDED_BY(mutex_) = false;
+    bool stopping_ GUARDED_BY(mutex_) = false;
+    // Filled by the constructor, then only read.
     std::vector<KXThread> threads_;
 };
 

@@ -2,9 +2,9 @@
 
 #include <cstdio>
 #include <deque>
-#include <mutex>
 #include <set>
 
+#include "platform/base/annotated_mutex.h"
 #include "platform/base/kx_paths.h"
 #include "platform/base/kx_system.h"
 #include "platform/image/image_formats.h"
@@ -19,12 +19,12 @@ namespace {
 constexpr size_t kRememberedNames = 256;
 
 struct IssuedNames {
-    std::mutex mutex;
-    std::set<std::string> names;
-    std::deque<std::string> order;
+    Mutex mutex;
+    std::set<std::string> names GUARDED_BY(mutex);
+    std::deque<std::string> order GUARDED_BY(mutex);
 
-    bool Contains(const std::string& path) const { return names.count(path) != 0; }
-    void Add(const std::string& path) {
+    bool Contains(const std::string& path) const REQUIRES(mutex) { return names.count(path) != 0; }
+    void Add(const std::string& path) REQUIRES(mutex) {
         names.insert(path);
         order.push_back(path);
         if (order.size() > kRememberedNames) {
@@ -117,7 +117,7 @@ std::string MakeUniqueFileName(const std::string& folder, const std::string& pre
                                const std::string& mode, const std::string& extension) {
     KXBase_CreateDir(folder.c_str());
     IssuedNames& issued = Issued();
-    std::lock_guard guard(issued.mutex);
+    MutexLock guard(issued.mutex);
     for (;;) {
         std::string path = CandidateName(folder, prefix, mode, extension);
         if (KXBase_PathExists(path.c_str()) || issued.Contains(path)) continue;

@@ -37,7 +37,7 @@ void WSServer::ReleasePage(uint32_t id) {
 
 void WSServer::LogRefusal(const std::string& ip, uint16_t port) {
     {
-        std::lock_guard guard(refusalMutex_);
+        MutexLock guard(refusalMutex_);
         auto now = std::chrono::steady_clock::now();
         bool newBurst = !refusedBefore_ || now - lastRefusal_ > kRefusalBurstGap;
         refusedBefore_ = true;

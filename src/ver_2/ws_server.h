@@ -11,10 +11,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <mutex>
 #include <string>
 
 #include "net/web_server.h"
+#include "platform/base/annotated_mutex.h"
 
 namespace ver_2 {
 
@@ -34,16 +34,16 @@ class WSServer : public WebServer {
     // Logs a handshake refused because another page is connected. A page
     // that retries its connection is refused over and over; only the first
     // refusal of such a burst is logged.
-    void LogRefusal(const std::string& ip, uint16_t port);
+    void LogRefusal(const std::string& ip, uint16_t port) EXCLUDES(refusalMutex_);
 
   protected:
     const char* PortSetting() const override { return "[connect] port"; }
 
   private:
     std::atomic<uint32_t> pageUser_{0};  // 0: no page connected
-    std::mutex refusalMutex_;
-    std::chrono::steady_clock::time_point lastRefusal_{};  // guarded by refusalMutex_
-    bool refusedBefore_ = false;                           // guarded by refusalMutex_
+    Mutex refusalMutex_;
+    std::chrono::steady_clock::time_point lastRefusal_ GUARDED_BY(refusalMutex_){};
+    bool refusedBefore_ GUARDED_BY(refusalMutex_) = false;
 };
 
 }  // namespace ver_2

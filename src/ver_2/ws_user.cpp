@@ -13,7 +13,8 @@
 namespace ver_2 {
 
 WSUser::WSUser(WebServer* server, uint32_t id, std::string ip, uint16_t port, KXSocket socket)
-    : WebSocketUser(server, id, std::move(ip), port, socket) {}
+    : WebSocketUser(server, id, std::move(ip), port, socket),
+      backEndLock_(static_cast<ManagerV2*>(server->backEnd())->lock()) {}
 
 WSUser::~WSUser() {
     StopThread();
@@ -25,11 +26,21 @@ WSUser::~WSUser() {
         manager().SetEventCallback(nullptr, nullptr);
         static_cast<WSServer*>(server())->ReleasePage(id());
     }
-    tags_ = EventTags{};
 }
 
 ManagerV2& WSUser::manager() const {
     return *static_cast<ManagerV2*>(server()->backEnd());
+}
+
+void WSUser::SetDeviceIden(const std::string& iden, bool hasIden) {
+    KXLockGuard guard(backEndLock_);
+    tags_.deviceIden = iden;
+    tags_.hasDeviceIden = hasIden;
+}
+
+void WSUser::SetScanTags(const ScanTags& scan) {
+    KXLockGuard guard(backEndLock_);
+    tags_.scan = scan;
 }
 
 bool WSUser::CheckHandshake(const std::string& text) {

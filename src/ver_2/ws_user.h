@@ -6,7 +6,8 @@
 // on the service thread; OnDeviceEvent and OnScanImage run on the back end's
 // driver-side threads while the back end's lock is held, and only build text
 // and post it (OnScanImage also reads or deletes the page's file). The event
-// tags are read there under that lock, so commands write them under it too.
+// tags are read there under that lock, so they are GUARDED_BY it and written
+// only through the setters, which take it.
 #pragma once
 
 #include <cstddef>
@@ -14,30 +15,30 @@
 #include <string>
 
 #include "net/websocket_user.h"
+#include "platform/base/kx_thread.h"
+#include "platform/base/thread_annotations.h"
 #include "ver_2/command.h"
 
 namespace ver_2 {
 
 class ManagerV2;
 
-// What shapes the pushed events: the identifiers the page gave and the
-// options of the running scan.
-struct EventTags {
-    std::string deviceIden;
-    bool hasDeviceIden = false;
-    std::string scanIden;
-    bool hasScanIden = false;
+// What shapes the events of a scan: the identifier the page gave with
+// "start_scan" and the scan's options. The defaults are those of no scan.
+struct ScanTags {
+    std::string iden;
+    bool hasIden = false;
     bool blankCheck = false;
     bool localSave = true;
     bool getBase64 = false;
+};
 
-    void ResetScan() {
-        scanIden.clear();
-        hasScanIden = false;
-        blankCheck = false;
-        localSave = true;
-        getBase64 = false;
-    }
+// What shapes the pushed events: the identifier the page gave with
+// "init_device" and the tags of the running scan.
+struct EventTags {
+    std::string deviceIden;
+    bool hasDeviceIden = false;
+    ScanTags scan;
 };
 
 class WSUser : public WebSocketUser {
@@ -56,21 +57,23 @@ class WSUser : public WebSocketUser {
     static void OnScanImage(const char* path, int isBlank, void* user);
 
     ManagerV2& manager() const;
-    // The event tags; written under the back end's lock.
-    EventTags& tags() { return tags_; }
+    // The event tags, each setter under the back end's lock. Empty iden and
+    // false clear the device's; ScanTags{} resets the scan's.
+    void SetDeviceIden(const std::string& iden, bool hasIden) EXCLUDES(backEndLock_);
+    void SetScanTags(const ScanTags& scan) EXCLUDES(backEndLock_);
 
   protected:
     const char* ThreadName() const override { return "WSUser::ThreadFunc"; }
     bool CheckHandshake(const std::string& text) override;
 
   private:
-    // An event object with "func" and, when the flag is set, "iden".
-    static cJSON* MakeEvent(const char* func, bool hasIden, const std::string& iden);
     // Prints an event object, deletes it and posts the text for the service
     // thread to send.
     void PostEvent(cJSON* event);
 
-    EventTags tags_;
+    // The back end's lock (ManagerV2::lock), which outlives the connection.
+    KXLock backEndLock_;
+    EventTags tags_ GUARDED_BY(backEndLock_);
     // Set on the connection thread when this connection became the page's
     // (see WSServer); read by the destructor once that thread has ended.
     bool page_ = false;

@@ -17,24 +17,27 @@ const char* OrEmpty(const char* text) {
     return text != nullptr ? text : "";
 }
 
-}  // namespace
-
-cJSON* WSUser::MakeEvent(const char* func, bool hasIden, const std::string& iden) {
+cJSON* MakeEvent(const char* func, bool hasIden, const std::string& iden) {
     cJSON* event = cJSON_CreateObject();
     cJSON_AddStringToObject(event, "func", func);
     if (hasIden) cJSON_AddStringToObject(event, "iden", iden.c_str());
     return event;
 }
 
+cJSON* MakeScanInfo(const ScanTags& scan, const char* text, int flag) {
+    cJSON* event = MakeEvent("scan_info", scan.hasIden, scan.iden);
+    cJSON_AddBoolToObject(event, "is_error", flag != 0);
+    cJSON_AddStringToObject(event, "info", OrEmpty(text));
+    return event;
+}
+
+}  // namespace
+
 void WSUser::OnDeviceEvent(int code, const char* text, int flag, void* user) {
     auto* self = static_cast<WSUser*>(user);
-    const EventTags& tags = self->tags_;
-    auto scanInfo = [&] {
-        cJSON* event = MakeEvent("scan_info", tags.hasScanIden, tags.scanIden);
-        cJSON_AddBoolToObject(event, "is_error", flag != 0);
-        cJSON_AddStringToObject(event, "info", OrEmpty(text));
-        return event;
-    };
+    // The back end calls this with its lock held; the C callback cannot say so.
+    KXBase_AssertLockHeld(self->backEndLock_);
+    const EventTags tags = self->tags_;
     switch (code) {
         case 1:
         case 2: {
@@ -45,12 +48,12 @@ void WSUser::OnDeviceEvent(int code, const char* text, int flag, void* user) {
             break;
         }
         case 4:
-            self->PostEvent(MakeEvent("scan_begin", tags.hasScanIden, tags.scanIden));
-            self->PostEvent(scanInfo());
+            self->PostEvent(MakeEvent("scan_begin", tags.scan.hasIden, tags.scan.iden));
+            self->PostEvent(MakeScanInfo(tags.scan, text, flag));
             break;
         case 5:
-            self->PostEvent(scanInfo());
-            self->PostEvent(MakeEvent("scan_end", tags.hasScanIden, tags.scanIden));
+            self->PostEvent(MakeScanInfo(tags.scan, text, flag));
+            self->PostEvent(MakeEvent("scan_end", tags.scan.hasIden, tags.scan.iden));
             break;
         default:
             break;
@@ -59,21 +62,22 @@ void WSUser::OnDeviceEvent(int code, const char* text, int flag, void* user) {
 
 void WSUser::OnScanImage(const char* path, int isBlank, void* user) {
     auto* self = static_cast<WSUser*>(user);
-    const EventTags& tags = self->tags_;
+    KXBase_AssertLockHeld(self->backEndLock_);
+    const EventTags tags = self->tags_;
     std::string file = OrEmpty(path);
     std::string dataUrl;
-    if (tags.getBase64) {
+    if (tags.scan.getBase64) {
         ErrorInfo error;
         ImageFileToDataUrl(file, dataUrl, error);
     }
-    cJSON* event = MakeEvent("scan_image", tags.hasScanIden, tags.scanIden);
-    if (tags.blankCheck) cJSON_AddBoolToObject(event, "is_blank", isBlank != 0);
-    if (tags.localSave) {
+    cJSON* event = MakeEvent("scan_image", tags.scan.hasIden, tags.scan.iden);
+    if (tags.scan.blankCheck) cJSON_AddBoolToObject(event, "is_blank", isBlank != 0);
+    if (tags.scan.localSave) {
         cJSON_AddStringToObject(event, "image_path", AnsiToUtf8(file).c_str());
     } else {
         KXBase_DeleteFile(file.c_str());
     }
-    if (tags.getBase64) cJSON_AddStringToObject(event, "image_base64", dataUrl.c_str());
+    if (tags.scan.getBase64) cJSON_AddStringToObject(event, "image_base64", dataUrl.c_str());
     self->PostEvent(event);
 }
 

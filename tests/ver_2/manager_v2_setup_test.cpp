@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #include "platform/base/kx_profile.h"
 #include "platform/base/kx_pump.h"
@@ -204,6 +206,37 @@ TEST_F(ManagerSetup, SettingsAreValidatedAsAWholeAndPersistedAtOnce) {
     EXPECT_EQ(after.imageTiffJpegQuality, 100);
     EXPECT_NE(ReadFile(ConfigFile("config2.ini")).find("fileSavePath=" + root_.path() + "a/scans/"),
               std::string::npos);
+}
+
+// A driver thread holding the lock (a page being named) does not wait for
+// the settings files: they are written first, and only the swap of the
+// values in memory waits for the lock.
+TEST_F(ManagerSetup, SettingsFilesAreWrittenWhileADriverThreadHoldsTheLock) {
+    ManagerV2& manager = Restart();
+    GlobalConfig config;
+    manager.GetGlobalConfig(config);
+    config.fileNamePrefix = "Locked_";
+    int result = -1;
+    ErrorInfo error;
+    std::thread setter;
+    {
+        KXLockGuard driverSide(manager.lock());
+        setter = std::thread(
+            [&] { result = manager.SetGlobalConfig(config, kFieldFileNamePrefix, error); });
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        bool written = false;
+        while (!written && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            written = ReadFile(ConfigFile("config2.ini")).find("fileNamePrefix=Locked_") !=
+                      std::string::npos;
+        }
+        EXPECT_TRUE(written) << "the settings file waited for the lock";
+    }
+    setter.join();
+    EXPECT_EQ(result, 0);
+    GlobalConfig after;
+    manager.GetGlobalConfig(after);
+    EXPECT_EQ(after.fileNamePrefix, "Locked_");
 }
 
 TEST_F(ManagerSetup, SavedFileListSurvivesRestartsWithoutVanishedFilesOrFolders) {

@@ -83,7 +83,13 @@ int KXBase_WriteInfo(int level, const char* format, ...) {
     return KX_OK;
 }
 
-#if defined(__SANITIZE_ADDRESS__)
+// GCC says __SANITIZE_ADDRESS__, Clang __has_feature(address_sanitizer).
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define SB_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(SB_ADDRESS_SANITIZER)
 // fontconfig (used for watermark text and by poppler) keeps blocks of its
 // parsed configuration unreachable for the rest of the process; sanitizer
 // builds would report them as leaks at every exit. Defined here, in the one

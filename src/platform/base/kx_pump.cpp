@@ -1,17 +1,16 @@
 #include "platform/base/kx_pump.h"
 
-#include <condition_variable>
 #include <deque>
-#include <mutex>
 #include <new>
 
+#include "platform/base/annotated_mutex.h"
 #include "platform/base/kx_log.h"
 
 struct KXPumpObject {
-    std::mutex mutex;
-    std::condition_variable posted;
-    std::deque<PumpMessage> queue;
-    bool quit = false;
+    Mutex mutex;
+    CondVar posted;
+    std::deque<PumpMessage> queue GUARDED_BY(mutex);
+    bool quit GUARDED_BY(mutex) = false;
 };
 
 int KXBase_CreateMsgPump(KXPump* pump) {
@@ -25,8 +24,9 @@ int KXBase_RunMsgPump(KXPump pump, KXPumpHandler handler, void* param) {
     std::deque<PumpMessage> batch;
     for (;;) {
         {
-            std::unique_lock guard(pump->mutex);
-            pump->posted.wait(guard, [pump] { return pump->quit || !pump->queue.empty(); });
+            MutexLock guard(pump->mutex);
+            while (!pump->quit && pump->queue.empty())
+                pump->posted.Wait(pump->mutex);
             if (pump->quit) return KX_OK;
             batch.swap(pump->queue);
         }
@@ -36,7 +36,7 @@ int KXBase_RunMsgPump(KXPump pump, KXPumpHandler handler, void* param) {
             PumpMessage message = batch.front();
             batch.pop_front();
             handler(&message, param);
-            std::lock_guard guard(pump->mutex);
+            MutexLock guard(pump->mutex);
             if (pump->quit) {
                 pump->queue.insert(pump->queue.begin(), batch.begin(), batch.end());
                 return KX_OK;
@@ -50,7 +50,7 @@ int KXBase_DispatchPendingMessages(KXPump pump, KXPumpHandler handler, void* par
     for (;;) {
         PumpMessage message;
         {
-            std::lock_guard guard(pump->mutex);
+            MutexLock guard(pump->mutex);
             if (pump->queue.empty()) return KX_OK;
             message = pump->queue.front();
             pump->queue.pop_front();
@@ -62,30 +62,33 @@ int KXBase_DispatchPendingMessages(KXPump pump, KXPumpHandler handler, void* par
 int KXBase_PostPumpMessage(KXPump pump, const PumpMessage* message) {
     if (pump == nullptr || message == nullptr) return KX_ERR_ARGUMENT;
     try {
-        std::lock_guard guard(pump->mutex);
+        MutexLock guard(pump->mutex);
         pump->queue.push_back(*message);
     } catch (const std::bad_alloc&) {
         return KX_ERR_SYSTEM;
     }
-    pump->posted.notify_one();
+    pump->posted.NotifyOne();
     return KX_OK;
 }
 
 int KXBase_QuitMsgPump(KXPump pump) {
     if (pump == nullptr) return KX_ERR_ARGUMENT;
     {
-        std::lock_guard guard(pump->mutex);
+        MutexLock guard(pump->mutex);
         pump->quit = true;
     }
-    pump->posted.notify_all();
+    pump->posted.NotifyAll();
     return KX_OK;
 }
 
 int KXBase_DestroyMsgPump(KXPump pump) {
     if (pump == nullptr) return KX_ERR_ARGUMENT;
-    if (!pump->queue.empty()) {
-        KXBase_WriteInfo(8, "message pump destroyed with %zu messages queued", pump->queue.size());
+    size_t queued = 0;
+    {
+        MutexLock guard(pump->mutex);
+        queued = pump->queue.size();
     }
+    if (queued != 0) KXBase_WriteInfo(8, "message pump destroyed with %zu messages queued", queued);
     delete pump;
     return KX_OK;
 }

@@ -30,14 +30,10 @@ void CloseKeepingError(int fd) {
     errno = error;
 }
 
-// Replies are small and latency matters, so Nagle's delay is off. A peer that
-// stops reading cannot stall a sender for ever: a send gives up after a minute.
+// Replies are small and latency matters, so Nagle's delay is off.
 void ConfigureConnection(int fd) {
     int on = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    timeval limit{};
-    limit.tv_sec = 60;
-    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
 }
 
 // The socket address for a numeric IPv4 or IPv6 address and port.
@@ -134,6 +130,16 @@ int KXSocket_Accept(KXSocket listener, KXSocket* accepted, std::string* peerIp,
         *peerIp = text;
         return KX_OK;
     }
+}
+
+int KXSocket_SetSendTimeout(KXSocket socket, int timeoutMs) {
+    if (socket == KX_INVALID_SOCKET || timeoutMs < 0) return KX_ERR_ARGUMENT;
+    timeval limit{};
+    limit.tv_sec = timeoutMs / 1000;
+    limit.tv_usec = (timeoutMs % 1000) * 1000;
+    if (setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) != 0)
+        return KX_ERR_SYSTEM;
+    return KX_OK;
 }
 
 long KXSocket_Recv(KXSocket socket, void* buffer, size_t size, int timeoutMs) {

@@ -38,6 +38,9 @@ constexpr int KX_RESERVED_DESCRIPTORS = 16;
 // accepting pauses; a connection that would take a reserved descriptor is
 // closed at once. The peer's address is numeric text (IPv6 without brackets).
 int KXSocket_Accept(KXSocket listener, KXSocket* accepted, std::string* peerIp, uint16_t* peerPort);
+// A send on the socket gives up after timeoutMs without progress (0: waits
+// without limit), so a peer that stops reading cannot stall its sender.
+int KXSocket_SetSendTimeout(KXSocket socket, int timeoutMs);
 // Result of KXSocket_Recv when nothing arrived within the time limit.
 constexpr long KX_RECV_TIMED_OUT = -2;
 
@@ -47,8 +50,8 @@ constexpr long KX_RECV_TIMED_OUT = -2;
 long KXSocket_Recv(KXSocket socket, void* buffer, size_t size, int timeoutMs = -1);
 // Sends everything or fails; the result of a failure is only informative.
 // more = true holds the bytes back until the next send, so that a frame
-// header and its payload sent separately leave in one segment. Accepted
-// sockets give up a send after 60 seconds without progress.
+// header and its payload sent separately leave in one segment; it gives up
+// after the socket's send time-out (KXSocket_SetSendTimeout).
 int KXSocket_SendAll(KXSocket socket, const void* data, size_t size, bool more = false);
 // Ends both directions, waking any thread blocked in recv or accept on it.
 int KXSocket_Shutdown(KXSocket socket);

@@ -1,5 +1,7 @@
 #include "platform/base/kx_thread.h"
 
+#include <atomic>
+#include <cassert>
 #include <condition_variable>
 #include <mutex>
 #include <new>
@@ -10,7 +12,11 @@ struct KXThreadObject {
 };
 
 struct KXLockObject {
-    std::recursive_mutex mutex;
+    std::mutex mutex;
+    // The thread that holds the lock, for the checks of debug builds; only
+    // that thread stores its own id here, so a thread that reads its own id
+    // does hold the lock.
+    std::atomic<std::thread::id> owner{};
 };
 
 struct KXEventObject {
@@ -48,16 +54,27 @@ int KXBase_CreateLock(KXLock* lock) {
     return *lock != nullptr ? KX_OK : KX_ERR_SYSTEM;
 }
 
-int KXBase_EnterLock(KXLock lock) {
+// The annotations cannot see that the std::mutex inside is the capability.
+int KXBase_EnterLock(KXLock lock) NO_THREAD_SAFETY_ANALYSIS {
     if (lock == nullptr) return KX_ERR_ARGUMENT;
+    assert(lock->owner.load(std::memory_order_relaxed) != std::this_thread::get_id() &&
+           "a thread entered a lock it already holds");
     lock->mutex.lock();
+    lock->owner.store(std::this_thread::get_id(), std::memory_order_relaxed);
     return KX_OK;
 }
 
-int KXBase_LeaveLock(KXLock lock) {
+int KXBase_LeaveLock(KXLock lock) NO_THREAD_SAFETY_ANALYSIS {
     if (lock == nullptr) return KX_ERR_ARGUMENT;
+    lock->owner.store(std::thread::id(), std::memory_order_relaxed);
     lock->mutex.unlock();
     return KX_OK;
+}
+
+void KXBase_AssertLockHeld([[maybe_unused]] KXLock lock) {
+    assert(lock != nullptr &&
+           lock->owner.load(std::memory_order_relaxed) == std::this_thread::get_id() &&
+           "the lock is not held by this thread");
 }
 
 int KXBase_DestroyLock(KXLock lock) {

@@ -27,7 +27,7 @@ SANE_Status DeviceWatcher::Start(std::vector<std::string> initial, Listener list
     listener_ = std::move(listener);
     period_ = period;
     {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         stopping_ = false;
         firstListed_ = false;
     }
@@ -37,8 +37,11 @@ SANE_Status DeviceWatcher::Start(std::vector<std::string> initial, Listener list
     } catch (const std::system_error&) {
         return SANE_STATUS_NO_MEM;
     }
-    std::unique_lock lock(mutex_);
-    if (!wake_.wait_for(lock, firstListLimit, [this] { return firstListed_; })) {
+    auto deadline = std::chrono::steady_clock::now() + firstListLimit;
+    MutexLock guard(mutex_);
+    while (!firstListed_ && wake_.WaitUntil(mutex_, deadline)) {
+    }
+    if (!firstListed_) {
         KXBase_WriteInfo(KX_LOG_INFO,
                          "device watcher: the first listing took longer than %lld ms; its "
                          "scanners are announced when it ends",
@@ -49,26 +52,29 @@ SANE_Status DeviceWatcher::Start(std::vector<std::string> initial, Listener list
 
 void DeviceWatcher::Stop() {
     {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         stopping_ = true;
     }
-    wake_.notify_all();
+    wake_.NotifyAll();
     if (thread_.joinable()) thread_.join();
 }
 
 bool DeviceWatcher::Sleep() {
-    std::unique_lock lock(mutex_);
-    return !wake_.wait_for(lock, period_, [this] { return stopping_; });
+    auto deadline = std::chrono::steady_clock::now() + period_;
+    MutexLock guard(mutex_);
+    while (!stopping_ && wake_.WaitUntil(mutex_, deadline)) {
+    }
+    return !stopping_;
 }
 
 void DeviceWatcher::Run(std::vector<std::string> reported) {
     threadId_ = std::this_thread::get_id();
     listener_(reported);
     {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         firstListed_ = true;
     }
-    wake_.notify_all();
+    wake_.NotifyAll();
     std::vector<std::string> candidate;
     bool haveCandidate = false;
     while (Sleep()) {

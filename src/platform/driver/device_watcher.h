@@ -16,13 +16,12 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/base/annotated_mutex.h"
 #include "platform/driver/sane_qnsane.h"
 
 class DeviceWatcher {
@@ -46,10 +45,10 @@ class DeviceWatcher {
 
     Listener listener_;
     std::chrono::milliseconds period_{250};
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool stopping_ = false;
-    bool firstListed_ = false;  // the listener returned from the initial call
+    Mutex mutex_;
+    CondVar wake_;
+    bool stopping_ GUARDED_BY(mutex_) = false;
+    bool firstListed_ GUARDED_BY(mutex_) = false;  // the listener returned from the initial call
     std::thread thread_;
     std::atomic<std::thread::id> threadId_{};
 };

@@ -4,8 +4,8 @@
 #include "platform/driver/sane_qnsane.h"
 
 #include <memory>
-#include <mutex>
 
+#include "platform/base/annotated_mutex.h"
 #include "platform/base/kx_log.h"
 #include "platform/driver/driver_config.h"
 #include "platform/driver/scanner_driver.h"
@@ -13,10 +13,10 @@
 namespace {
 
 struct DriverSlot {
-    std::mutex mutex;
-    std::shared_ptr<ScannerDriver> driver;
-    bool starting = false;
-    bool exiting = false;
+    Mutex mutex;
+    std::shared_ptr<ScannerDriver> driver GUARDED_BY(mutex);
+    bool starting GUARDED_BY(mutex) = false;
+    bool exiting GUARDED_BY(mutex) = false;
 };
 
 // Never destroyed: a driver left running at process end is not torn down
@@ -30,7 +30,7 @@ DriverSlot& Slot() {
 // so an exit on another thread cannot free it mid-call.
 std::shared_ptr<ScannerDriver> Current() {
     DriverSlot& slot = Slot();
-    std::lock_guard guard(slot.mutex);
+    MutexLock guard(slot.mutex);
     return slot.driver;
 }
 
@@ -40,7 +40,7 @@ SANE_Status sane_qnsane_init_ex(SANE_Int* version_code, SANE_Event_Callback call
     if (version_code != nullptr) *version_code = SANE_VERSION_CODE(1, 0, 0);
     DriverSlot& slot = Slot();
     {
-        std::lock_guard guard(slot.mutex);
+        MutexLock guard(slot.mutex);
         if (slot.driver != nullptr || slot.starting || slot.exiting) {
             KXBase_WriteInfo(KX_LOG_INFO, "sane_qnsane_init_ex: the driver is already initialised");
             return SANE_STATUS_INVAL;
@@ -52,7 +52,7 @@ SANE_Status sane_qnsane_init_ex(SANE_Int* version_code, SANE_Event_Callback call
     std::unique_ptr<ScannerDriver> driver;
     SANE_Status status = CreateScannerDriver(ReadDriverName(), &driver);
     if (status == SANE_STATUS_GOOD) status = driver->Init(EventSink{callback, user});
-    std::lock_guard guard(slot.mutex);
+    MutexLock guard(slot.mutex);
     slot.starting = false;
     if (status == SANE_STATUS_GOOD) slot.driver = std::move(driver);
     return status;
@@ -67,14 +67,14 @@ void sane_qnsane_exit() {
         return;
     }
     {
-        std::lock_guard guard(slot.mutex);
+        MutexLock guard(slot.mutex);
         if (slot.driver != driver) return;
         slot.driver.reset();
         slot.exiting = true;
     }
     driver->Exit();
     driver.reset();
-    std::lock_guard guard(slot.mutex);
+    MutexLock guard(slot.mutex);
     slot.exiting = false;
 }
 

@@ -34,10 +34,10 @@ SANE_Status ScanJob::Start() {
 
 void ScanJob::Stop(StopReason reason) {
     {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         if (stop_ == StopReason::kNone) stop_ = reason;
     }
-    wake_.notify_all();
+    wake_.NotifyAll();
 }
 
 void ScanJob::Run() {
@@ -63,9 +63,11 @@ ScanJob::Outcome ScanJob::ScanPages() {
 }
 
 bool ScanJob::WaitPageTime() {
-    std::unique_lock lock(mutex_);
-    return !wake_.wait_for(lock, std::chrono::milliseconds(plan_.pageDelayMs),
-                           [this] { return stop_ != StopReason::kNone; });
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(plan_.pageDelayMs);
+    MutexLock guard(mutex_);
+    while (stop_ == StopReason::kNone && wake_.WaitUntil(mutex_, deadline)) {
+    }
+    return stop_ == StopReason::kNone;
 }
 
 bool ScanJob::Deliver(PageKind kind, int number) {
@@ -89,7 +91,7 @@ bool ScanJob::Deliver(PageKind kind, int number) {
 void ScanJob::Finish(Outcome outcome) {
     StopReason reason;
     {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         reason = stop_;
     }
     switch (outcome) {

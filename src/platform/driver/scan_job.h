@@ -20,12 +20,11 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 
+#include "platform/base/annotated_mutex.h"
 #include "platform/driver/event_sink.h"
 #include "platform/driver/page_cache.h"
 #include "platform/driver/scan_plan.h"
@@ -65,9 +64,9 @@ class ScanJob {
     ScanPlan plan_;
     std::shared_ptr<PageCache> cache_;
 
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    StopReason stop_ = StopReason::kNone;
+    Mutex mutex_;
+    CondVar wake_;
+    StopReason stop_ GUARDED_BY(mutex_) = StopReason::kNone;
     std::atomic<bool> running_{false};
     std::thread thread_;
     std::atomic<std::thread::id> threadId_{};

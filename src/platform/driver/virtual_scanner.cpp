@@ -30,7 +30,7 @@ VirtualScanner::~VirtualScanner() {
 SANE_Status VirtualScanner::Init(const EventSink& sink) {
     std::vector<std::string> initial = ReadVirtualDevices();
     {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         if (running_) return SANE_STATUS_INVAL;
         sink_ = sink;
         devices_ = initial;
@@ -43,7 +43,7 @@ SANE_Status VirtualScanner::Init(const EventSink& sink) {
         initial, [this](const std::vector<std::string>& names) { DevicesChanged(names); },
         kDevicePollPeriod, kFirstListLimit);
     if (status != SANE_STATUS_GOOD) {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         running_ = false;
         devices_.clear();
     }
@@ -58,7 +58,7 @@ void VirtualScanner::Exit() {
     std::map<uintptr_t, OpenScanner> handles;
     Jobs retired;
     {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         if (!running_) return;
         running_ = false;
         handles.swap(handles_);
@@ -70,7 +70,7 @@ void VirtualScanner::Exit() {
     watcher_.Stop();
     handles.clear();  // joins the scans, which deliver their finish events first
     retired.clear();
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     options_.clear();
     devices_.clear();
     announced_.clear();
@@ -80,7 +80,7 @@ void VirtualScanner::Exit() {
 
 bool VirtualScanner::OnDriverThread() {
     if (watcher_.OnWatcherThread()) return true;
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     for (auto& [id, scanner] : handles_) {
         if (scanner.job != nullptr && scanner.job->OnJobThread()) return true;
     }
@@ -89,7 +89,7 @@ bool VirtualScanner::OnDriverThread() {
 
 SANE_Status VirtualScanner::GetDevices(const SANE_Device*** list) {
     if (list == nullptr) return SANE_STATUS_INVAL;
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     if (!running_) {
         *list = nullptr;
         return SANE_STATUS_INVAL;
@@ -105,7 +105,7 @@ SANE_Status VirtualScanner::Open(SANE_String_Const name, SANE_Handle* handle) {
     if (handle == nullptr) return SANE_STATUS_INVAL;
     *handle = nullptr;
     if (name == nullptr) return SANE_STATUS_INVAL;
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     if (!running_ || !Contains(devices_, name)) return SANE_STATUS_INVAL;
     for (auto& [id, scanner] : handles_) {
         if (scanner.name == name && !scanner.lost) return SANE_STATUS_DEVICE_BUSY;
@@ -122,7 +122,7 @@ void VirtualScanner::Close(SANE_Handle handle) {
     std::unique_ptr<ScanJob> job;
     Jobs ended;
     {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         auto it = handles_.find(HandleId(handle));
         if (it == handles_.end()) return;
         if (it->second.job != nullptr) it->second.job->Stop(StopReason::kCancel);
@@ -137,7 +137,7 @@ void VirtualScanner::Close(SANE_Handle handle) {
 
 const SANE_Option_Descriptor* VirtualScanner::GetOptionDescriptor(SANE_Handle handle,
                                                                   SANE_Int option) {
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     if (FindUsable(handle) == nullptr) return nullptr;
     return VirtualOptionDescriptor(option);
 }
@@ -145,7 +145,7 @@ const SANE_Option_Descriptor* VirtualScanner::GetOptionDescriptor(SANE_Handle ha
 SANE_Status VirtualScanner::ControlOption(SANE_Handle handle, SANE_Int option, SANE_Action action,
                                           void* value, SANE_Int* info) {
     if (info != nullptr) *info = 0;
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     OpenScanner* scanner = FindUsable(handle);
     if (scanner == nullptr) return SANE_STATUS_INVAL;
     VirtualOptionValues& values = options_[scanner->name];
@@ -164,7 +164,7 @@ SANE_Status VirtualScanner::Start(SANE_Handle handle) {
     std::unique_ptr<ScanJob> previous;
     Jobs ended;
     {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         OpenScanner* scanner = FindUsable(handle);
         if (scanner == nullptr) return SANE_STATUS_INVAL;
         if (scanner->job != nullptr && scanner->job->Running()) return SANE_STATUS_DEVICE_BUSY;
@@ -182,7 +182,7 @@ SANE_Status VirtualScanner::Start(SANE_Handle handle) {
 }
 
 SANE_Status VirtualScanner::LaunchScan(SANE_Handle handle, const VirtualScanConfig& config) {
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     OpenScanner* scanner = FindUsable(handle);
     if (scanner == nullptr) return SANE_STATUS_INVAL;
     if (scanner->job != nullptr) return SANE_STATUS_DEVICE_BUSY;
@@ -200,7 +200,7 @@ SANE_Status VirtualScanner::LaunchScan(SANE_Handle handle, const VirtualScanConf
 }
 
 void VirtualScanner::Cancel(SANE_Handle handle) {
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     OpenScanner* scanner = Find(handle);
     if (scanner != nullptr && scanner->job != nullptr) scanner->job->Stop(StopReason::kCancel);
 }
@@ -219,9 +219,11 @@ VirtualScanner::OpenScanner* VirtualScanner::FindUsable(SANE_Handle handle) {
 void VirtualScanner::DevicesChanged(const std::vector<std::string>& names) {
     std::vector<std::string> left;
     std::vector<std::string> arrived;
+    EventSink sink;
     {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         if (!running_) return;
+        sink = sink_;
         for (const std::string& name : announced_) {
             if (!Contains(names, name)) left.push_back(name);
         }
@@ -238,10 +240,10 @@ void VirtualScanner::DevicesChanged(const std::vector<std::string>& names) {
     }
     for (const std::string& name : left) {
         KXBase_WriteInfo(KX_LOG_INFO, "virtual scanner \"%s\" left", name.c_str());
-        sink_.Device(SANE_EVENT_DEVICE_LEFT, name);
+        sink.Device(SANE_EVENT_DEVICE_LEFT, name);
     }
     for (const std::string& name : arrived) {
         KXBase_WriteInfo(KX_LOG_INFO, "virtual scanner \"%s\" arrived", name.c_str());
-        sink_.Device(SANE_EVENT_DEVICE_ARRIVED, name);
+        sink.Device(SANE_EVENT_DEVICE_ARRIVED, name);
     }
 }

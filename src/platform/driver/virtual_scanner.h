@@ -44,10 +44,10 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "platform/base/annotated_mutex.h"
 #include "platform/driver/device_listing.h"
 #include "platform/driver/device_watcher.h"
 #include "platform/driver/retired_jobs.h"
@@ -82,23 +82,22 @@ class VirtualScanner : public ScannerDriver {
     };
     using Jobs = RetiredJobs<ScanJob>::Jobs;
 
-    // The open scanner behind a handle (lost or not), or null. REQUIRES: mutex_.
-    OpenScanner* Find(SANE_Handle handle);
-    OpenScanner* FindUsable(SANE_Handle handle);
-    bool NamePresent(const std::string& name) const;
-    void DevicesChanged(const std::vector<std::string>& names);
-    SANE_Status LaunchScan(SANE_Handle handle, const VirtualScanConfig& config);
+    // The open scanner behind a handle (lost or not), or null.
+    OpenScanner* Find(SANE_Handle handle) REQUIRES(mutex_);
+    OpenScanner* FindUsable(SANE_Handle handle) REQUIRES(mutex_);
+    void DevicesChanged(const std::vector<std::string>& names) EXCLUDES(mutex_);
+    SANE_Status LaunchScan(SANE_Handle handle, const VirtualScanConfig& config) EXCLUDES(mutex_);
 
-    std::mutex mutex_;
-    EventSink sink_;
-    bool running_ = false;
-    std::vector<std::string> devices_;    // present scanners
-    std::vector<std::string> announced_;  // scanners reported as arrived
-    std::map<uintptr_t, OpenScanner> handles_;
-    uintptr_t nextHandle_ = 1;
-    std::map<std::string, VirtualOptionValues> options_;
-    RetiredJobs<ScanJob> retired_;
+    Mutex mutex_;
+    EventSink sink_ GUARDED_BY(mutex_);
+    bool running_ GUARDED_BY(mutex_) = false;
+    std::vector<std::string> devices_ GUARDED_BY(mutex_);    // present scanners
+    std::vector<std::string> announced_ GUARDED_BY(mutex_);  // scanners reported as arrived
+    std::map<uintptr_t, OpenScanner> handles_ GUARDED_BY(mutex_);
+    uintptr_t nextHandle_ GUARDED_BY(mutex_) = 1;
+    std::map<std::string, VirtualOptionValues> options_ GUARDED_BY(mutex_);
+    RetiredJobs<ScanJob> retired_ GUARDED_BY(mutex_);
     DeviceWatcher watcher_;
 
-    DeviceListing listing_;  // behind the last GetDevices list
+    DeviceListing listing_ GUARDED_BY(mutex_);  // behind the last GetDevices list
 };

@@ -44,15 +44,29 @@ TEST(Threads, CloseWaitsForTheRoutineAndLocksSerialise) {
     KXBase_DestroyLock(shared.lock);
 }
 
-TEST(Threads, LockIsReentrantForItsOwner) {
+#ifndef NDEBUG
+// Enters the lock twice on purpose; the compile-time analysis reports that
+// too, so it is switched off for this one function.
+void EnterTwice(KXLock lock) NO_THREAD_SAFETY_ANALYSIS {
+    KXLockGuard outer(lock);
+    KXLockGuard inner(lock);
+}
+
+// The lock is not recursive: a thread entering it again would deadlock, so
+// debug builds stop there, and at a claim to hold a lock the thread does not.
+TEST(ThreadsDeathTest, ReenteringAHeldLockAndClaimingAnUnheldOneAbort) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
     KXLock lock = nullptr;
     ASSERT_EQ(KXBase_CreateLock(&lock), 0);
+    EXPECT_DEATH(EnterTwice(lock), "already holds");
+    EXPECT_DEATH(KXBase_AssertLockHeld(lock), "not held");
     {
-        KXLockGuard outer(lock);
-        KXLockGuard inner(lock);
+        KXLockGuard held(lock);
+        KXBase_AssertLockHeld(lock);
     }
     KXBase_DestroyLock(lock);
 }
+#endif
 
 TEST(Events, AutoResetEventIsConsumedByOneWait) {
     KXEvent event = nullptr;

@@ -1,7 +1,6 @@
 #include "platform/driver/sane/sane_driver.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -23,24 +22,31 @@ class Watchdog {
   public:
     Watchdog(std::chrono::milliseconds grace, std::function<void()> action)
         : thread_([this, grace, action = std::move(action)] {
-              std::unique_lock lock(mutex_);
-              if (!changed_.wait_for(lock, grace, [this] { return done_; })) action();
+              if (!WaitDone(std::chrono::steady_clock::now() + grace)) action();
           }) {}
     ~Watchdog() {
         {
-            std::lock_guard guard(mutex_);
+            MutexLock guard(mutex_);
             done_ = true;
         }
-        changed_.notify_all();
+        changed_.NotifyAll();
         thread_.join();
     }
     Watchdog(const Watchdog&) = delete;
     Watchdog& operator=(const Watchdog&) = delete;
 
   private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool done_ = false;
+    // False when the deadline passed first.
+    bool WaitDone(std::chrono::steady_clock::time_point deadline) {
+        MutexLock guard(mutex_);
+        while (!done_ && changed_.WaitUntil(mutex_, deadline)) {
+        }
+        return done_;
+    }
+
+    Mutex mutex_;
+    CondVar changed_;
+    bool done_ GUARDED_BY(mutex_) = false;
     std::thread thread_;  // last: starts once the members above exist
 };
 
@@ -78,7 +84,7 @@ SaneDriver::~SaneDriver() {
 SANE_Status SaneDriver::Init(const EventSink& sink) {
     SaneConfig config = ReadSaneConfig();
     {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         if (running_) return SANE_STATUS_INVAL;
         config_ = config;
         sink_ = sink;
@@ -88,14 +94,17 @@ SANE_Status SaneDriver::Init(const EventSink& sink) {
         firstListDone_ = false;
     }
     if (!worker_.Start(std::chrono::seconds(config.readTimeoutS))) {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         running_ = false;
         return SANE_STATUS_IO_ERROR;
     }
     monitor_ = std::thread([this] { Monitor(); });
-    std::unique_lock lock(mutex_);
-    if (!changed_.wait_for(lock, std::chrono::milliseconds(config.firstListMs),
-                           [this] { return firstListDone_; })) {
+    auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(config.firstListMs);
+    MutexLock guard(mutex_);
+    while (!firstListDone_ && changed_.WaitUntil(mutex_, deadline)) {
+    }
+    if (!firstListDone_) {
         KXBase_WriteInfo(KX_LOG_INFO,
                          "SANE driver: the first device list takes longer than %d ms; "
                          "scanners will be announced as they are found",
@@ -113,7 +122,7 @@ void SaneDriver::Exit() {
     std::map<uintptr_t, std::shared_ptr<OpenScanner>> handles;
     Jobs retired;
     {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         if (!running_) return;
         running_ = false;
         stopping_ = true;
@@ -123,7 +132,7 @@ void SaneDriver::Exit() {
             if (scanner->job != nullptr) scanner->job->Stop();
         }
     }
-    changed_.notify_all();
+    changed_.NotifyAll();
     {
         // A backend stuck in a call (a vanished network scanner) would hold
         // the exit for the whole read time limit; past a short grace the
@@ -136,7 +145,7 @@ void SaneDriver::Exit() {
         handles.clear();
     }
     worker_.Stop();
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     values_.clear();
     devices_.clear();
     announced_.clear();
@@ -146,7 +155,7 @@ void SaneDriver::Exit() {
 
 bool SaneDriver::OnDriverThread() {
     if (std::this_thread::get_id() == monitorId_.load()) return true;
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     for (auto& [id, scanner] : handles_) {
         if (scanner->job != nullptr && scanner->job->OnJobThread()) return true;
     }
@@ -155,7 +164,7 @@ bool SaneDriver::OnDriverThread() {
 
 SANE_Status SaneDriver::GetDevices(const SANE_Device*** list) {
     if (list == nullptr) return SANE_STATUS_INVAL;
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     if (!running_) {
         *list = nullptr;
         return SANE_STATUS_INVAL;
@@ -177,7 +186,7 @@ SANE_Status SaneDriver::Open(SANE_String_Const name, SANE_Handle* handle) {
     // Asked before taking mutex_: the worker's lock may be held by a long read.
     uint64_t generation = worker_.generation();
     {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         const NamedDevice* device = running_ ? FindNamed(devices_, name) : nullptr;
         if (device == nullptr) return SANE_STATUS_INVAL;
         for (auto& [id, scanner] : handles_) {
@@ -199,7 +208,7 @@ SANE_Status SaneDriver::Open(SANE_String_Const name, SANE_Handle* handle) {
         worker_.Close(generation, workerHandle);
         return loaded;
     }
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     auto kept = values_.find(name);
     if (kept != values_.end()) scanner->options.Restore(kept->second);
     uintptr_t id = nextHandle_++;
@@ -215,7 +224,7 @@ void SaneDriver::Close(SANE_Handle handle) {
     Jobs ended;
     bool lost = false;
     {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         scanner = Find(handle);
         if (scanner == nullptr) return;
         if (scanner->job != nullptr) scanner->job->Stop();
@@ -234,7 +243,7 @@ void SaneDriver::Close(SANE_Handle handle) {
         values = scanner->options.Values();
     }
     {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         if (running_) values_[scanner->name] = std::move(values);
     }
     if (!lost) worker_.Close(scanner->target.generation, scanner->target.handle);
@@ -244,7 +253,7 @@ void SaneDriver::Close(SANE_Handle handle) {
 const SANE_Option_Descriptor* SaneDriver::GetOptionDescriptor(SANE_Handle handle, SANE_Int option) {
     std::shared_ptr<OpenScanner> scanner;
     {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         scanner = FindUsable(handle);
         if (scanner == nullptr) return nullptr;
     }
@@ -257,7 +266,7 @@ SANE_Status SaneDriver::ControlOption(SANE_Handle handle, SANE_Int option, SANE_
     if (info != nullptr) *info = 0;
     std::shared_ptr<OpenScanner> scanner;
     {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         scanner = FindUsable(handle);
         if (scanner == nullptr) return SANE_STATUS_INVAL;
         bool scanning = scanner->job != nullptr && scanner->job->Running();
@@ -272,7 +281,7 @@ SANE_Status SaneDriver::Start(SANE_Handle handle) {
     std::unique_ptr<SaneScanJob> previous;
     Jobs ended;
     {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         scanner = FindUsable(handle);
         if (scanner == nullptr) return SANE_STATUS_INVAL;
         if (scanner->job != nullptr && scanner->job->Running()) return SANE_STATUS_DEVICE_BUSY;
@@ -297,7 +306,7 @@ SANE_Status SaneDriver::Start(SANE_Handle handle) {
     };
     auto job = std::make_unique<SaneScanJob>(sink_, handle, scanner->name, scanner->target,
                                              settings, std::move(useFlatbed));
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     if (!running_ || scanner->lost) return SANE_STATUS_INVAL;
     if (scanner->job != nullptr) return SANE_STATUS_DEVICE_BUSY;
     SANE_Status started = job->Start();
@@ -306,7 +315,7 @@ SANE_Status SaneDriver::Start(SANE_Handle handle) {
 }
 
 void SaneDriver::Cancel(SANE_Handle handle) {
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     std::shared_ptr<OpenScanner> scanner = Find(handle);
     if (scanner != nullptr && scanner->job != nullptr) scanner->job->Stop();
 }
@@ -323,7 +332,7 @@ std::shared_ptr<SaneDriver::OpenScanner> SaneDriver::FindUsable(SANE_Handle hand
 }
 
 bool SaneDriver::ScanRunning() {
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     for (auto& [id, scanner] : handles_) {
         if (scanner->job != nullptr && scanner->job->Running()) return true;
     }
@@ -338,12 +347,12 @@ void SaneDriver::Monitor() {
         bool healthy = EnsureWorker() && (ScanRunning() || Poll());
         failures = healthy ? 0 : failures + 1;
         {
-            std::lock_guard guard(mutex_);
+            MutexLock guard(mutex_);
             // A failure this round has been seen; its wake-up must not cut the pause.
             if (!healthy) wakeRequested_ = false;
             firstListDone_ = true;
         }
-        changed_.notify_all();
+        changed_.NotifyAll();
         if (!Sleep(healthy ? std::chrono::milliseconds(config_.pollMs) : Backoff(failures))) break;
     }
 }
@@ -365,7 +374,7 @@ bool SaneDriver::Poll() {
     }
     std::vector<NamedDevice> named;
     {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         named = names_.Update(listed);
     }
     Announce(named);
@@ -376,7 +385,7 @@ void SaneDriver::Announce(const std::vector<NamedDevice>& devices) {
     std::vector<NamedDevice> left;
     std::vector<NamedDevice> arrived;
     {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         if (!running_) return;
         for (const std::string& name : announced_) {
             if (FindNamed(devices, name) != nullptr) continue;
@@ -412,7 +421,7 @@ void SaneDriver::ForgetOldWorker() {
     uint64_t generation = worker_.generation();
     std::vector<NamedDevice> left;
     {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         for (auto& [id, scanner] : handles_) {
             if (scanner->lost || (alive && scanner->target.generation == generation)) continue;
             scanner->lost = true;
@@ -431,16 +440,18 @@ void SaneDriver::ForgetOldWorker() {
 }
 
 bool SaneDriver::Sleep(std::chrono::milliseconds period) {
-    std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, period, [this] { return stopping_ || wakeRequested_; });
+    auto deadline = std::chrono::steady_clock::now() + period;
+    MutexLock guard(mutex_);
+    while (!stopping_ && !wakeRequested_ && changed_.WaitUntil(mutex_, deadline)) {
+    }
     wakeRequested_ = false;
     return !stopping_;
 }
 
 void SaneDriver::Wake() {
     {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         wakeRequested_ = true;
     }
-    changed_.notify_all();
+    changed_.NotifyAll();
 }

@@ -30,7 +30,6 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -39,6 +38,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/base/annotated_mutex.h"
 #include "platform/driver/device_listing.h"
 #include "platform/driver/driver_config.h"
 #include "platform/driver/retired_jobs.h"
@@ -82,10 +82,10 @@ class SaneDriver : public ScannerDriver {
     };
     using Jobs = RetiredJobs<SaneScanJob>::Jobs;
 
-    // The open scanner behind a handle, or null. REQUIRES: mutex_.
-    std::shared_ptr<OpenScanner> Find(SANE_Handle handle);
-    std::shared_ptr<OpenScanner> FindUsable(SANE_Handle handle);
-    bool ScanRunning();
+    // The open scanner behind a handle, or null.
+    std::shared_ptr<OpenScanner> Find(SANE_Handle handle) REQUIRES(mutex_);
+    std::shared_ptr<OpenScanner> FindUsable(SANE_Handle handle) REQUIRES(mutex_);
+    bool ScanRunning() EXCLUDES(mutex_);
 
     void Monitor();
     // Restarts a dead worker; false when it could not be started.
@@ -99,26 +99,29 @@ class SaneDriver : public ScannerDriver {
     bool Sleep(std::chrono::milliseconds period);
     void Wake();
 
+    // Set by Init before the monitor thread starts, then only read.
     SaneConfig config_;
     SaneWorker worker_;
 
-    std::mutex mutex_;
-    std::condition_variable changed_;
+    Mutex mutex_;
+    CondVar changed_;
+    // Set by Init before the monitor thread starts, then only read.
     EventSink sink_;
-    bool running_ = false;
-    bool stopping_ = false;
-    bool wakeRequested_ = false;
-    bool firstListDone_ = false;
-    std::vector<NamedDevice> devices_;    // present scanners
-    std::vector<std::string> announced_;  // scanners reported as arrived
-    ScannerNames names_;
-    std::map<uintptr_t, std::shared_ptr<OpenScanner>> handles_;
-    uintptr_t nextHandle_ = 1;
-    std::map<std::string, std::vector<std::string>> values_;  // page-facing values per name
-    RetiredJobs<SaneScanJob> retired_;                        // REQUIRES: mutex_
+    bool running_ GUARDED_BY(mutex_) = false;
+    bool stopping_ GUARDED_BY(mutex_) = false;
+    bool wakeRequested_ GUARDED_BY(mutex_) = false;
+    bool firstListDone_ GUARDED_BY(mutex_) = false;
+    std::vector<NamedDevice> devices_ GUARDED_BY(mutex_);    // present scanners
+    std::vector<std::string> announced_ GUARDED_BY(mutex_);  // scanners reported as arrived
+    ScannerNames names_ GUARDED_BY(mutex_);
+    std::map<uintptr_t, std::shared_ptr<OpenScanner>> handles_ GUARDED_BY(mutex_);
+    uintptr_t nextHandle_ GUARDED_BY(mutex_) = 1;
+    // page-facing values per name
+    std::map<std::string, std::vector<std::string>> values_ GUARDED_BY(mutex_);
+    RetiredJobs<SaneScanJob> retired_ GUARDED_BY(mutex_);
     std::thread monitor_;
     std::atomic<std::thread::id> monitorId_{};
     std::mutex openMutex_;  // one Open at a time, so a name is opened once
 
-    DeviceListing listing_;  // behind the last GetDevices list
+    DeviceListing listing_ GUARDED_BY(mutex_);  // behind the last GetDevices list
 };

@@ -69,7 +69,7 @@ std::string SaneWorker::ExecutablePath() {
 }
 
 bool SaneWorker::Start(std::chrono::milliseconds callTimeout) {
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     if (pid_ > 0) return true;
     std::string path = ExecutablePath();
     if (access(path.c_str(), X_OK) != 0) {
@@ -99,7 +99,7 @@ bool SaneWorker::Start(std::chrono::milliseconds callTimeout) {
 }
 
 void SaneWorker::Stop() {
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     if (pid_ <= 0) return;
     shutdown(fd_, SHUT_RDWR);  // the worker sees the end of its requests and exits
     SetAbortTarget(-1);
@@ -108,22 +108,22 @@ void SaneWorker::Stop() {
 }
 
 bool SaneWorker::Running() {
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     return pid_ > 0;
 }
 
 uint64_t SaneWorker::generation() {
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     return generation_;
 }
 
 void SaneWorker::Abort() {
-    std::lock_guard guard(abortMutex_);
+    MutexLock guard(abortMutex_);
     if (abortPid_ > 0) kill(abortPid_, SIGKILL);
 }
 
 void SaneWorker::SetAbortTarget(pid_t pid) {
-    std::lock_guard guard(abortMutex_);
+    MutexLock guard(abortMutex_);
     abortPid_ = pid;
 }
 
@@ -139,10 +139,13 @@ void SaneWorker::KillLocked() {
     channel_.reset();
 }
 
-WorkerReply SaneWorker::Fail(std::unique_lock<std::mutex>& lock, WorkerFault fault) {
+bool SaneWorker::KillAfterFaultLocked() {
     bool wasRunning = pid_ > 0;
     KillLocked();
-    lock.unlock();
+    return wasRunning;
+}
+
+WorkerReply SaneWorker::Failed(WorkerFault fault, bool wasRunning) {
     if (wasRunning) {
         KXBase_WriteInfo(
             KX_LOG_INFO, "SANE driver: worker %s",
@@ -154,18 +157,26 @@ WorkerReply SaneWorker::Fail(std::unique_lock<std::mutex>& lock, WorkerFault fau
 
 WorkerReply SaneWorker::Call(uint64_t generation, const MessageWriter& request,
                              std::vector<uint8_t>* body, MessageReader* reply) {
-    std::unique_lock lock(mutex_);
-    if (pid_ <= 0 || (generation != kAnyGeneration && generation != generation_))
-        return {WorkerFault::kDied, SANE_STATUS_IO_ERROR};
-    if (channel_->Send(request) != ChannelResult::kOk) return Fail(lock, WorkerFault::kDied);
-    ChannelResult received = channel_->Receive(body, timeout_);
-    if (received != ChannelResult::kOk)
-        return Fail(
-            lock, received == ChannelResult::kTimeout ? WorkerFault::kTimeout : WorkerFault::kDied);
-    *reply = MessageReader(*body);
-    int32_t status = 0;
-    if (!reply->Int(&status)) return Fail(lock, WorkerFault::kDied);
-    return {WorkerFault::kNone, static_cast<SANE_Status>(status)};
+    WorkerFault fault = WorkerFault::kDied;
+    bool wasRunning = false;
+    {
+        MutexLock guard(mutex_);
+        if (pid_ <= 0 || (generation != kAnyGeneration && generation != generation_))
+            return {WorkerFault::kDied, SANE_STATUS_IO_ERROR};
+        if (channel_->Send(request) == ChannelResult::kOk) {
+            ChannelResult received = channel_->Receive(body, timeout_);
+            if (received == ChannelResult::kOk) {
+                *reply = MessageReader(*body);
+                int32_t status = 0;
+                if (reply->Int(&status))
+                    return {WorkerFault::kNone, static_cast<SANE_Status>(status)};
+            } else if (received == ChannelResult::kTimeout) {
+                fault = WorkerFault::kTimeout;
+            }
+        }
+        wasRunning = KillAfterFaultLocked();
+    }
+    return Failed(fault, wasRunning);
 }
 
 MessageWriter SaneWorker::Request(WorkerRequest type, uint32_t handle) {
@@ -178,8 +189,12 @@ MessageWriter SaneWorker::Request(WorkerRequest type, uint32_t handle) {
 WorkerReply SaneWorker::Decoded(bool decoded, WorkerReply result) {
     if (decoded) return result;
     // A reply whose fields do not decode: the stream can no longer be trusted.
-    std::unique_lock lock(mutex_);
-    return Fail(lock, WorkerFault::kDied);
+    bool wasRunning = false;
+    {
+        MutexLock guard(mutex_);
+        wasRunning = KillAfterFaultLocked();
+    }
+    return Failed(WorkerFault::kDied, wasRunning);
 }
 
 WorkerReply SaneWorker::List(std::vector<WireDevice>* devices) {

@@ -19,10 +19,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "platform/base/annotated_mutex.h"
 #include "platform/driver/sane/frame_channel.h"
 #include "platform/driver/sane/worker_protocol.h"
 
@@ -82,25 +82,29 @@ class SaneWorker {
     // Sends a request and takes its reply's status; *reply holds the body,
     // positioned after the status. Kills the process on any fault.
     WorkerReply Call(uint64_t generation, const MessageWriter& request, std::vector<uint8_t>* body,
-                     MessageReader* reply);
+                     MessageReader* reply) EXCLUDES(mutex_);
     // result, or a dead worker when the reply's fields did not decode.
-    WorkerReply Decoded(bool decoded, WorkerReply result);
+    WorkerReply Decoded(bool decoded, WorkerReply result) EXCLUDES(mutex_);
     static MessageWriter Request(WorkerRequest type, uint32_t handle);
     // Kills and reaps the process (unless already reaped: pid_ -1) and
-    // closes the channel. REQUIRES: mutex_.
-    void KillLocked();
-    WorkerReply Fail(std::unique_lock<std::mutex>& lock, WorkerFault fault);
+    // closes the channel.
+    void KillLocked() REQUIRES(mutex_);
+    // After a fault: kills the process; true when one was running.
+    bool KillAfterFaultLocked() REQUIRES(mutex_);
+    // The reply of a call that failed with fault; a process that was running
+    // is logged and reported to the listener, outside the lock.
+    WorkerReply Failed(WorkerFault fault, bool wasRunning) EXCLUDES(mutex_);
     // The process Abort may kill; cleared before the process is reaped, so
     // Abort never signals a process id the system has handed out again.
-    void SetAbortTarget(pid_t pid);
+    void SetAbortTarget(pid_t pid) EXCLUDES(abortMutex_);
 
     FailureListener listener_;
-    std::mutex mutex_;
-    pid_t pid_ = -1;
-    int fd_ = -1;
-    std::unique_ptr<FrameChannel> channel_;
-    uint64_t generation_ = 0;
-    std::chrono::milliseconds timeout_{120000};
-    std::mutex abortMutex_;
-    pid_t abortPid_ = -1;  // guarded by abortMutex_
+    Mutex mutex_;
+    pid_t pid_ GUARDED_BY(mutex_) = -1;
+    int fd_ GUARDED_BY(mutex_) = -1;
+    std::unique_ptr<FrameChannel> channel_ GUARDED_BY(mutex_);
+    uint64_t generation_ GUARDED_BY(mutex_) = 0;
+    std::chrono::milliseconds timeout_ GUARDED_BY(mutex_){120000};
+    Mutex abortMutex_;
+    pid_t abortPid_ GUARDED_BY(abortMutex_) = -1;
 };

@@ -297,7 +297,9 @@ std::vector<LabelledPage> LabelledSet() {
                            return s;
                        }});
     }
-    for (auto [x, y] : {std::pair{25.0, 20.0}, {150.0, 265.0}, {20.0, 150.0}}) {
+    for (std::pair<double, double> place : {std::pair{25.0, 20.0}, {150.0, 265.0}, {20.0, 150.0}}) {
+        double x = place.first;  // plain variables: Clang 14 cannot capture a structured binding
+        double y = place.second;
         set.push_back({"short text line elsewhere", false, [x, y] {
                            Sheet s = MakeSheet(200, KX_PIXEL_GRAY);
                            TextLine(s, "No. 4711", x, y, 10);
