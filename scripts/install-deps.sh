@@ -7,6 +7,8 @@ set -euo pipefail
 packages=(
   # toolchain
   build-essential cmake ninja-build pkg-config ccache clang-format git
+  # the fuzz targets (scripts/fuzz.sh): Clang and its libFuzzer runtime
+  clang libclang-rt-dev
   # image formats and documents
   libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev libqpdf-dev
   libpoppler-cpp-dev libzip-dev libxml2-dev

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with AddressSanitizer and
-# UndefinedBehaviorSanitizer, and runs every test with CTest; then builds the
-# Debian package and checks it.
+# UndefinedBehaviorSanitizer, and runs every test with CTest; then runs the
+# fuzz targets briefly, builds the Debian package and checks it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,6 +12,10 @@ cmake --build build-test
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 ctest --test-dir build-test --output-on-failure -j "$(nproc)" "$@"
+
+# The fuzz targets, built with Clang in their own tree, each for a short
+# run from its seeds; a crash or failed check fails the run.
+scripts/fuzz.sh --smoke
 
 # The package comes from its own Release build without sanitizers (a
 # sanitized binary would pull the sanitizer runtimes into its dependencies),
