@@ -44,13 +44,24 @@ TEST(Threads, CloseWaitsForTheRoutineAndLocksSerialise) {
     KXBase_DestroyLock(shared.lock);
 }
 
+// The owner may enter again; another thread gets the lock only once the
+// owner has left as often as it entered.
 TEST(Threads, LockIsReentrantForItsOwner) {
     KXLock lock = nullptr;
     ASSERT_EQ(KXBase_CreateLock(&lock), 0);
-    {
-        KXLockGuard outer(lock);
-        KXLockGuard inner(lock);
-    }
+    ASSERT_EQ(KXBase_EnterLock(lock), 0);
+    ASSERT_EQ(KXBase_EnterLock(lock), 0);
+    std::atomic<bool> otherEntered{false};
+    std::thread other([&] {
+        KXLockGuard guard(lock);
+        otherEntered = true;
+    });
+    EXPECT_EQ(KXBase_LeaveLock(lock), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_FALSE(otherEntered);
+    EXPECT_EQ(KXBase_LeaveLock(lock), 0);
+    other.join();
+    EXPECT_TRUE(otherEntered);
     KXBase_DestroyLock(lock);
 }
 
