@@ -75,6 +75,8 @@ export class Browser {
     this.socket?.close();
     this.process?.kill('SIGTERM');
     await new Promise((resolve) => this.process?.on('exit', resolve) ?? resolve());
-    rmSync(this.profile, { recursive: true, force: true });
+    // Chromium's helper processes may still be writing to the profile for a
+    // moment after the browser itself exits; Node retries on ENOTEMPTY.
+    rmSync(this.profile, { recursive: true, force: true, maxRetries: 10, retryDelay: 100 });
   }
 }
