@@ -7,8 +7,9 @@ set -euo pipefail
 packages=(
   # toolchain
   build-essential cmake ninja-build pkg-config ccache clang-format git
-  # Clang: the sanitized test build, its lock-annotation check and ThreadSanitizer
-  clang
+  # Clang: the sanitized test build, its lock-annotation check, ThreadSanitizer
+  # and the fuzz targets (scripts/fuzz.sh) with its libFuzzer runtime
+  clang libclang-rt-dev
   # image formats and documents
   libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev libqpdf-dev
   libpoppler-cpp-dev libzip-dev libxml2-dev

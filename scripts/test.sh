@@ -3,7 +3,8 @@
 # UndefinedBehaviorSanitizer (the build also checks the lock annotations:
 # -Wthread-safety, any finding an error), and runs every test with CTest.
 # Then runs the tests that involve threads once more under ThreadSanitizer
-# (scripts/tsan-tests.sh), and builds the Debian package and checks it.
+# (scripts/tsan-tests.sh), runs the fuzz targets briefly, and builds the
+# Debian package and checks it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,6 +19,10 @@ ctest --test-dir build-test --output-on-failure -j "$(nproc)" "$@"
 unset ASAN_OPTIONS UBSAN_OPTIONS
 
 scripts/tsan-tests.sh
+
+# The fuzz targets, built with Clang in their own tree, each for a short
+# run from its seeds; a crash or failed check fails the run.
+scripts/fuzz.sh --smoke
 
 # The package comes from its own Release build without sanitizers (a
 # sanitized binary would pull the sanitizer runtimes into its dependencies),

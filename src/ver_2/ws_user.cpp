@@ -1,10 +1,11 @@
 #include "ver_2/ws_user.h"
 
-#include <string_view>
+#include <optional>
 
 #include "net/web_server.h"
 #include "platform/base/kx_log.h"
 #include "platform/base/service_thread.h"
+#include "ver_2/command_parse.h"
 #include "ver_2/command_table.h"
 #include "ver_2/demo_files.h"
 #include "ver_2/manager_v2.h"
@@ -74,32 +75,14 @@ bool WSUser::CheckHandshake(const std::string& text) {
 
 void WSUser::HandleCommand(const uint8_t* text, size_t length) {
     SB_ASSERT_SERVICE_THREAD();
-    if (length == 0) return;
-    std::string_view message(reinterpret_cast<const char*>(text), length);
-    message = message.substr(0, message.find('\0'));
-    while (!message.empty() && message.front() >= 1 && message.front() <= 32) {
-        message.remove_prefix(1);
-    }
-    // Parse one value; whatever follows it is ignored. The parser gets its
-    // own terminated copy: some cJSON releases read one byte past a length-
-    // bounded buffer on truncated input.
-    std::string copy(message);
-    JsonHolder root(cJSON_ParseWithOpts(copy.c_str(), nullptr, false));
-    if (root == nullptr || !cJSON_IsObject(root.get())) {
-        KXBase_WriteInfo(KX_LOG_WARNING, "message ignored: it is not a JSON object");
-        return;
-    }
-
-    Command command;
-    command.root = root.get();
-    bool hasFunc = false;
-    command.func = GetJsonString(root.get(), "func", &hasFunc);
+    const char* ignoredBecause = "";
+    std::optional<ParsedCommand> parsed = ParseCommand(text, length, &ignoredBecause);
     // Without a command name there is nothing a reply could be addressed to.
-    if (!hasFunc) {
-        KXBase_WriteInfo(KX_LOG_WARNING, "message ignored: \"func\" is missing or not a string");
+    if (!parsed) {
+        KXBase_WriteInfo(KX_LOG_WARNING, "message ignored: %s", ignoredBecause);
         return;
     }
-    command.iden = GetJsonString(root.get(), "iden", &command.hasIden);
+    const Command& command = parsed->command;
     const CommandEntry* entry = FindCommand(command.func);
     if (entry == nullptr || entry->handler == nullptr) {
         ErrorInfo error;

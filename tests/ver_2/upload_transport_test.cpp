@@ -7,9 +7,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "net/upload_test_util.h"
 #include "support/ftp_server.h"
 #include "support/http_recorder.h"
+#include "support/upload_test_util.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "net/upload_test_util.h"
 #include "support/ftp_server.h"
 #include "support/http_recorder.h"
+#include "support/upload_test_util.h"
 
 namespace {
 
