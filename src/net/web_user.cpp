@@ -67,6 +67,20 @@ void WebUser::SendLast(const void* bytes, size_t size) {
     KXSocket_SendAll(socket_, bytes, size);
 }
 
+void WebUser::SendUpgrade(const std::string& reply) {
+    KXLockGuard guard(sendLock_);
+    if (outputEnded_) return;
+    upgraded_ = true;
+    if (KXSocket_SendAll(socket_, reply.data(), reply.size()) != KX_OK) KXSocket_Shutdown(socket_);
+}
+
+void WebUser::SendLastIfUpgraded(const void* bytes, size_t size) {
+    KXLockGuard guard(sendLock_);
+    if (outputEnded_ || !upgraded_) return;
+    outputEnded_ = true;
+    KXSocket_SendAll(socket_, bytes, size);
+}
+
 void WebUser::SendRefusal(const char* status, const std::string& reason) {
     std::string body = reason + "\n";
     std::string reply = std::string("HTTP/1.1 ") + status +

@@ -59,6 +59,12 @@ class WebUser {
     // Sends the connection's last bytes (a refusal, a close frame): later
     // sends are dropped, so nothing follows them on the wire.
     void SendLast(const void* bytes, size_t size) EXCLUDES(sendLock_);
+    // Sends the reply that upgrades the connection and marks it upgraded
+    // under the send lock, so SendLastIfUpgraded, on any thread, finds the
+    // connection either not upgraded or upgraded with the reply on the wire.
+    void SendUpgrade(const std::string& reply) EXCLUDES(sendLock_);
+    // SendLast on an upgraded connection; nothing otherwise.
+    void SendLastIfUpgraded(const void* bytes, size_t size) EXCLUDES(sendLock_);
     // Answers a refused request with the status ("403 Forbidden") and a
     // one-line reason; the connection should end afterwards.
     void SendRefusal(const char* status, const std::string& reason);
@@ -103,6 +109,7 @@ class WebUser {
     KXSocket socket_;
     KXThread thread_ = nullptr;
     bool outputEnded_ GUARDED_BY(sendLock_) = false;
+    bool upgraded_ GUARDED_BY(sendLock_) = false;
     std::atomic<size_t> queuedMessages_{0};
     std::atomic<size_t> queuedBytes_{0};
 };

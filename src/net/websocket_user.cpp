@@ -83,10 +83,12 @@ bool WebSocketUser::HandleEvent(WebSocketReader::Event event, WebSocketReader& r
     return false;
 }
 
+// The going-away frame follows the upgrade reply or is not sent at all:
+// the reply may be on the wire before this connection's thread has marked
+// the handshake done.
 void WebSocketUser::OnServerClosing() {
-    if (!handshakeDone_) return;
     static constexpr uint8_t kGoingAway[4] = {0x88, 0x02, 0x03, 0xE9};  // status 1001
-    SendLast(kGoingAway, sizeof kGoingAway);
+    SendLastIfUpgraded(kGoingAway, sizeof kGoingAway);
 }
 
 bool WebSocketUser::SendTextFrame(const char* text, size_t length) {
@@ -127,6 +129,6 @@ bool WebSocketUser::AcceptHandshake(const HttpRequest& request) {
         "Connection: Upgrade\r\n"
         "Sec-WebSocket-Accept:" +
         WebSocketAcceptKey(key) + "\r\n\r\n";
-    SendLocked(reply.data(), reply.size(), nullptr, 0);
+    SendUpgrade(reply);
     return true;
 }
