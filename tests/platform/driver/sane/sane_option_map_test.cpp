@@ -260,6 +260,19 @@ TEST_F(OptionMapTest, ValuesComeBackOnTheNextOpenWhereTheDeviceOffersThem) {
     EXPECT_EQ(restored[kOptionBwDenoise - 1], "0");
 }
 
+// Opens a device made by make with the page-facing values given (as
+// Values() texts by option number).
+void OpenWithValues(const Maker& make, const std::map<SANE_Int, std::string>& page,
+                    ScriptedDevice* device, SaneOptionMap* map) {
+    make(device);
+    ASSERT_EQ(map->Load(*device), SANE_STATUS_GOOD);
+    std::vector<std::string> values = map->Values();
+    for (const auto& [option, text] : page)
+        values[option - 1] = text;
+    map->Restore(values);
+    ASSERT_EQ(map->Values(), values);
+}
+
 struct PrepareCase {
     const char* what;
     Maker make;
@@ -367,13 +380,7 @@ TEST_F(OptionMapTest, PrepareScanSetsTheDeviceByMeaning) {
         SCOPED_TRACE(c.what);
         ScriptedDevice device;
         SaneOptionMap map;
-        c.make(&device);
-        ASSERT_EQ(map.Load(device), SANE_STATUS_GOOD);
-        std::vector<std::string> values = map.Values();
-        for (const auto& [option, text] : c.page)
-            values[option - 1] = text;
-        map.Restore(values);
-        ASSERT_EQ(map.Values(), values);
+        ASSERT_NO_FATAL_FAILURE(OpenWithValues(c.make, c.page, &device, &map));
 
         SaneScanSettings settings;
         ASSERT_EQ(map.PrepareScan(device, &settings), SANE_STATUS_GOOD);
@@ -388,7 +395,7 @@ TEST_F(OptionMapTest, PrepareScanSetsTheDeviceByMeaning) {
         EXPECT_EQ(settings.blackWhite, c.blackWhite);
         EXPECT_EQ(settings.skipBlank, c.skipBlank);
         EXPECT_EQ(settings.softwareBrightness, c.softwareBrightness);
-        EXPECT_EQ(settings.resolution, std::stoi(values[kOptionResolution - 1]));
+        EXPECT_EQ(settings.resolution, std::stoi(map.Values()[kOptionResolution - 1]));
     }
 }
 
@@ -406,11 +413,7 @@ TEST_F(OptionMapTest, AComboDeviceFallsBackToItsFlatbedWithoutPullingDescriptors
         SCOPED_TRACE(c.what);
         ScriptedDevice device;
         SaneOptionMap map;
-        c.make(&device);
-        ASSERT_EQ(map.Load(device), SANE_STATUS_GOOD);
-        std::vector<std::string> values = map.Values();
-        values[kOptionPageSide - 1] = c.side;
-        map.Restore(values);
+        ASSERT_NO_FATAL_FAILURE(OpenWithValues(c.make, {{kOptionPageSide, c.side}}, &device, &map));
         SaneScanSettings settings;
         ASSERT_EQ(map.PrepareScan(device, &settings), SANE_STATUS_GOOD);
         EXPECT_EQ(settings.flatbedFallback, c.fallback);
