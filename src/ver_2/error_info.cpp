@@ -1,10 +1,9 @@
 #include "ver_2/error_info.h"
 
-#include <cstdio>
-#include <filesystem>
 #include <utility>
 
 #include "platform/base/encoding.h"
+#include "platform/base/kx_files.h"
 #include "platform/driver/sane_qnsane.h"
 
 namespace ver_2 {
@@ -26,15 +25,10 @@ std::string AboutFile(const char* what, const std::string& path) {
 }
 
 std::string FileRefusal(const std::string& path) {
-    namespace fs = std::filesystem;
     if (path.empty()) return "no file path given";
-    std::error_code code;
-    fs::file_status status = fs::status(path, code);
-    if (!fs::exists(status)) return AboutFile("file not found", path);
-    if (!fs::is_regular_file(status)) return AboutFile("not a regular file", path);
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return AboutFile("file cannot be read", path);
-    std::fclose(file);
+    if (!KXBase_PathExists(path.c_str())) return AboutFile("file not found", path);
+    if (!KXBase_IsRegularFile(path.c_str())) return AboutFile("not a regular file", path);
+    if (!KXBase_IsReadableFile(path.c_str())) return AboutFile("file cannot be read", path);
     return {};
 }
 

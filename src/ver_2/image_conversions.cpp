@@ -1,7 +1,5 @@
 #include "ver_2/image_conversions.h"
 
-#include <cstdio>
-#include <filesystem>
 #include <memory>
 
 #include "platform/base/kx_paths.h"
@@ -87,11 +85,10 @@ const char* DataUrlPrefixOfFormat(uint32_t format) {
 std::string ImageFileRefusal(const std::string& path) {
     std::string unreadable = FileRefusal(path);
     if (!unreadable.empty()) return unreadable;
-    std::error_code code;
-    uintmax_t size = std::filesystem::file_size(path, code);
-    if (code) return AboutFile("file cannot be read", path);
-    if (size == 0) return AboutFile("file is empty", path);
-    if (size > static_cast<uintmax_t>(kMaxFileBytes)) {
+    KXReadFile file;
+    if (file.Open(path.c_str()) != KX_OK) return AboutFile("file cannot be read", path);
+    if (file.size() == 0) return AboutFile("file is empty", path);
+    if (file.size() > static_cast<uint64_t>(kMaxFileBytes)) {
         return AboutFile("file is larger than 256 MiB", path);
     }
     uint32_t format = FormatOfFile(path);
