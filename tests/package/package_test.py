@@ -18,13 +18,15 @@ import re
 import shutil
 import signal
 import socket
-import struct
 import subprocess
 import sys
 import tempfile
 import time
 import unittest
 import urllib.request
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from ws_text_client import WebSocket  # noqa: E402
 
 DEB = BUILD = None
 UNIT = "lib/systemd/user/scanbridge.service"
@@ -48,65 +50,18 @@ def verify_unit(path):
         return run("systemd-analyze", "--user", "verify", path, env=env)
 
 
-class WebSocket:
-    """A minimal RFC 6455 client: text frames out (masked), frames in."""
+class JsonWebSocket(WebSocket):
+    """Generation 2's JSON messages over the shared client."""
 
     def __init__(self, port):
-        self.sock = socket.create_connection(("127.0.0.1", port), timeout=30)
-        key = base64.b64encode(os.urandom(16)).decode()
-        self.sock.sendall((f"GET / HTTP/1.1\r\nHost: 127.0.0.1:{port}\r\nUpgrade: websocket\r\n"
-                           f"Connection: Upgrade\r\nSec-WebSocket-Key: {key}\r\n"
-                           "Sec-WebSocket-Version: 13\r\n\r\n").encode())
-        head = b""
-        while b"\r\n\r\n" not in head:
-            chunk = self.sock.recv(1)
-            if not chunk:
-                raise ConnectionError("handshake refused")
-            head += chunk
-        if b" 101 " not in head.split(b"\r\n")[0]:
-            raise ConnectionError(head.decode(errors="replace"))
+        super().__init__(port)
         self.pending = []
 
-    def _exact(self, size):
-        data = b""
-        while len(data) < size:
-            chunk = self.sock.recv(size - len(data))
-            if not chunk:
-                raise ConnectionError("connection ended")
-            data += chunk
-        return data
-
     def send(self, message):
-        payload = json.dumps(message, ensure_ascii=False).encode()
-        mask = os.urandom(4)
-        size = len(payload)
-        if size < 126:
-            header = struct.pack("!BB", 0x81, 0x80 | size)
-        elif size < 65536:
-            header = struct.pack("!BBH", 0x81, 0x80 | 126, size)
-        else:
-            header = struct.pack("!BBQ", 0x81, 0x80 | 127, size)
-        masked = bytes(b ^ mask[i % 4] for i, b in enumerate(payload))
-        self.sock.sendall(header + mask + masked)
+        self.send_text(json.dumps(message, ensure_ascii=False))
 
     def receive(self):
-        message = b""
-        while True:
-            first, second = self._exact(2)
-            size = second & 0x7F
-            if size == 126:
-                size = struct.unpack("!H", self._exact(2))[0]
-            elif size == 127:
-                size = struct.unpack("!Q", self._exact(8))[0]
-            payload = self._exact(size)
-            opcode = first & 0x0F
-            if opcode == 0x8:
-                raise ConnectionError("closed by the service")
-            if opcode in (0x9, 0xA):
-                continue
-            message += payload
-            if first & 0x80:
-                return json.loads(message)
+        return json.loads(self.receive_text())
 
     def call(self, message):
         """Sends a command; returns its reply, keeping events for later."""
@@ -116,9 +71,6 @@ class WebSocket:
             if received.get("func") == message["func"] and "ret" in received:
                 return received
             self.pending.append(received)
-
-    def close(self):
-        self.sock.close()
 
     def next_event(self):
         return self.pending.pop(0) if self.pending else self.receive()
@@ -230,7 +182,7 @@ class Package(unittest.TestCase):
             for path in ("/", "/demo/scanbridge.js"):
                 with urllib.request.urlopen(f"http://127.0.0.1:{port}{path}", timeout=10) as reply:
                     self.assertEqual(reply.status, 200, path)
-            page = WebSocket(port)
+            page = JsonWebSocket(port)
             try:
                 self.scan(page, folders["documents"])
             finally:
