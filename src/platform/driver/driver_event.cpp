@@ -5,46 +5,31 @@
 
 namespace {
 
+struct KnownEvent {
+    SANE_Int code;
+    DriverEventKind kind;
+    const char* name;  // for the log
+};
+
+constexpr KnownEvent kKnownEvents[] = {
+    {SANE_EVENT_DEVICE_ARRIVED, DriverEventKind::kDeviceArrived, "SANE_EVENT_DEVICE_ARRIVED"},
+    {SANE_EVENT_DEVICE_LEFT, DriverEventKind::kDeviceLeft, "SANE_EVENT_DEVICE_LEFT"},
+    {SANE_EVENT_STATUS, DriverEventKind::kStatus, "SANE_EVENT_STATUS"},
+    {SANE_EVENT_ERROR, DriverEventKind::kError, "SANE_EVENT_ERROR"},
+    {SANE_EVENT_WORKING, DriverEventKind::kWorking, "SANE_EVENT_WORKING"},
+    {SANE_EVENT_IMAGE_OK, DriverEventKind::kPage, "SANE_EVENT_IMAGE_OK"},
+    {SANE_EVENT_SCAN_FINISHED, DriverEventKind::kScanFinished, "SANE_EVENT_SCAN_FINISHED"},
+};
+
 DriverEventKind KindOf(SANE_Int code) {
-    switch (code) {
-        case SANE_EVENT_DEVICE_ARRIVED:
-            return DriverEventKind::kDeviceArrived;
-        case SANE_EVENT_DEVICE_LEFT:
-            return DriverEventKind::kDeviceLeft;
-        case SANE_EVENT_STATUS:
-            return DriverEventKind::kStatus;
-        case SANE_EVENT_ERROR:
-            return DriverEventKind::kError;
-        case SANE_EVENT_WORKING:
-            return DriverEventKind::kWorking;
-        case SANE_EVENT_IMAGE_OK:
-            return DriverEventKind::kPage;
-        case SANE_EVENT_SCAN_FINISHED:
-            return DriverEventKind::kScanFinished;
-        default:
-            return DriverEventKind::kOther;
-    }
+    for (const KnownEvent& known : kKnownEvents)
+        if (known.code == code) return known.kind;
+    return DriverEventKind::kOther;
 }
 
 const char* NameOf(DriverEventKind kind) {
-    switch (kind) {
-        case DriverEventKind::kDeviceArrived:
-            return "SANE_EVENT_DEVICE_ARRIVED";
-        case DriverEventKind::kDeviceLeft:
-            return "SANE_EVENT_DEVICE_LEFT";
-        case DriverEventKind::kStatus:
-            return "SANE_EVENT_STATUS";
-        case DriverEventKind::kError:
-            return "SANE_EVENT_ERROR";
-        case DriverEventKind::kWorking:
-            return "SANE_EVENT_WORKING";
-        case DriverEventKind::kPage:
-            return "SANE_EVENT_IMAGE_OK";
-        case DriverEventKind::kScanFinished:
-            return "SANE_EVENT_SCAN_FINISHED";
-        case DriverEventKind::kOther:
-            break;
-    }
+    for (const KnownEvent& known : kKnownEvents)
+        if (known.kind == kind) return known.name;
     return "SANE_EVENT_OTHER";
 }
 

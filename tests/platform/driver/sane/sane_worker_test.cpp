@@ -30,18 +30,26 @@ class SaneWorkerTest : public ::testing::Test {
         return handle;
     }
 
+    // Starts the worker, opens the test backend's scanner and describes it.
+    void StartAndDescribeTester(uint64_t* generation, uint32_t* handle,
+                                std::vector<DeviceOption>* options) {
+        ASSERT_TRUE(worker_.Start(std::chrono::seconds(20)));
+        *generation = worker_.generation();
+        *handle = OpenDevice("frontend-tester");
+        std::vector<std::pair<SANE_Int, OptionValue>> values;
+        ASSERT_TRUE(worker_.Describe(*generation, *handle, options, &values).ok());
+    }
+
     SaneTestEnv env_;
     std::atomic<int> failures_{0};
     SaneWorker worker_;
 };
 
 TEST_F(SaneWorkerTest, ListsOpensSetsAndReadsAFrame) {
-    ASSERT_TRUE(worker_.Start(std::chrono::seconds(20)));
-    uint64_t generation = worker_.generation();
-    uint32_t handle = OpenDevice("frontend-tester");
+    uint64_t generation = 0;
+    uint32_t handle = 0;
     std::vector<DeviceOption> options;
-    std::vector<std::pair<SANE_Int, OptionValue>> values;
-    ASSERT_TRUE(worker_.Describe(generation, handle, &options, &values).ok());
+    ASSERT_NO_FATAL_FAILURE(StartAndDescribeTester(&generation, &handle, &options));
     SANE_Int mode = -1;
     bool arrays = false;
     for (const DeviceOption& option : options) {
@@ -80,12 +88,10 @@ TEST_F(SaneWorkerTest, ListsOpensSetsAndReadsAFrame) {
 // Sixteen-bit frames come through whole, in host byte order (scanimage
 // writes the same samples big-endian).
 TEST_F(SaneWorkerTest, SixteenBitFramesMatchScanimage) {
-    ASSERT_TRUE(worker_.Start(std::chrono::seconds(20)));
-    uint64_t generation = worker_.generation();
-    uint32_t handle = OpenDevice("frontend-tester");
+    uint64_t generation = 0;
+    uint32_t handle = 0;
     std::vector<DeviceOption> options;
-    std::vector<std::pair<SANE_Int, OptionValue>> values;
-    ASSERT_TRUE(worker_.Describe(generation, handle, &options, &values).ok());
+    ASSERT_NO_FATAL_FAILURE(StartAndDescribeTester(&generation, &handle, &options));
     auto set = [&](const std::string& name, const OptionValue& value) {
         for (const DeviceOption& option : options) {
             SANE_Int info = 0;
