@@ -1,8 +1,9 @@
 #include "net/pump_messages.h"
 #include "service/pump_handlers.h"
 #include "service/shared_messages.h"
-#include "ver_2/manager_v2.h"
+#include "ver_2/output_files.h"
 #include "ver_2/pump_messages_v2.h"
+#include "ver_2/scan_session.h"
 #include "ver_2/ws_user.h"
 
 using namespace ver_2;
@@ -12,22 +13,22 @@ void PumpHandlerV2(const PumpMessage* message, void*) {
     switch (message->id) {
         case PUMP_MSG_V2_DEVICE_LEFT: {
             auto device = AdoptPayload<DeviceNameMessage>(message);
-            device->manager->OnDeviceLeft(device->name);
+            device->session->OnDeviceLeft(device->name);
             break;
         }
         case PUMP_MSG_V2_SCAN_FINISHED: {
             auto finished = AdoptPayload<ScanFinishedMessage>(message);
-            finished->manager->OnScanFinished(finished->scanNumber);
+            finished->session->OnScanFinished(finished->scanNumber);
             break;
         }
         case PUMP_MSG_V2_FILE_SAVED: {
             auto file = AdoptPayload<FilePathMessage>(message);
-            file->manager->AddSaveFilename(file->path);
+            file->files->AddSaveFilename(file->path);
             break;
         }
         case PUMP_MSG_V2_FILE_DROPPED: {
             auto file = AdoptPayload<FilePathMessage>(message);
-            file->manager->RemoveSaveFilename(file->path);
+            file->files->RemoveSaveFilename(file->path);
             break;
         }
         case PUMP_MSG_TEXT_RECEIVED: {

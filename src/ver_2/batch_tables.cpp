@@ -50,6 +50,14 @@ bool ReadPicture(sqlite3* db, const BatchTables& tables, int32_t id, StoredPictu
     return true;
 }
 
+bool ForEachPicture(sqlite3* db, const BatchTables& tables, const PictureVisit& visit) {
+    SqlStatement select(db, "select o.idx, i.format, i.image from " + tables.images +
+                                " as i join " + tables.order + " as o on i.id = o.id");
+    while (select.Step())
+        visit(select.ColumnInt(0), select.ColumnText(1), select.ColumnBlob(2));
+    return select.done();
+}
+
 bool InsertImageRow(sqlite3* db, const BatchTables& tables, const std::string& format,
                     const std::string& tag, const std::vector<uint8_t>& image,
                     const std::vector<uint8_t>& thumb, int32_t* id) {

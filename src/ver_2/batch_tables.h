@@ -13,6 +13,8 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -45,6 +47,12 @@ struct StoredPicture {
 };
 // The picture of row id; false when there is no such row.
 bool ReadPicture(sqlite3* db, const BatchTables& tables, int32_t id, StoredPicture& picture);
+
+// Every picture of the batch with its position in the order, in no
+// particular order; false when the rows could not be read to the end.
+using PictureVisit =
+    std::function<void(int64_t index, const std::string& format, std::span<const uint8_t> bytes)>;
+bool ForEachPicture(sqlite3* db, const BatchTables& tables, const PictureVisit& visit);
 
 // A new image row; its row id in *id.
 bool InsertImageRow(sqlite3* db, const BatchTables& tables, const std::string& format,

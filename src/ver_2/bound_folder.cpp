@@ -9,7 +9,6 @@
 #include "platform/base/kx_paths.h"
 #include "platform/base/kx_system.h"
 #include "ver_2/image_conversions.h"
-#include "ver_2/sqlite_helpers.h"
 
 namespace ver_2 {
 
@@ -101,23 +100,19 @@ bool BoundFolder::Clear() const {
     return DeleteOwnFilesBut({});
 }
 
-bool BoundFolder::Rewrite(sqlite3* db, const BatchTables& tables) const {
+bool BoundFolder::Rewrite(const PictureWalk& walk) const {
     if (KXBase_CreateDir(folder_.c_str()) != 0) return false;
-    SqlStatement select(db, "select o.idx, i.format, i.image from " + tables.images +
-                                " as i join " + tables.order + " as o on i.id = o.id");
     std::set<std::string> written;
     bool complete = true;
-    while (select.Step()) {
-        int64_t index = select.ColumnInt(0);
-        std::span<const uint8_t> image = select.ColumnBlob(2);
-        std::string path = index < 0
-                               ? std::string()
-                               : NumberedFileName(static_cast<size_t>(index), select.ColumnText(1));
-        if (!WriteImageFile(image.data(), image.size(), path)) complete = false;
-        if (!path.empty()) written.insert(path.substr(folder_.size()));
-    }
+    bool walked =
+        walk([&](int64_t index, const std::string& format, std::span<const uint8_t> image) {
+            std::string path =
+                index < 0 ? std::string() : NumberedFileName(static_cast<size_t>(index), format);
+            if (!WriteImageFile(image.data(), image.size(), path)) complete = false;
+            if (!path.empty()) written.insert(path.substr(folder_.size()));
+        });
     // Files of the old contents go only once the new ones are all in place.
-    return complete && select.done() && DeleteOwnFilesBut(written);
+    return complete && walked && DeleteOwnFilesBut(written);
 }
 
 bool BoundFolder::DeleteOwnFilesBut(const std::set<std::string>& kept) const {

@@ -18,9 +18,8 @@
 // is a value that names the folder; it owns no handle.
 #pragma once
 
-#include <sqlite3.h>
-
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -56,7 +55,10 @@ class BoundFolder {
     // Writes every image of the batch under its number, then deletes the
     // other files of own names. A file that cannot be written keeps its old
     // contents, and then nothing is deleted.
-    bool Rewrite(sqlite3* db, const BatchTables& tables) const;
+    // walk visits every picture of the batch with its position; it returns
+    // false when it could not visit them all.
+    using PictureWalk = std::function<bool(const PictureVisit&)>;
+    bool Rewrite(const PictureWalk& walk) const;
 
     // The hooks of the changes, each given the entries before the change.
     bool Insert(const std::vector<ImageEntry>& entries, size_t pos,

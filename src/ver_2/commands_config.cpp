@@ -82,7 +82,7 @@ void HandleSaveLocalImage(WSUser& user, const Command& command) {
     std::string text = GetJsonString(command.root, "image_base64");
     std::string path;
     ErrorInfo error;
-    int ret = DataUrlToImageFile(user.manager(), text, false, path, error);
+    int ret = DataUrlToImageFile(user.manager().outputs(), text, false, path, error);
     Reply reply(command);
     reply.SetResult(ret, error);
     if (ret == 0) cJSON_AddStringToObject(reply.object(), "image_path", AnsiToUtf8(path).c_str());

@@ -49,7 +49,7 @@ void HandleMergeImage(WSUser& user, const Command& command) {
     std::string path;
     ErrorInfo error;
     int ret =
-        run.manager().MergeImageFiles(inputs, mode, align, interval, run.temporary(), path, error);
+        MergeImageFiles(run.outputs(), inputs, mode, align, interval, run.temporary(), path, error);
     run.Finish(ret, error, {path}, kImageResult);
 }
 
@@ -62,8 +62,8 @@ void HandleMakeMultiImage(WSUser& user, const Command& command) {
     std::vector<std::string> inputs = run.InputList("image_path_list");
     std::string path;
     ErrorInfo error;
-    int ret = run.manager().MakeMultiImageFile(inputs, format, compression, quality,
-                                               run.temporary(), path, error);
+    int ret = MakeMultiImageFile(run.outputs(), inputs, format, compression, quality,
+                                 run.temporary(), path, error);
     run.Finish(ret, error, {path}, kImageResult);
 }
 
@@ -74,7 +74,7 @@ void HandleSplitImage(WSUser& user, const Command& command) {
     std::string input = run.SingleInput();
     std::vector<std::string> paths;
     ErrorInfo error;
-    int ret = run.manager().SplitImageFile(input, mode, location, run.temporary(), paths, error);
+    int ret = SplitImageFile(run.outputs(), input, mode, location, run.temporary(), paths, error);
     run.Finish(ret, error, paths, kPiecesResult);
 }
 
@@ -83,7 +83,7 @@ void HandleMakeZipFile(WSUser& user, const Command& command) {
     std::vector<std::string> inputs = run.InputList("file_path_list");
     std::string path;
     ErrorInfo error;
-    int ret = run.manager().MakeZipArchive(inputs, run.EntryNames(), run.temporary(), path, error);
+    int ret = MakeZipArchive(run.outputs(), inputs, run.EntryNames(), run.temporary(), path, error);
     run.Finish(ret, error, {path}, kArchiveResult);
 }
 
@@ -92,7 +92,7 @@ void HandleImageDeskew(WSUser& user, const Command& command) {
     std::string input = run.SingleInput();
     std::string path;
     ErrorInfo error;
-    int ret = run.manager().DeskewImageFile(input, run.temporary(), path, error);
+    int ret = DeskewImageFile(run.outputs(), input, run.temporary(), path, error);
     run.Finish(ret, error, {path}, kImageResult);
 }
 
@@ -102,7 +102,7 @@ void HandleImageAddWatermark(WSUser& user, const Command& command) {
     std::string input = run.SingleInput();
     std::string path;
     ErrorInfo error;
-    int ret = run.manager().WatermarkImageFile(input, watermark, run.temporary(), path, error);
+    int ret = WatermarkImageFile(run.outputs(), input, watermark, run.temporary(), path, error);
     run.Finish(ret, error, {path}, kImageResult);
 }
 
@@ -118,8 +118,8 @@ void HandleImageDecontamination(WSUser& user, const Command& command) {
     std::string input = run.SingleInput();
     std::string path;
     ErrorInfo error;
-    int ret = run.manager().DecontaminateImageFile(input, color, x, y, width, height,
-                                                   run.temporary(), area, path, error);
+    int ret = DecontaminateImageFile(run.outputs(), input, color, x, y, width, height,
+                                     run.temporary(), area, path, error);
     run.Finish(ret, error, {path}, kImageResult);
 }
 
@@ -128,7 +128,7 @@ void HandleImageDirectionCorrect(WSUser& user, const Command& command) {
     std::string input = run.SingleInput();
     std::string path;
     ErrorInfo error;
-    int ret = run.manager().CorrectImageFileDirection(input, run.temporary(), path, error);
+    int ret = CorrectImageFileDirection(run.outputs(), input, run.temporary(), path, error);
     run.Finish(ret, error, {path}, kImageResult);
 }
 
@@ -142,7 +142,8 @@ void HandleImageClip(WSUser& user, const Command& command) {
     std::string input = run.SingleInput();
     std::string path;
     ErrorInfo error;
-    int ret = run.manager().ClipImageFile(input, x, y, width, height, run.temporary(), path, error);
+    int ret =
+        ClipImageFile(run.outputs(), input, x, y, width, height, run.temporary(), path, error);
     run.Finish(ret, error, {path}, kImageResult);
 }
 

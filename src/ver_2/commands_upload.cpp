@@ -38,8 +38,8 @@ int LocalFileOf(WSUser& user, const Command& command, bool& temporary, std::stri
         return user.manager().SaveImage(GetJsonInt(root, "image_index"), true, path, error);
     }
     if (command.func == "upload_image_base64") {
-        return DataUrlToImageFile(user.manager(), GetJsonString(root, "image_base64"), true, path,
-                                  error);
+        return DataUrlToImageFile(user.manager().outputs(), GetJsonString(root, "image_base64"),
+                                  true, path, error);
     }
     bool given = false;
     path = Utf8ToAnsi(GetJsonString(root, "file_path", &given));

@@ -70,6 +70,10 @@ ManagerV2& ImageCommandRun::manager() const {
     return user_.manager();
 }
 
+OutputFiles& ImageCommandRun::outputs() const {
+    return user_.manager().outputs();
+}
+
 std::string ImageCommandRun::FetchBatchImage(int32_t index) {
     std::string path;
     ErrorInfo error;
@@ -81,7 +85,7 @@ std::string ImageCommandRun::FetchBatchImage(int32_t index) {
 std::string ImageCommandRun::FetchDataUrl(const std::string& text) {
     std::string path;
     ErrorInfo error;
-    if (DataUrlToImageFile(manager(), text, true, path, error) != 0) return NoteInputFailure(error);
+    if (DataUrlToImageFile(outputs(), text, true, path, error) != 0) return NoteInputFailure(error);
     madeFiles_.push_back(path);
     return path;
 }

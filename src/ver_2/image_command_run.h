@@ -23,6 +23,7 @@
 namespace ver_2 {
 
 class ManagerV2;
+class OutputFiles;
 class WSUser;
 
 // How a family returns its results.
@@ -41,6 +42,8 @@ class ImageCommandRun {
     ImageCommandRun& operator=(const ImageCommandRun&) = delete;
 
     ManagerV2& manager() const;
+    // Where the operations name and save their results.
+    OutputFiles& outputs() const;
     const cJSON* request() const { return command_.root; }
     // Results go to the temporary folder unless "local_save" is true or absent.
     bool temporary() const { return !localSave_; }

@@ -7,7 +7,7 @@
 #include "platform/image/image_formats.h"
 #include "platform/image/kx_imgfmt.h"
 #include "ver_2/error_info.h"
-#include "ver_2/manager_v2.h"
+#include "ver_2/output_files.h"
 
 namespace ver_2 {
 
@@ -128,8 +128,8 @@ int ImageFileToDataUrl(const std::string& path, std::string& dataUrl, ErrorInfo&
     return 0;
 }
 
-int DataUrlToImageFile(ManagerV2& manager, std::string_view text, bool temporary, std::string& path,
-                       ErrorInfo& error) {
+int DataUrlToImageFile(OutputFiles& outputs, std::string_view text, bool temporary,
+                       std::string& path, ErrorInfo& error) {
     path.clear();
     text = UpToNul(text);
     if (text.empty()) return Refuse(error, "no data URL given");
@@ -141,13 +141,7 @@ int DataUrlToImageFile(ManagerV2& manager, std::string_view text, bool temporary
     std::string_view base64 = text.substr(comma + 1);
     if (base64.empty()) return Refuse(error, "the data URL holds no data");
     if (!DecodeBase64(base64, bytes)) return Refuse(error, "the data URL's Base64 is invalid");
-    std::string name = manager.MakeFileName(temporary, extension);
-    if (!WriteBytesToFile(bytes.data(), bytes.size(), name)) {
-        return Refuse(error, AboutFile("cannot write file", name));
-    }
-    path = name;
-    if (!temporary) manager.AddSaveFilename(path);
-    return 0;
+    return outputs.SaveBytes(bytes.data(), bytes.size(), extension, temporary, path, error);
 }
 
 int FileToBase64(const std::string& path, std::string& base64) {

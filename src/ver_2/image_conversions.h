@@ -32,7 +32,7 @@
 
 namespace ver_2 {
 
-class ManagerV2;
+class OutputFiles;
 
 // The extension of a format code ("jpg" ... "ofd"), empty for other codes.
 const char* ExtensionOfFormat(uint32_t format);
@@ -46,14 +46,14 @@ const char* DataUrlPrefixOfFormat(uint32_t format);
 // recognised image or document.
 int ImageFileToDataUrl(const std::string& path, std::string& dataUrl, ErrorInfo& error);
 
-// Writes the data URL's picture to a new file named by manager.MakeFileName:
+// Writes the data URL's picture to a new file named by outputs.MakeFileName:
 // in the save folder, or in the temporary folder when temporary, with the
 // extension the prefix names ("jpg" for the JPEG prefix and for any prefix
 // that is not one of the six). A kept (not temporary) file is added to the
 // saved-file list. -1, with no file written, for text without a comma, an
 // empty or invalid Base64 part.
-int DataUrlToImageFile(ManagerV2& manager, std::string_view text, bool temporary, std::string& path,
-                       ErrorInfo& error);
+int DataUrlToImageFile(OutputFiles& outputs, std::string_view text, bool temporary,
+                       std::string& path, ErrorInfo& error);
 
 // The whole file as Base64 (no prefix); -1 for missing or empty files.
 int FileToBase64(const std::string& path, std::string& base64);

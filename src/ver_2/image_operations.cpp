@@ -5,7 +5,6 @@
 
 #include "platform/image/kx_imgfmt.h"
 #include "ver_2/image_conversions.h"
-#include "ver_2/manager_v2.h"
 
 namespace ver_2 {
 
@@ -76,17 +75,6 @@ uint32_t DocumentCompressionCode(const std::string& name) {
     if (name == "lzw") return KX_TIFF_LZW;
     if (name == "jpeg") return KX_TIFF_JPEG;
     if (name == "ccitt-g4") return KX_TIFF_CCITT_G4;
-    return 0;
-}
-
-int SaveResultImage(ManagerV2& manager, KXImage image, bool temporary, std::string& path,
-                    ErrorInfo& error) {
-    if (manager.SaveScannedImage(image, temporary, path) != 0) {
-        return Refuse(error, temporary ? "cannot save the result in the temporary folder"
-                                       : "cannot save the result in the save folder "
-                                         "(see file_save_path and image_format)");
-    }
-    if (!temporary) manager.AddSaveFilename(path);
     return 0;
 }
 

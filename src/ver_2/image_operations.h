@@ -1,12 +1,18 @@
-// Building blocks of the second generation's image operations
-// (ManagerV2::MergeImageFiles and its siblings in image_operations_*.cpp):
-// the watermark request, the names the operations accept and the codes they
-// stand for, an image holder, and the one way a single result image is
-// saved and recorded.
+// The second generation's image operations (image_operations_*.cpp) and
+// their building blocks: the watermark request, the names the operations
+// accept and the codes they stand for, and loading input images.
 //
-// Thread rule: the name and colour readers keep no state and may run on any
-// thread; SaveResultImage records kept files in the saved-file list and runs
-// on the service thread like the operations themselves.
+// Inputs are files named by full paths; every result is a new file named by
+// the output files, in the temporary folder when temporary (the caller
+// deletes it), else in the save folder and added to the saved-file list.
+// Single images are saved like scanned pages, in the global image format.
+// Inputs that do not load are skipped by the list operations and fail the
+// others. A failed operation leaves no file. Operations return 0, or -1 with
+// the reason in their ErrorInfo.
+//
+// Thread rule: the operations record kept files and run on the service
+// thread; the name and colour readers keep no state and may run on any
+// thread.
 //
 // Ownership: an ImageHolder destroys the image it holds.
 #pragma once
@@ -14,6 +20,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/image/image_holders.h"
 #include "platform/image/kx_image.h"
@@ -21,9 +28,9 @@
 
 namespace ver_2 {
 
-class ManagerV2;
+class OutputFiles;
 
-// What ManagerV2::WatermarkImageFile draws, in the order the page gives it.
+// What WatermarkImageFile draws, in the order the page gives it.
 // Texts are in the native encoding.
 struct WatermarkRequest {
     std::string text;
@@ -69,13 +76,36 @@ int32_t DecontaminationAreaCode(const std::string& area);
 // "lzw" 5, "jpeg" 7, "ccitt-g4" 4; 0 for any other text.
 uint32_t DocumentCompressionCode(const std::string& name);
 
-// Saves a result image the way scanned pages are saved (global format and
-// qualities) into the temporary folder or, when not temporary, the save
-// folder, where the file is also added to the saved-file list. 0 and the
-// path, or -1 with the reason and nothing written.
-int SaveResultImage(ManagerV2& manager, KXImage image, bool temporary, std::string& path,
-                    ErrorInfo& error);
 // Refuses with "cannot <what>" for a step of the image library that failed.
 int RefuseImageStep(ErrorInfo& error, const char* what);
+
+int MergeImageFiles(OutputFiles& outputs, const std::vector<std::string>& paths,
+                    const std::string& mode, const std::string& align, int32_t interval,
+                    bool temporary, std::string& path, ErrorInfo& error);
+int MakeMultiImageFile(OutputFiles& outputs, const std::vector<std::string>& paths,
+                       const std::string& format, const std::string& compression, uint32_t quality,
+                       bool temporary, std::string& path, ErrorInfo& error);
+// names: one entry name per path, or none to name entries after their files.
+int MakeZipArchive(OutputFiles& outputs, const std::vector<std::string>& paths,
+                   const std::vector<std::string>& names, bool temporary, std::string& path,
+                   ErrorInfo& error);
+// Up to two pieces, left or top first.
+int SplitImageFile(OutputFiles& outputs, const std::string& path, const std::string& mode,
+                   int32_t location, bool temporary, std::vector<std::string>& paths,
+                   ErrorInfo& error);
+int DeskewImageFile(OutputFiles& outputs, const std::string& path, bool temporary,
+                    std::string& result, ErrorInfo& error);
+int WatermarkImageFile(OutputFiles& outputs, const std::string& path,
+                       const WatermarkRequest& request, bool temporary, std::string& result,
+                       ErrorInfo& error);
+int DecontaminateImageFile(OutputFiles& outputs, const std::string& path,
+                           const std::string& colorText, int32_t x, int32_t y, int32_t width,
+                           int32_t height, bool temporary, const std::string& area,
+                           std::string& result, ErrorInfo& error);
+int CorrectImageFileDirection(OutputFiles& outputs, const std::string& path, bool temporary,
+                              std::string& result, ErrorInfo& error);
+int ClipImageFile(OutputFiles& outputs, const std::string& path, int32_t x, int32_t y,
+                  int32_t width, int32_t height, bool temporary, std::string& result,
+                  ErrorInfo& error);
 
 }  // namespace ver_2

@@ -1,11 +1,11 @@
-// ManagerV2::DeskewImageFile and ManagerV2::CorrectImageFileDirection: a
+// DeskewImageFile and CorrectImageFileDirection: a
 // page straightened by its edges or text lines, and a page turned so that
 // its text reads upright.
 #include "platform/base/service_thread.h"
 #include "platform/image/proc/kx_imgproc.h"
 #include "ver_2/error_info.h"
 #include "ver_2/image_operations.h"
-#include "ver_2/manager_v2.h"
+#include "ver_2/output_files.h"
 
 namespace ver_2 {
 
@@ -56,8 +56,8 @@ ImageHolder Upright(KXImage image, int32_t direction) {
 
 }  // namespace
 
-int ManagerV2::DeskewImageFile(const std::string& path, bool temporary, std::string& result,
-                               ErrorInfo& error) {
+int DeskewImageFile(OutputFiles& outputs, const std::string& path, bool temporary,
+                    std::string& result, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     result.clear();
     ImageHolder image = LoadInputImage(path, KX_PIXEL_KEEP, error);
@@ -67,11 +67,11 @@ int ManagerV2::DeskewImageFile(const std::string& path, bool temporary, std::str
     ImageHolder straight(cropped);
     image.reset();
     if (!straight) return RefuseImageStep(error, "straighten the image");
-    return SaveResultImage(*this, straight.get(), temporary, result, error);
+    return outputs.SaveResultImage(straight.get(), temporary, result, error);
 }
 
-int ManagerV2::CorrectImageFileDirection(const std::string& path, bool temporary,
-                                         std::string& result, ErrorInfo& error) {
+int CorrectImageFileDirection(OutputFiles& outputs, const std::string& path, bool temporary,
+                              std::string& result, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     result.clear();
     ImageHolder image = LoadInputImage(path, KX_PIXEL_KEEP, error);
@@ -88,7 +88,7 @@ int ManagerV2::CorrectImageFileDirection(const std::string& path, bool temporary
     ImageHolder upright = Upright(image.get(), direction);
     image.reset();
     if (!upright) return RefuseImageStep(error, "turn the image");
-    return SaveResultImage(*this, upright.get(), temporary, result, error);
+    return outputs.SaveResultImage(upright.get(), temporary, result, error);
 }
 
 }  // namespace ver_2

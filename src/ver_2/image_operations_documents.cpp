@@ -1,4 +1,4 @@
-// ManagerV2::MakeMultiImageFile and ManagerV2::MakeZipArchive: one document
+// MakeMultiImageFile and MakeZipArchive: one document
 // or archive made of many files.
 //
 // Both appear at their path complete or not at all: the document is written
@@ -14,7 +14,7 @@
 #include "platform/image/kx_imgfmt.h"
 #include "ver_2/error_info.h"
 #include "ver_2/image_operations.h"
-#include "ver_2/manager_v2.h"
+#include "ver_2/output_files.h"
 
 namespace ver_2 {
 
@@ -67,9 +67,9 @@ bool HasEmptyName(const std::vector<std::string>& names) {
 
 }  // namespace
 
-int ManagerV2::MakeMultiImageFile(const std::vector<std::string>& paths, const std::string& format,
-                                  const std::string& compression, uint32_t quality, bool temporary,
-                                  std::string& path, ErrorInfo& error) {
+int MakeMultiImageFile(OutputFiles& outputs, const std::vector<std::string>& paths,
+                       const std::string& format, const std::string& compression, uint32_t quality,
+                       bool temporary, std::string& path, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     path.clear();
     uint32_t formatCode = DocumentFormatCode(format);
@@ -86,7 +86,7 @@ int ManagerV2::MakeMultiImageFile(const std::vector<std::string>& paths, const s
         return Refuse(error,
                       OutsideRange("tiff_jpeg_quality", static_cast<int32_t>(quality), 0, 100));
     }
-    std::string name = MakeFileName(temporary, format);
+    std::string name = outputs.MakeFileName(temporary, format);
     std::string partial = name + ".part";
     KXImgWriter writer = nullptr;
     if (KXImgFmt_OpenImageWriter(partial.c_str(), formatCode, &writer) != 0 || writer == nullptr) {
@@ -102,26 +102,26 @@ int ManagerV2::MakeMultiImageFile(const std::vector<std::string>& paths, const s
                                         : AboutFile("cannot write file", name));
     }
     path = name;
-    if (!temporary) AddSaveFilename(path);
+    if (!temporary) outputs.AddSaveFilename(path);
     return 0;
 }
 
-int ManagerV2::MakeZipArchive(const std::vector<std::string>& paths,
-                              const std::vector<std::string>& names, bool temporary,
-                              std::string& path, ErrorInfo& error) {
+int MakeZipArchive(OutputFiles& outputs, const std::vector<std::string>& paths,
+                   const std::vector<std::string>& names, bool temporary, std::string& path,
+                   ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     path.clear();
     if (paths.empty()) return Refuse(error, "no input files given");
     if (!names.empty() && (names.size() != paths.size() || HasEmptyName(names))) {
         return Refuse(error, "an archive entry has no name");
     }
-    std::string name = MakeFileName(temporary, "zip");
+    std::string name = outputs.MakeFileName(temporary, "zip");
     KXZipWriter archive(name);
     int entries = AddEntries(archive, paths, names);
     if (entries == 0) return Refuse(error, "none of the input files could be read");
     if (archive.Close() != 0) return Refuse(error, AboutFile("cannot write the archive", name));
     path = name;
-    if (!temporary) AddSaveFilename(path);
+    if (!temporary) outputs.AddSaveFilename(path);
     return 0;
 }
 

@@ -1,4 +1,4 @@
-// ManagerV2::WatermarkImageFile and ManagerV2::DecontaminateImageFile: text
+// WatermarkImageFile and DecontaminateImageFile: text
 // drawn onto a page, and a rectangle (or everything around it) painted over
 // with one colour.
 #include <cstring>
@@ -8,7 +8,7 @@
 #include "platform/image/proc/kx_imgproc.h"
 #include "ver_2/error_info.h"
 #include "ver_2/image_operations.h"
-#include "ver_2/manager_v2.h"
+#include "ver_2/output_files.h"
 
 namespace ver_2 {
 
@@ -78,8 +78,9 @@ WatermarkFont FontOf(const WatermarkRequest& request) {
 
 }  // namespace
 
-int ManagerV2::WatermarkImageFile(const std::string& path, const WatermarkRequest& request,
-                                  bool temporary, std::string& result, ErrorInfo& error) {
+int WatermarkImageFile(OutputFiles& outputs, const std::string& path,
+                       const WatermarkRequest& request, bool temporary, std::string& result,
+                       ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     result.clear();
     std::string refusal = WatermarkRefusal(request);
@@ -99,14 +100,14 @@ int ManagerV2::WatermarkImageFile(const std::string& path, const WatermarkReques
                                     request.locationX, request.locationY, &font) != 0) {
         return RefuseImageStep(error, "draw the text into the image");
     }
-    if (SaveResultImage(*this, image.get(), temporary, result, error) != 0) return -1;
+    if (outputs.SaveResultImage(image.get(), temporary, result, error) != 0) return -1;
     return 0;
 }
 
-int ManagerV2::DecontaminateImageFile(const std::string& path, const std::string& colorText,
-                                      int32_t x, int32_t y, int32_t width, int32_t height,
-                                      bool temporary, const std::string& area, std::string& result,
-                                      ErrorInfo& error) {
+int DecontaminateImageFile(OutputFiles& outputs, const std::string& path,
+                           const std::string& colorText, int32_t x, int32_t y, int32_t width,
+                           int32_t height, bool temporary, const std::string& area,
+                           std::string& result, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     result.clear();
     int32_t areaCode = DecontaminationAreaCode(area);
@@ -124,7 +125,7 @@ int ManagerV2::DecontaminateImageFile(const std::string& path, const std::string
                                        word) != 0) {
         return RefuseImageStep(error, "clean the rectangle (does it lie inside the image?)");
     }
-    if (SaveResultImage(*this, image.get(), temporary, result, error) != 0) return -1;
+    if (outputs.SaveResultImage(image.get(), temporary, result, error) != 0) return -1;
     return 0;
 }
 

@@ -1,4 +1,4 @@
-// ManagerV2::MergeImageFiles: images side by side ("horz") or one above the
+// MergeImageFiles: images side by side ("horz") or one above the
 // other ("vert") on a white canvas, with a gap between neighbours.
 //
 // The canvas is measured from the files' headers, so memory holds the canvas
@@ -13,7 +13,7 @@
 #include "platform/image/kx_imgfmt.h"
 #include "ver_2/error_info.h"
 #include "ver_2/image_operations.h"
-#include "ver_2/manager_v2.h"
+#include "ver_2/output_files.h"
 
 namespace ver_2 {
 
@@ -129,9 +129,9 @@ ImageHolder Compose(std::vector<std::string> paths, bool horizontal, Align align
 
 }  // namespace
 
-int ManagerV2::MergeImageFiles(const std::vector<std::string>& paths, const std::string& mode,
-                               const std::string& align, int32_t interval, bool temporary,
-                               std::string& path, ErrorInfo& error) {
+int MergeImageFiles(OutputFiles& outputs, const std::vector<std::string>& paths,
+                    const std::string& mode, const std::string& align, int32_t interval,
+                    bool temporary, std::string& path, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     path.clear();
     Align alignment = Align::kCenter;
@@ -147,7 +147,7 @@ int ManagerV2::MergeImageFiles(const std::vector<std::string>& paths, const std:
     if (interval < 0) return Refuse(error, "interval " + std::to_string(interval) + " is negative");
     ImageHolder canvas = Compose(paths, mode == "horz", alignment, interval, error);
     if (!canvas) return -1;
-    return SaveResultImage(*this, canvas.get(), temporary, path, error);
+    return outputs.SaveResultImage(canvas.get(), temporary, path, error);
 }
 
 }  // namespace ver_2

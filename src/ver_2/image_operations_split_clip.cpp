@@ -1,11 +1,11 @@
-// ManagerV2::SplitImageFile and ManagerV2::ClipImageFile: new images cut out
+// SplitImageFile and ClipImageFile: new images cut out
 // of one image's rectangles.
 #include <cstdint>
 
 #include "platform/base/service_thread.h"
 #include "ver_2/error_info.h"
 #include "ver_2/image_operations.h"
-#include "ver_2/manager_v2.h"
+#include "ver_2/output_files.h"
 
 namespace ver_2 {
 
@@ -42,8 +42,9 @@ std::string SizeText(KXImage image) {
 
 }  // namespace
 
-int ManagerV2::SplitImageFile(const std::string& path, const std::string& mode, int32_t location,
-                              bool temporary, std::vector<std::string>& paths, ErrorInfo& error) {
+int SplitImageFile(OutputFiles& outputs, const std::string& path, const std::string& mode,
+                   int32_t location, bool temporary, std::vector<std::string>& paths,
+                   ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     paths.clear();
     if (mode != "horz" && mode != "vert") {
@@ -75,7 +76,7 @@ int ManagerV2::SplitImageFile(const std::string& path, const std::string& mode, 
     image.reset();
     for (ImageHolder& piece : pieces) {
         std::string piecePath;
-        if (piece && SaveResultImage(*this, piece.get(), temporary, piecePath, error) == 0) {
+        if (piece && outputs.SaveResultImage(piece.get(), temporary, piecePath, error) == 0) {
             paths.push_back(piecePath);
         }
         piece.reset();
@@ -85,9 +86,9 @@ int ManagerV2::SplitImageFile(const std::string& path, const std::string& mode, 
     return 0;
 }
 
-int ManagerV2::ClipImageFile(const std::string& path, int32_t x, int32_t y, int32_t width,
-                             int32_t height, bool temporary, std::string& result,
-                             ErrorInfo& error) {
+int ClipImageFile(OutputFiles& outputs, const std::string& path, int32_t x, int32_t y,
+                  int32_t width, int32_t height, bool temporary, std::string& result,
+                  ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     result.clear();
     if (x < 0 || y < 0) return Refuse(error, "x and y must not be negative");
@@ -98,7 +99,7 @@ int ManagerV2::ClipImageFile(const std::string& path, int32_t x, int32_t y, int3
     if (!clip)
         return Refuse(error, "the rectangle " + RectText(x, y, width, height) +
                                  " is not inside the " + SizeText(image.get()) + " image");
-    return SaveResultImage(*this, clip.get(), temporary, result, error);
+    return outputs.SaveResultImage(clip.get(), temporary, result, error);
 }
 
 }  // namespace ver_2

@@ -1,12 +1,13 @@
 // ManagerV2 setup and global settings: construction, "config2.ini" access,
-// the settings operations and destruction.
+// the settings operations, destruction, and the calls that join two parts.
 #include "ver_2/manager_v2.h"
 
 #include "platform/base/kx_paths.h"
 #include "platform/base/kx_profile.h"
 #include "platform/base/service_thread.h"
+#include "platform/image/image_formats.h"
+#include "ver_2/batch_tables.h"
 #include "ver_2/error_info.h"
-#include "ver_2/ordered_pipeline.h"
 
 namespace ver_2 {
 
@@ -30,23 +31,14 @@ std::string DefaultSavePath() {
 
 }  // namespace
 
-ManagerV2::ManagerV2(KXPump pump) : pump_(pump) {
-    KXBase_CreateLock(&lock_);
-    globalConfig_ = ReadGlobalConfig();
-    pageConfig_ = globalConfig_;
-    OpenDatabase();
-    ReadCurrentBatch();
-    LoadSaveFilenames();
-    StoreSaveFilenames();
-}
+ManagerV2::ManagerV2(KXPump pump)
+    : pump_(pump),
+      globalConfig_(ReadGlobalConfig()),
+      store_(ConfigFolder()),
+      outputs_(store_, globalConfig_),
+      session_(pump, outputs_, store_) {}
 
-ManagerV2::~ManagerV2() {
-    ErrorInfo ignored;
-    DeinitDevice(ignored);
-    if (db_ != nullptr) sqlite3_close_v2(db_);
-    db_ = nullptr;
-    KXBase_DestroyLock(lock_);
-}
+ManagerV2::~ManagerV2() = default;
 
 GlobalConfig ManagerV2::ReadGlobalConfig() const {
     std::string ini = SettingsFile();
@@ -69,8 +61,8 @@ int ManagerV2::SetGlobalConfig(const GlobalConfig& config, uint32_t mask, ErrorI
     SB_ASSERT_SERVICE_THREAD();
     std::string refusal = GlobalConfigRefusal(config, mask);
     if (!refusal.empty()) return RefuseSetting(error, refusal);
-    // The files are written without the lock; it is taken only to hand the
-    // new values to the driver side.
+    // The files are written before the output files take the new values, so
+    // driver threads naming pages never wait for the disk.
     GlobalConfig updated = globalConfig_;
     // Each field given in the mask is taken over and written.
     auto takeString = [&](uint32_t field, std::string GlobalConfig::*member, const char* key) {
@@ -96,10 +88,7 @@ int ManagerV2::SetGlobalConfig(const GlobalConfig& config, uint32_t mask, ErrorI
     takeInt(kFieldImageTiffJpegQuality, &GlobalConfig::imageTiffJpegQuality,
             "imageTiffJpegQuality");
     globalConfig_ = updated;
-    {
-        KXLockGuard guard(lock_);
-        pageConfig_ = std::move(updated);
-    }
+    outputs_.SetConfig(updated);
     return 0;
 }
 
@@ -129,16 +118,26 @@ bool ManagerV2::SetConfigInt(const char* section, const char* key, int value) {
     return KXBase_SetProfileInt((folder + kSettingsFile).c_str(), section, key, value) == 0;
 }
 
-void ManagerV2::SetEventCallback(EventCallback callback, void* userData) {
-    KXLockGuard guard(lock_);
-    eventCallback_ = callback;
-    eventUserData_ = userData;
+int ManagerV2::SaveImage(int32_t index, bool toTemporary, std::string& path, ErrorInfo& error) {
+    SB_ASSERT_SERVICE_THREAD();
+    path.clear();
+    StoredPicture picture;
+    if (store_.ReadPictureAt(index, picture, error) != 0) return -1;
+    // The format becomes the file's extension: only the six known names do.
+    if (FindImageFormatByExtension(picture.format) == nullptr) {
+        return Refuse(error, "the image at image_index " + std::to_string(index) +
+                                 " has an unknown stored format \"" + picture.format + "\"");
+    }
+    return outputs_.SaveBytes(picture.bytes.data(), picture.bytes.size(), picture.format,
+                              toTemporary, path, error);
 }
 
-void ManagerV2::SetImageCallback(ImageCallback callback, void* userData) {
-    KXLockGuard guard(lock_);
-    imageCallback_ = callback;
-    imageUserData_ = userData;
+int ManagerV2::BindFolder(const std::string& folder, int32_t width, int32_t base,
+                          ErrorInfo& error) {
+    SB_ASSERT_SERVICE_THREAD();
+    return store_.BindFolder(folder, width, base,
+                             {ConfigFolder(), TemporaryFolder(), globalConfig_.fileSavePath},
+                             error);
 }
 
 }  // namespace ver_2

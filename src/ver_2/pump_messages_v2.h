@@ -1,6 +1,6 @@
 // Pump messages 3 to 6 of the second generation and their payloads, posted
 // by the scanner event handler and the page workers; the service thread's
-// pump handler runs them on the back end.
+// pump handler runs them on the scan session or the output files they name.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,8 @@
 
 namespace ver_2 {
 
-class ManagerV2;
+class OutputFiles;
+class ScanSession;
 
 enum PumpMessageV2 : uint32_t {
     PUMP_MSG_V2_DEVICE_LEFT = 3,    // DeviceNameMessage
@@ -18,18 +19,18 @@ enum PumpMessageV2 : uint32_t {
 };
 
 struct DeviceNameMessage {
-    ManagerV2* manager = nullptr;
+    ScanSession* session = nullptr;
     std::string name;
 };
 
 // The scan that ended, so a late message never ends a later scan.
 struct ScanFinishedMessage {
-    ManagerV2* manager = nullptr;
+    ScanSession* session = nullptr;
     uint64_t scanNumber = 0;
 };
 
 struct FilePathMessage {
-    ManagerV2* manager = nullptr;
+    OutputFiles* files = nullptr;
     std::string path;
 };
 

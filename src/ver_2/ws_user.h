@@ -71,7 +71,7 @@ class WSUser : public WebSocketUser {
     // thread to send.
     void PostEvent(cJSON* event);
 
-    // The back end's lock (ManagerV2::lock), which outlives the connection.
+    // The scan session's lock (ManagerV2::lock), which outlives the connection.
     KXLock backEndLock_;
     EventTags tags_ GUARDED_BY(backEndLock_);
     // Set on the connection thread when this connection became the page's

@@ -17,6 +17,7 @@
 #include "platform/image/kx_imgfmt.h"
 #include "support/temp_dir.h"
 #include "ver_2/bound_folder.h"
+#include "ver_2/image_operations.h"
 #include "ver_2/manager_fixture.h"
 #include "ver_2/manager_v2.h"
 #include "ver_2/texts.h"
@@ -155,8 +156,10 @@ class DocumentExportFault : public ManagerFileFaults,
   protected:
     int Export(const std::vector<std::string>& pages, std::string& path, ErrorInfo& error) {
         std::string format = GetParam().format;
-        if (format == "zip") return manager_->MakeZipArchive(pages, {}, false, path, error);
-        return manager_->MakeMultiImageFile(pages, format, "jpeg", 80, false, path, error);
+        if (format == "zip")
+            return MakeZipArchive(manager_->outputs(), pages, {}, false, path, error);
+        return MakeMultiImageFile(manager_->outputs(), pages, format, "jpeg", 80, false, path,
+                                  error);
     }
 };
 

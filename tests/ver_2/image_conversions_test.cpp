@@ -123,8 +123,8 @@ TEST_F(ImageConversions, DataUrlsBecomeFilesNamedByTheirPrefix) {
     for (const auto& c : cases) {
         std::string path;
         ErrorInfo error;
-        ASSERT_EQ(DataUrlToImageFile(*manager_, std::string(c.prefix) + Base64("picture"), false,
-                                     path, error),
+        ASSERT_EQ(DataUrlToImageFile(manager_->outputs(), std::string(c.prefix) + Base64("picture"),
+                                     false, path, error),
                   0)
             << c.prefix;
         EXPECT_EQ(path.substr(0, SaveFolder().size()), SaveFolder());
@@ -136,9 +136,9 @@ TEST_F(ImageConversions, DataUrlsBecomeFilesNamedByTheirPrefix) {
     size_t recorded = manager_->saveFilenames().size();
     std::string path;
     ErrorInfo error;
-    ASSERT_EQ(
-        DataUrlToImageFile(*manager_, "data:image/png;base64," + Base64("t"), true, path, error),
-        0);
+    ASSERT_EQ(DataUrlToImageFile(manager_->outputs(), "data:image/png;base64," + Base64("t"), true,
+                                 path, error),
+              0);
     EXPECT_EQ(path.substr(0, root_.path().size() + 4), root_.path() + "tmp/");
     EXPECT_EQ(manager_->saveFilenames().size(), recorded);
 }
@@ -155,7 +155,7 @@ TEST_F(ImageConversions, BadDataUrlsLeaveNoFile) {
     for (const auto& [text, detail] : bad) {
         std::string path = "stale";
         ErrorInfo error;
-        EXPECT_EQ(DataUrlToImageFile(*manager_, text, false, path, error), -1) << text;
+        EXPECT_EQ(DataUrlToImageFile(manager_->outputs(), text, false, path, error), -1) << text;
         EXPECT_EQ(path, "");
         EXPECT_EQ(error.text, "错误");
         EXPECT_EQ(error.detail, detail) << text;

@@ -51,7 +51,7 @@ struct Recorder {
                 std::unique_ptr<ScanFinishedMessage> finished(
                     static_cast<ScanFinishedMessage*>(message->payload));
                 if (recorder->manager != nullptr) {
-                    recorder->manager->OnScanFinished(finished->scanNumber);
+                    finished->session->OnScanFinished(finished->scanNumber);
                 }
                 break;
             }
@@ -203,13 +203,13 @@ TEST_F(ScanPipeline, PagesOfEveryFrameTypeAreSavedAndReportedInOrder) {
     };
     SANE_Int value = 0;
     for (Page& page : pages) {
-        ManagerV2::DriverEventHandler(nullptr, SANE_EVENT_IMAGE_OK, &page.record, &value,
-                                      manager_.get());
+        ScanSession::DriverEventHandler(nullptr, SANE_EVENT_IMAGE_OK, &page.record, &value,
+                                        &manager_->session());
     }
     ASSERT_TRUE(WaitForImages(5));
     // The finish event waits for every page before it is reported.
-    ManagerV2::DriverEventHandler(nullptr, SANE_EVENT_SCAN_FINISHED, const_cast<char*>("done"),
-                                  &value, manager_.get());
+    ScanSession::DriverEventHandler(nullptr, SANE_EVENT_SCAN_FINISHED, const_cast<char*>("done"),
+                                    &value, &manager_->session());
     Dispatch();
     std::lock_guard guard(recorder_.mutex);
     ASSERT_EQ(recorder_.images.size(), 5u);
@@ -263,12 +263,13 @@ TEST_F(ScanPipeline, DeviceAndStatusEventsReachTheConnection) {
     OpenScanner();
     SANE_Event_Device device{"Unknown", nullptr, nullptr};
     SANE_Int value = 1;
-    ManagerV2::DriverEventHandler(nullptr, SANE_EVENT_DEVICE_LEFT, &device, &value, manager_.get());
-    ManagerV2::DriverEventHandler(nullptr, SANE_EVENT_STATUS, const_cast<char*>("s"), &value,
-                                  manager_.get());
-    ManagerV2::DriverEventHandler(nullptr, SANE_EVENT_ERROR, const_cast<char*>("e"), &value,
-                                  manager_.get());
-    ManagerV2::DriverEventHandler(nullptr, 99, nullptr, &value, manager_.get());
+    ScanSession::DriverEventHandler(nullptr, SANE_EVENT_DEVICE_LEFT, &device, &value,
+                                    &manager_->session());
+    ScanSession::DriverEventHandler(nullptr, SANE_EVENT_STATUS, const_cast<char*>("s"), &value,
+                                    &manager_->session());
+    ScanSession::DriverEventHandler(nullptr, SANE_EVENT_ERROR, const_cast<char*>("e"), &value,
+                                    &manager_->session());
+    ScanSession::DriverEventHandler(nullptr, 99, nullptr, &value, &manager_->session());
     Dispatch();
     std::lock_guard guard(recorder_.mutex);
     std::vector<std::pair<int, std::string>> tail(recorder_.events.end() - 3,

@@ -1,13 +1,13 @@
-// ManagerV2 reordering of the current batch: moving images, exchanging two,
+// Batch store reordering of the current batch: moving images, exchanging two,
 // and the book order. Only the order table changes (the pictures stay where
 // they are), in one transaction; in the bound folder the files are renamed.
 #include <algorithm>
 
 #include "platform/base/service_thread.h"
+#include "ver_2/batch_store.h"
 #include "ver_2/batch_tables.h"
 #include "ver_2/bound_folder.h"
 #include "ver_2/error_info.h"
-#include "ver_2/manager_v2.h"
 #include "ver_2/sqlite_helpers.h"
 
 namespace ver_2 {
@@ -72,8 +72,8 @@ std::vector<ImageEntry> BookOrder(const std::vector<ImageEntry>& order) {
 
 }  // namespace
 
-int ManagerV2::MoveImage(const std::vector<int32_t>& indexes, const std::string& mode,
-                         int32_t target, ErrorInfo& error) {
+int BatchStore::MoveImage(const std::vector<int32_t>& indexes, const std::string& mode,
+                          int32_t target, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     if (db_ == nullptr) return Refuse(error, kNoDatabase);
     bool posMode = mode == kPosMode;
@@ -95,7 +95,7 @@ int ManagerV2::MoveImage(const std::vector<int32_t>& indexes, const std::string&
     return StoreOrder(entries, after, error);
 }
 
-int ManagerV2::ExchangeImage(int32_t index1, int32_t index2, ErrorInfo& error) {
+int BatchStore::ExchangeImage(int32_t index1, int32_t index2, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     if (db_ == nullptr) return Refuse(error, kNoDatabase);
     std::vector<ImageEntry> entries = GetImageEntries();
@@ -111,15 +111,15 @@ int ManagerV2::ExchangeImage(int32_t index1, int32_t index2, ErrorInfo& error) {
     return StoreOrder(entries, after, error);
 }
 
-int ManagerV2::ImageBookSort(ErrorInfo& error) {
+int BatchStore::ImageBookSort(ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     if (db_ == nullptr) return Refuse(error, kNoDatabase);
     std::vector<ImageEntry> entries = GetImageEntries();
     return StoreOrder(entries, BookOrder(entries), error);
 }
 
-int ManagerV2::StoreOrder(const std::vector<ImageEntry>& before,
-                          const std::vector<ImageEntry>& after, ErrorInfo& error) {
+int BatchStore::StoreOrder(const std::vector<ImageEntry>& before,
+                           const std::vector<ImageEntry>& after, ErrorInfo& error) {
     if (CheckBoundFolder(error) != 0) return -1;
     size_t first = 0;
     while (first < before.size() && before[first].id == after[first].id)

@@ -1,4 +1,4 @@
-// ManagerV2 folder binding: binding the current batch to a folder of
+// Batch store folder binding: binding the current batch to a folder of
 // numbered files and keeping that folder in step with every committed
 // change. A change while bound is refused up front when the folder cannot
 // take files; a mirror step that fails afterwards (a file put into the folder
@@ -8,23 +8,21 @@
 #include "platform/base/kx_log.h"
 #include "platform/base/kx_paths.h"
 #include "platform/base/service_thread.h"
+#include "ver_2/batch_store.h"
 #include "ver_2/batch_tables.h"
 #include "ver_2/bound_folder.h"
 #include "ver_2/error_info.h"
 #include "ver_2/global_config.h"
-#include "ver_2/manager_v2.h"
 
 namespace ver_2 {
 
 namespace {
 
-constexpr char kOrderMode[] = "order";
-
 // The folders that hold the service's own files (settings and database,
 // temporary files, kept scans) are never bound: their numbered files are
 // the service's, but not the binding's to delete.
-bool HoldsServiceFiles(const std::string& folder, const std::string& saveFolder) {
-    for (const std::string& own : {ConfigFolder(), TemporaryFolder(), saveFolder}) {
+bool HoldsServiceFiles(const std::string& folder, const std::vector<std::string>& serviceFolders) {
+    for (const std::string& own : serviceFolders) {
         if (folder == StandardiseFolderPath(own) || KXBase_IsSameFile(folder.c_str(), own.c_str()))
             return true;
     }
@@ -33,8 +31,8 @@ bool HoldsServiceFiles(const std::string& folder, const std::string& saveFolder)
 
 }  // namespace
 
-int ManagerV2::BindFolder(const std::string& folder, int32_t width, int32_t base,
-                          ErrorInfo& error) {
+int BatchStore::BindFolder(const std::string& folder, int32_t width, int32_t base,
+                           const std::vector<std::string>& serviceFolders, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     if (folder.empty()) return Refuse(error, "folder is missing or empty");
     if (width < 1 || width > BoundFolder::kMaxWidth) {
@@ -44,7 +42,7 @@ int ManagerV2::BindFolder(const std::string& folder, int32_t width, int32_t base
     if (db_ == nullptr) return Refuse(error, kNoDatabase);
     std::string standard = StandardiseFolderPath(folder);
     if (standard.empty()) return Refuse(error, AboutFile("not a usable folder path", folder));
-    if (HoldsServiceFiles(standard, globalConfig_.fileSavePath)) {
+    if (HoldsServiceFiles(standard, serviceFolders)) {
         return Refuse(error, AboutFile("the folder holds the service's own files", standard));
     }
     BoundFolder candidate(standard, width, base);
@@ -58,7 +56,6 @@ int ManagerV2::BindFolder(const std::string& folder, int32_t width, int32_t base
                       AboutFile("the folder holds files the service did not write", standard));
     }
     bindFolder_ = standard;
-    bindNameMode_ = kOrderMode;
     bindNameWidth_ = width;
     bindNameBase_ = base;
     boundFolderInStep_ = true;
@@ -72,27 +69,26 @@ int ManagerV2::BindFolder(const std::string& folder, int32_t width, int32_t base
     return 0;
 }
 
-int ManagerV2::StopBindFolder(ErrorInfo& error) {
+int BatchStore::StopBindFolder(ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     if (db_ == nullptr) return Refuse(error, kNoDatabase);
     bindFolder_.clear();
-    bindNameMode_.clear();
     bindNameWidth_ = 0;
     bindNameBase_ = 0;
     return 0;
 }
 
-BoundFolder ManagerV2::boundFolder() const {
+BoundFolder BatchStore::boundFolder() const {
     return BoundFolder(bindFolder_, bindNameWidth_, bindNameBase_);
 }
 
-int ManagerV2::CheckBoundFolder(ErrorInfo& error) const {
+int BatchStore::CheckBoundFolder(ErrorInfo& error) const {
     if (!folderBound() || boundFolder().Writable()) return 0;
     return Refuse(error, AboutFile("the bound folder cannot take files", bindFolder_));
 }
 
-int ManagerV2::MirrorChange(const std::function<bool(const BoundFolder&)>& mirror,
-                            ErrorInfo& error) {
+int BatchStore::MirrorChange(const std::function<bool(const BoundFolder&)>& mirror,
+                             ErrorInfo& error) {
     if (!folderBound()) return 0;
     // A folder left out of step by an earlier failure is only ever written
     // whole again: a step applied to it would keep it wrong.
@@ -102,7 +98,7 @@ int ManagerV2::MirrorChange(const std::function<bool(const BoundFolder&)>& mirro
     return MirrorWholeBatch(error);
 }
 
-int ManagerV2::MirrorWholeBatch(ErrorInfo& error) {
+int BatchStore::MirrorWholeBatch(ErrorInfo& error) {
     boundFolderInStep_ = !folderBound() || ExportWholeBatch();
     if (boundFolderInStep_) return 0;
     return Refuse(error, AboutFile("the batch keeps the change, but the bound folder could not "
@@ -110,8 +106,10 @@ int ManagerV2::MirrorWholeBatch(ErrorInfo& error) {
                                    bindFolder_));
 }
 
-bool ManagerV2::ExportWholeBatch() {
-    return boundFolder().Rewrite(db_, BatchTables(currBatchId_));
+bool BatchStore::ExportWholeBatch() {
+    BatchTables tables(currBatchId_);
+    return boundFolder().Rewrite(
+        [&](const PictureVisit& visit) { return ForEachPicture(db_, tables, visit); });
 }
 
 }  // namespace ver_2

@@ -1,12 +1,13 @@
-// ManagerV2 scan pipeline: starting and stopping scans, the driver's event
+// Scan session scan pipeline: starting and stopping scans, the driver's event
 // handler, and turning every scanned page into a saved file.
 //
-// A page is copied out of the driver's record on the driver thread, given its
-// file name and settings under `lock`, then checked for blankness and encoded
-// on a page worker while the driver delivers the next pages. Pages are
-// recorded (PUMP_MSG_V2_FILE_SAVED) and reported to the page (imageCallback)
-// strictly in the order they arrived, and all of them before the scan's end
-// is signalled. A page that cannot be copied or saved is named in the log,
+// A page is copied out of the driver's record on the driver thread, given
+// the scan's options under `lock` and its file name and encoding settings by
+// the output files, then checked for blankness and encoded on a page worker
+// while the driver delivers the next pages. Pages are recorded
+// (PUMP_MSG_V2_FILE_SAVED) and reported to the page (imageCallback) strictly
+// in the order they arrived, and all of them before the scan's end is
+// signalled. A page that cannot be copied or saved is named in the log,
 // and the scan's end is then reported as an error ("错误", flag 1) even when
 // the driver finished normally, so the page never takes a scan that lost
 // pages for a success.
@@ -23,10 +24,11 @@
 #include "platform/image/proc/kx_imgproc.h"
 #include "platform/image/scanner_page.h"
 #include "ver_2/error_info.h"
-#include "ver_2/manager_v2.h"
 #include "ver_2/ordered_pipeline.h"
+#include "ver_2/output_files.h"
 #include "ver_2/page_files.h"
 #include "ver_2/pump_messages_v2.h"
+#include "ver_2/scan_session.h"
 
 namespace ver_2 {
 
@@ -54,7 +56,7 @@ void EncodePage(ScannedPage& page) {
 
 }  // namespace
 
-int ManagerV2::StartScan(bool blankCheck, bool localSave, ErrorInfo& error) {
+int ScanSession::StartScan(bool blankCheck, bool localSave, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     if (!deviceOpened_) return Refuse(error, kNoScanner);
     if (scanning_) return Refuse(error, kScanRunning);
@@ -79,14 +81,14 @@ int ManagerV2::StartScan(bool blankCheck, bool localSave, ErrorInfo& error) {
     return Refuse(error, "the scanner did not start: " + DriverStatusText(status));
 }
 
-int ManagerV2::StopScan(ErrorInfo& error) {
+int ScanSession::StopScan(ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     if (!scanning_) return Refuse(error, "no scan is running");
     FinishScan();
     return 0;
 }
 
-void ManagerV2::OnScanFinished(uint64_t scanNumber) {
+void ScanSession::OnScanFinished(uint64_t scanNumber) {
     SB_ASSERT_SERVICE_THREAD();
     bool current = false;
     {
@@ -96,7 +98,7 @@ void ManagerV2::OnScanFinished(uint64_t scanNumber) {
     if (scanning_ && current) FinishScan();
 }
 
-void ManagerV2::FinishScan() {
+void ScanSession::FinishScan() {
     KXEvent done = nullptr;
     {
         KXLockGuard guard(lock_);
@@ -112,16 +114,16 @@ void ManagerV2::FinishScan() {
     malloc_trim(0);
 }
 
-void ManagerV2::ClearScanState() {
+void ScanSession::ClearScanState() {
     KXLockGuard guard(lock_);
     scanDoneEvent_ = nullptr;
     blankCheck_ = false;
     saveToTemp_ = false;
 }
 
-SANE_Int ManagerV2::DriverEventHandler(void*, SANE_Int code, void* data, SANE_Int* value,
-                                       void* user) {
-    auto* self = static_cast<ManagerV2*>(user);
+SANE_Int ScanSession::DriverEventHandler(void*, SANE_Int code, void* data, SANE_Int* value,
+                                         void* user) {
+    auto* self = static_cast<ScanSession*>(user);
     DriverEvent event = DecodeDriverEvent(code, data, value);
     LogDriverEvent(event);
     int flag = event.failed ? 1 : 0;
@@ -156,15 +158,15 @@ SANE_Int ManagerV2::DriverEventHandler(void*, SANE_Int code, void* data, SANE_In
     return 0;
 }
 
-void ManagerV2::DeviceArrived(const char* name) {
+void ScanSession::DeviceArrived(const char* name) {
     KXLockGuard guard(lock_);
     deviceNameList_.emplace_back(name);
     if (eventCallback_ != nullptr) eventCallback_(1, name, 0, eventUserData_);
 }
 
-void ManagerV2::DeviceLeft(const char* name) {
+void ScanSession::DeviceLeft(const char* name) {
     auto message = std::make_unique<DeviceNameMessage>();
-    message->manager = this;
+    message->session = this;
     message->name = name;
     PostPayload(pump_, PUMP_MSG_V2_DEVICE_LEFT, std::move(message));
     KXLockGuard guard(lock_);
@@ -173,17 +175,17 @@ void ManagerV2::DeviceLeft(const char* name) {
     if (eventCallback_ != nullptr) eventCallback_(2, name, 0, eventUserData_);
 }
 
-void ManagerV2::ReportEvent(int code, const char* text, int flag) {
+void ScanSession::ReportEvent(int code, const char* text, int flag) {
     KXLockGuard guard(lock_);
     if (eventCallback_ != nullptr) eventCallback_(code, text, flag, eventUserData_);
 }
 
-int ManagerV2::NextPageNumber() {
+int ScanSession::NextPageNumber() {
     KXLockGuard guard(lock_);
     return ++pagesReceived_;
 }
 
-void ManagerV2::OnPageScanned(const SANE_Event_Image& record) {
+void ScanSession::OnPageScanned(const SANE_Event_Image& record) {
     auto page = std::make_shared<ScannedPage>();
     page->number = NextPageNumber();
     page->image = CopyScannerPage(record, KX_PIXEL_KEEP);
@@ -196,9 +198,9 @@ void ManagerV2::OnPageScanned(const SANE_Event_Image& record) {
         KXLockGuard guard(lock_);
         page->temporary = saveToTemp_;
         page->checkBlank = blankCheck_;
-        PreparePageLocked(page->temporary, page->path, page->settings);
         workers = pageWorkers_.get();
     }
+    outputs_.PreparePage(page->temporary, page->path, page->settings);
 
     OrderedPipeline::Job job;
     job.work = [page] { EncodePage(*page); };
@@ -210,7 +212,7 @@ void ManagerV2::OnPageScanned(const SANE_Event_Image& record) {
         KXLockGuard guard(lock_);
         if (!page->temporary) {
             auto message = std::make_unique<FilePathMessage>();
-            message->manager = this;
+            message->files = &outputs_;
             message->path = page->path;
             if (!PostPayload(pump_, PUMP_MSG_V2_FILE_SAVED, std::move(message))) {
                 KXBase_WriteInfo(KX_LOG_INFO, "page %d saved but not recorded, filePath=%s",
@@ -226,7 +228,7 @@ void ManagerV2::OnPageScanned(const SANE_Event_Image& record) {
     workers->Submit(std::move(job));
 }
 
-void ManagerV2::PageLost(int number, const char* reason, const std::string& path) {
+void ScanSession::PageLost(int number, const char* reason, const std::string& path) {
     ++pagesLost_;
     if (path.empty()) {
         KXBase_WriteInfo(KX_LOG_INFO, "page %d lost: %s", number, reason);
@@ -236,7 +238,7 @@ void ManagerV2::PageLost(int number, const char* reason, const std::string& path
     }
 }
 
-void ManagerV2::OnScanEnded(const char* text, int flag) {
+void ScanSession::OnScanEnded(const char* text, int flag) {
     // Every page of the scan is saved and reported before its end is. The
     // finish message is queued ahead of the end's messages, so a page that
     // answers "scan_end" at once finds the back end idle. The end is
@@ -260,42 +262,11 @@ void ManagerV2::OnScanEnded(const char* text, int flag) {
         flag = 1;
     }
     auto message = std::make_unique<ScanFinishedMessage>();
-    message->manager = this;
+    message->session = this;
     message->scanNumber = scanNumber;
     PostPayload(pump_, PUMP_MSG_V2_SCAN_FINISHED, std::move(message));
     ReportEvent(5, text, flag);
     if (done != nullptr) KXBase_SetEvent(done);
-}
-
-void ManagerV2::PreparePage(bool temporary, std::string& path, PageSaveSettings& settings) {
-    KXLockGuard guard(lock_);
-    PreparePageLocked(temporary, path, settings);
-}
-
-void ManagerV2::PreparePageLocked(bool temporary, std::string& path, PageSaveSettings& settings) {
-    settings = PageSaveSettingsFor(pageConfig_);
-    path = MakeFileNameLocked(temporary, settings.extension);
-}
-
-std::string ManagerV2::MakeFileName(bool temporary, const std::string& extension) {
-    KXLockGuard guard(lock_);
-    return MakeFileNameLocked(temporary, extension);
-}
-
-std::string ManagerV2::MakeFileNameLocked(bool temporary, const std::string& extension) {
-    std::string folder = temporary ? TemporaryFolder() : pageConfig_.fileSavePath;
-    return MakeUniqueFileName(folder, pageConfig_.fileNamePrefix, pageConfig_.fileNameMode,
-                              extension);
-}
-
-int ManagerV2::SaveScannedImage(KXImage image, bool temporary, std::string& path) {
-    path.clear();
-    std::string name;
-    PageSaveSettings settings;
-    PreparePage(temporary, name, settings);
-    if (WritePageFile(image, settings, name) != 0) return -1;
-    path = std::move(name);
-    return 0;
 }
 
 }  // namespace ver_2

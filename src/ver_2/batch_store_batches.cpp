@@ -1,4 +1,4 @@
-// ManagerV2 batch store: the registry of batches, the current batch, and
+// Batch store: the registry of batches, the current batch, and
 // reading the current batch's images (entries, thumbnails, count, pictures).
 // Changes of the registry are one transaction each; `currBatchId` and the
 // bound folder follow only after the commit.
@@ -6,10 +6,10 @@
 
 #include "platform/base/service_thread.h"
 #include "platform/image/image_formats.h"
+#include "ver_2/batch_store.h"
 #include "ver_2/batch_tables.h"
 #include "ver_2/error_info.h"
 #include "ver_2/image_conversions.h"
-#include "ver_2/manager_v2.h"
 #include "ver_2/sqlite_helpers.h"
 
 namespace ver_2 {
@@ -32,7 +32,7 @@ bool RenameTable(sqlite3* db, const std::string& from, const std::string& to) {
 
 }  // namespace
 
-int ManagerV2::GetBatchIdList(std::vector<std::string>& names, ErrorInfo& error) {
+int BatchStore::GetBatchIdList(std::vector<std::string>& names, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     names.clear();
     if (db_ == nullptr) return Refuse(error, kNoDatabase);
@@ -42,14 +42,14 @@ int ManagerV2::GetBatchIdList(std::vector<std::string>& names, ErrorInfo& error)
     return 0;
 }
 
-int ManagerV2::CheckBatchExists(const std::string& name, ErrorInfo& error) {
+int BatchStore::CheckBatchExists(const std::string& name, ErrorInfo& error) {
     std::vector<std::string> names;
     if (GetBatchIdList(names, error) != 0) return -1;
     if (std::find(names.begin(), names.end(), name) != names.end()) return 0;
     return Refuse(error, "no batch named \"" + name + "\"");
 }
 
-int ManagerV2::OpenBatch(const std::string& name, ErrorInfo& error) {
+int BatchStore::OpenBatch(const std::string& name, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     if (name.empty()) return Refuse(error, kEmptyBatchId);
     if (CheckBatchExists(name, error) != 0) return -1;
@@ -61,7 +61,7 @@ int ManagerV2::OpenBatch(const std::string& name, ErrorInfo& error) {
     return 0;
 }
 
-int ManagerV2::NewBatch(const std::string& name, ErrorInfo& error) {
+int BatchStore::NewBatch(const std::string& name, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     if (name.empty()) return Refuse(error, kEmptyBatchId);
     if (db_ == nullptr) return Refuse(error, kNoDatabase);
@@ -80,7 +80,7 @@ int ManagerV2::NewBatch(const std::string& name, ErrorInfo& error) {
     return 0;
 }
 
-int ManagerV2::DeleteBatch(const std::string& name, ErrorInfo& error) {
+int BatchStore::DeleteBatch(const std::string& name, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     if (name.empty()) return Refuse(error, kEmptyBatchId);
     if (name == currBatchId_) {
@@ -100,7 +100,7 @@ int ManagerV2::DeleteBatch(const std::string& name, ErrorInfo& error) {
     return 0;
 }
 
-int ManagerV2::GetCurrBatchId(std::string& name, ErrorInfo& error) {
+int BatchStore::GetCurrBatchId(std::string& name, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     name.clear();
     if (db_ == nullptr) return Refuse(error, kNoDatabase);
@@ -108,8 +108,8 @@ int ManagerV2::GetCurrBatchId(std::string& name, ErrorInfo& error) {
     return 0;
 }
 
-int ManagerV2::ModifyBatchId(const std::string& oldName, const std::string& newName,
-                             ErrorInfo& error) {
+int BatchStore::ModifyBatchId(const std::string& oldName, const std::string& newName,
+                              ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     if (oldName.empty()) return Refuse(error, kEmptyBatchId);
     if (newName.empty()) return Refuse(error, "new_batch_id is missing or empty");
@@ -131,7 +131,7 @@ int ManagerV2::ModifyBatchId(const std::string& oldName, const std::string& newN
     return 0;
 }
 
-int ManagerV2::ReadPictureAt(int32_t index, StoredPicture& picture, ErrorInfo& error) {
+int BatchStore::ReadPictureAt(int32_t index, StoredPicture& picture, ErrorInfo& error) {
     if (db_ == nullptr) return Refuse(error, kNoDatabase);
     int32_t id = GetImageId(index);
     if (id < 0) {
@@ -143,18 +143,18 @@ int ManagerV2::ReadPictureAt(int32_t index, StoredPicture& picture, ErrorInfo& e
     return 0;
 }
 
-std::vector<ImageEntry> ManagerV2::GetImageEntries() {
+std::vector<ImageEntry> BatchStore::GetImageEntries() {
     SB_ASSERT_SERVICE_THREAD();
     return ReadImageEntries(db_, BatchTables(currBatchId_));
 }
 
-int32_t ManagerV2::GetImageId(int32_t index) {
+int32_t BatchStore::GetImageId(int32_t index) {
     SB_ASSERT_SERVICE_THREAD();
     if (index < 0) return -1;
     return ReadImageId(db_, BatchTables(currBatchId_), index);
 }
 
-int ManagerV2::GetImageThumbnailList(std::vector<ThumbnailItem>& items, ErrorInfo& error) {
+int BatchStore::GetImageThumbnailList(std::vector<ThumbnailItem>& items, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     items.clear();
     if (db_ == nullptr) return Refuse(error, kNoDatabase);
@@ -170,7 +170,7 @@ int ManagerV2::GetImageThumbnailList(std::vector<ThumbnailItem>& items, ErrorInf
     return 0;
 }
 
-int ManagerV2::GetImageCount(int32_t& count, ErrorInfo& error) {
+int BatchStore::GetImageCount(int32_t& count, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     count = 0;
     if (db_ == nullptr) return Refuse(error, kNoDatabase);
@@ -179,7 +179,7 @@ int ManagerV2::GetImageCount(int32_t& count, ErrorInfo& error) {
     return 0;
 }
 
-int ManagerV2::LoadImage(int32_t index, std::string& tag, std::string& dataUrl, ErrorInfo& error) {
+int BatchStore::LoadImage(int32_t index, std::string& tag, std::string& dataUrl, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     tag.clear();
     dataUrl.clear();
@@ -187,25 +187,6 @@ int ManagerV2::LoadImage(int32_t index, std::string& tag, std::string& dataUrl, 
     if (ReadPictureAt(index, picture, error) != 0) return -1;
     dataUrl = StoredDataUrl(picture.format, picture.bytes.data(), picture.bytes.size());
     tag = std::move(picture.tag);
-    return 0;
-}
-
-int ManagerV2::SaveImage(int32_t index, bool toTemporary, std::string& path, ErrorInfo& error) {
-    SB_ASSERT_SERVICE_THREAD();
-    path.clear();
-    StoredPicture picture;
-    if (ReadPictureAt(index, picture, error) != 0) return -1;
-    // The format becomes the file's extension: only the six known names do.
-    if (FindImageFormatByExtension(picture.format) == nullptr) {
-        return Refuse(error, "the image at image_index " + std::to_string(index) +
-                                 " has an unknown stored format \"" + picture.format + "\"");
-    }
-    std::string name = MakeFileName(toTemporary, picture.format);
-    if (!WriteBytesToFile(picture.bytes.data(), picture.bytes.size(), name)) {
-        return Refuse(error, AboutFile("cannot write file", name));
-    }
-    path = std::move(name);
-    if (!toTemporary) AddSaveFilename(path);
     return 0;
 }
 

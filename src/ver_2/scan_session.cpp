@@ -1,14 +1,16 @@
-// ManagerV2 scanner handling: starting and ending the driver, the list of
+// Scan session scanner handling: starting and ending the driver, the list of
 // present scanners, opening and closing one scanner, and reading, setting,
 // resetting and storing its options. Stored options are applied by title to
 // whichever scanner is opened next.
+#include "ver_2/scan_session.h"
+
 #include <algorithm>
 #include <thread>
 
 #include "platform/base/service_thread.h"
+#include "ver_2/batch_store.h"
 #include "ver_2/device_options.h"
 #include "ver_2/error_info.h"
-#include "ver_2/manager_v2.h"
 #include "ver_2/ordered_pipeline.h"
 
 namespace ver_2 {
@@ -23,7 +25,30 @@ size_t PageWorkerCount() {
 
 }  // namespace
 
-int ManagerV2::InitDevice(ErrorInfo& error) {
+ScanSession::ScanSession(KXPump pump, OutputFiles& outputs, BatchStore& optionStore)
+    : pump_(pump), outputs_(outputs), optionStore_(optionStore) {
+    KXBase_CreateLock(&lock_);
+}
+
+ScanSession::~ScanSession() {
+    ErrorInfo ignored;
+    DeinitDevice(ignored);
+    KXBase_DestroyLock(lock_);
+}
+
+void ScanSession::SetEventCallback(EventCallback callback, void* userData) {
+    KXLockGuard guard(lock_);
+    eventCallback_ = callback;
+    eventUserData_ = userData;
+}
+
+void ScanSession::SetImageCallback(ImageCallback callback, void* userData) {
+    KXLockGuard guard(lock_);
+    imageCallback_ = callback;
+    imageUserData_ = userData;
+}
+
+int ScanSession::InitDevice(ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     if (saneInited_) return Refuse(error, "the driver is already initialised");
     size_t workers = PageWorkerCount();
@@ -41,7 +66,7 @@ int ManagerV2::InitDevice(ErrorInfo& error) {
     return 0;
 }
 
-int ManagerV2::DeinitDevice(ErrorInfo& error) {
+int ScanSession::DeinitDevice(ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     if (!saneInited_) return Refuse(error, kNoDriver);
     ErrorInfo ignored;
@@ -57,7 +82,7 @@ int ManagerV2::DeinitDevice(ErrorInfo& error) {
     return 0;
 }
 
-void ManagerV2::ReleasePageWorkers() {
+void ScanSession::ReleasePageWorkers() {
     std::unique_ptr<OrderedPipeline> workers;
     {
         KXLockGuard guard(lock_);
@@ -68,7 +93,7 @@ void ManagerV2::ReleasePageWorkers() {
     workers.reset();
 }
 
-int ManagerV2::GetDeviceNameList(std::vector<std::string>& names, ErrorInfo& error) {
+int ScanSession::GetDeviceNameList(std::vector<std::string>& names, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     names.clear();
     if (!saneInited_) return Refuse(error, kNoDriver);
@@ -79,7 +104,7 @@ int ManagerV2::GetDeviceNameList(std::vector<std::string>& names, ErrorInfo& err
     return 0;
 }
 
-int ManagerV2::OpenDevice(const std::string& name, ErrorInfo& error) {
+int ScanSession::OpenDevice(const std::string& name, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     if (!saneInited_) return Refuse(error, kNoDriver);
     if (deviceOpened_) return Refuse(error, "a scanner is already open: \"" + deviceName_ + "\"");
@@ -90,10 +115,8 @@ int ManagerV2::OpenDevice(const std::string& name, ErrorInfo& error) {
         return Refuse(error,
                       "scanner \"" + name + "\" cannot be opened: " + DriverStatusText(status));
     }
-    std::vector<DeviceParam> stored;
-    LoadDeviceParams(stored);
     DriverOptionSource options(handle);
-    ApplyDeviceParams(options, stored);
+    ApplyDeviceParams(options, optionStore_.LoadDeviceParams());
     device_ = handle;
     deviceName_ = name;
     deviceOpened_ = true;
@@ -101,7 +124,7 @@ int ManagerV2::OpenDevice(const std::string& name, ErrorInfo& error) {
     return 0;
 }
 
-int ManagerV2::CloseDevice(ErrorInfo& error) {
+int ScanSession::CloseDevice(ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     if (!deviceOpened_) return Refuse(error, kNoScanner);
     ErrorInfo ignored;
@@ -114,7 +137,7 @@ int ManagerV2::CloseDevice(ErrorInfo& error) {
     return 0;
 }
 
-int ManagerV2::GetCurrDeviceName(std::string& name, ErrorInfo& error) {
+int ScanSession::GetCurrDeviceName(std::string& name, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     name.clear();
     if (!deviceOpened_) return Refuse(error, kNoScanner);
@@ -122,7 +145,7 @@ int ManagerV2::GetCurrDeviceName(std::string& name, ErrorInfo& error) {
     return 0;
 }
 
-int ManagerV2::SetDeviceParam(const std::vector<DeviceParam>& list, ErrorInfo& error) {
+int ScanSession::SetDeviceParam(const std::vector<DeviceParam>& list, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     if (!deviceOpened_) return Refuse(error, kNoScanner);
     if (scanning_) return Refuse(error, kScanRunning);
@@ -133,7 +156,7 @@ int ManagerV2::SetDeviceParam(const std::vector<DeviceParam>& list, ErrorInfo& e
     return result == 0 ? 0 : Refuse(error, reason);
 }
 
-int ManagerV2::GetDeviceParam(std::vector<DeviceParamGroup>& groups, ErrorInfo& error) {
+int ScanSession::GetDeviceParam(std::vector<DeviceParamGroup>& groups, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     groups.clear();
     if (!deviceOpened_) return Refuse(error, kNoScanner);
@@ -142,7 +165,7 @@ int ManagerV2::GetDeviceParam(std::vector<DeviceParamGroup>& groups, ErrorInfo& 
     return 0;
 }
 
-int ManagerV2::ResetDeviceParam(ErrorInfo& error) {
+int ScanSession::ResetDeviceParam(ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     if (!deviceOpened_) return Refuse(error, kNoScanner);
     if (scanning_) return Refuse(error, kScanRunning);
@@ -152,13 +175,13 @@ int ManagerV2::ResetDeviceParam(ErrorInfo& error) {
     return result == 0 ? 0 : Refuse(error, "the scanner did not restore its default settings");
 }
 
-void ManagerV2::RefreshDeviceParams() {
+void ScanSession::RefreshDeviceParams() {
     DriverOptionSource options(device_);
     ReadDeviceParams(options, deviceParams_);
-    StoreDeviceParams();
+    optionStore_.StoreDeviceParams(deviceParams_);
 }
 
-void ManagerV2::OnDeviceLeft(const std::string& name) {
+void ScanSession::OnDeviceLeft(const std::string& name) {
     SB_ASSERT_SERVICE_THREAD();
     if (!deviceOpened_ || name != deviceName_) return;
     ErrorInfo ignored;

@@ -1,4 +1,4 @@
-// ManagerV2 image list editing: inserting, replacing, retagging, deleting
+// Batch store image list editing: inserting, replacing, retagging, deleting
 // and clearing the images of the current batch. Inputs are checked before
 // anything is written; each change is one transaction that keeps the order
 // rows dense (idx 0 .. n-1), and the bound folder follows after the commit.
@@ -6,11 +6,11 @@
 #include <set>
 
 #include "platform/base/service_thread.h"
+#include "ver_2/batch_store.h"
 #include "ver_2/batch_tables.h"
 #include "ver_2/bound_folder.h"
 #include "ver_2/error_info.h"
 #include "ver_2/image_conversions.h"
-#include "ver_2/manager_v2.h"
 #include "ver_2/sqlite_helpers.h"
 #include "ver_2/thumbnails.h"
 
@@ -55,8 +55,8 @@ NewPicture PictureOfDataUrl(const std::string& dataUrl) {
 
 }  // namespace
 
-int ManagerV2::InsertLocalImage(const std::string& path, int32_t position, const std::string& tag,
-                                ErrorInfo& error) {
+int BatchStore::InsertLocalImage(const std::string& path, int32_t position, const std::string& tag,
+                                 ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     if (db_ == nullptr) return Refuse(error, kNoDatabase);
     if (path.empty()) return Refuse(error, "image_path is missing or empty");
@@ -66,8 +66,8 @@ int ManagerV2::InsertLocalImage(const std::string& path, int32_t position, const
     return InsertPicture(picture, position, tag, error);
 }
 
-int ManagerV2::InsertImage(const std::string& dataUrl, int32_t position, const std::string& tag,
-                           ErrorInfo& error) {
+int BatchStore::InsertImage(const std::string& dataUrl, int32_t position, const std::string& tag,
+                            ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     if (db_ == nullptr) return Refuse(error, kNoDatabase);
     if (dataUrl.empty()) return Refuse(error, "image_base64 is missing or empty");
@@ -77,8 +77,8 @@ int ManagerV2::InsertImage(const std::string& dataUrl, int32_t position, const s
     return InsertPicture(picture, position, tag, error);
 }
 
-int ManagerV2::InsertPicture(const NewPicture& picture, int32_t position, const std::string& tag,
-                             ErrorInfo& error) {
+int BatchStore::InsertPicture(const NewPicture& picture, int32_t position, const std::string& tag,
+                              ErrorInfo& error) {
     std::vector<ImageEntry> entries = GetImageEntries();
     size_t count = entries.size();
     if (CheckPosition(position, count, error) != 0) return -1;
@@ -103,8 +103,8 @@ int ManagerV2::InsertPicture(const NewPicture& picture, int32_t position, const 
         error);
 }
 
-int ManagerV2::ModifyImageTag(const std::vector<int32_t>& indexes,
-                              const std::vector<std::string>& tags, ErrorInfo& error) {
+int BatchStore::ModifyImageTag(const std::vector<int32_t>& indexes,
+                               const std::vector<std::string>& tags, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     if (db_ == nullptr) return Refuse(error, kNoDatabase);
     std::vector<ImageEntry> entries = GetImageEntries();
@@ -129,7 +129,7 @@ int ManagerV2::ModifyImageTag(const std::vector<int32_t>& indexes,
     return 0;
 }
 
-int ManagerV2::DeleteImage(const std::vector<int32_t>& indexes, ErrorInfo& error) {
+int BatchStore::DeleteImage(const std::vector<int32_t>& indexes, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     if (db_ == nullptr) return Refuse(error, kNoDatabase);
     std::vector<ImageEntry> entries = GetImageEntries();
@@ -155,7 +155,7 @@ int ManagerV2::DeleteImage(const std::vector<int32_t>& indexes, ErrorInfo& error
                         error);
 }
 
-int ManagerV2::ClearImageList(ErrorInfo& error) {
+int BatchStore::ClearImageList(ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     if (db_ == nullptr) return Refuse(error, kNoDatabase);
     if (CheckBoundFolder(error) != 0) return -1;
@@ -169,7 +169,7 @@ int ManagerV2::ClearImageList(ErrorInfo& error) {
     return MirrorChange([&](const BoundFolder& folder) { return folder.Remove(entries); }, error);
 }
 
-int ManagerV2::ModifyImage(int32_t index, const std::string& dataUrl, ErrorInfo& error) {
+int BatchStore::ModifyImage(int32_t index, const std::string& dataUrl, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     if (db_ == nullptr) return Refuse(error, kNoDatabase);
     if (CheckImageIndex("image_index", index, GetImageEntries().size(), error) != 0) return -1;
@@ -179,7 +179,7 @@ int ManagerV2::ModifyImage(int32_t index, const std::string& dataUrl, ErrorInfo&
     return ReplacePicture(index, picture, error);
 }
 
-int ManagerV2::ModifyImageByLocal(int32_t index, const std::string& path, ErrorInfo& error) {
+int BatchStore::ModifyImageByLocal(int32_t index, const std::string& path, ErrorInfo& error) {
     SB_ASSERT_SERVICE_THREAD();
     if (db_ == nullptr) return Refuse(error, kNoDatabase);
     if (CheckImageIndex("image_index", index, GetImageEntries().size(), error) != 0) return -1;
@@ -189,7 +189,7 @@ int ManagerV2::ModifyImageByLocal(int32_t index, const std::string& path, ErrorI
     return ReplacePicture(index, picture, error);
 }
 
-int ManagerV2::ReplacePicture(int32_t index, const NewPicture& picture, ErrorInfo& error) {
+int BatchStore::ReplacePicture(int32_t index, const NewPicture& picture, ErrorInfo& error) {
     std::vector<ImageEntry> entries = GetImageEntries();
     if (CheckImageIndex("image_index", index, entries.size(), error) != 0) return -1;
     if (CheckBoundFolder(error) != 0) return -1;
