@@ -50,9 +50,9 @@ BENCHMARK(BM_CopyPage)->Unit(benchmark::kMillisecond);
 
 // Every call forwarded to the real file system, but flushes that return at
 // once.
-class NoSyncFileSystem : public ForwardingFileSystem {
+class NoSyncFileSystem : public kxbase::ForwardingFileSystem {
   public:
-    NoSyncFileSystem() : ForwardingFileSystem(RealFileSystem()) {}
+    NoSyncFileSystem() : kxbase::ForwardingFileSystem(kxbase::RealFileSystem()) {}
     int Sync(int) override { return 0; }
 };
 
@@ -84,7 +84,7 @@ BENCHMARK(BM_WriteJpegPage)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_WriteJpegPage_WithoutFlush(benchmark::State& state) {
     NoSyncFileSystem noSync;
-    ScopedFileSystem scoped(noSync);
+    kxbase::ScopedFileSystem scoped(noSync);
     WriteJpegPages(state);
 }
 BENCHMARK(BM_WriteJpegPage_WithoutFlush)->Unit(benchmark::kMillisecond)->UseRealTime();
