@@ -3,6 +3,8 @@
 // handler reads its family's parameters (absent or mistyped ones take their
 // defaults), runs the image operation and leaves inputs, result files and
 // the reply to ImageCommandRun. The operations check every value.
+#include <functional>
+
 #include "platform/base/encoding.h"
 #include "ver_2/commands.h"
 #include "ver_2/image_command_run.h"
@@ -36,6 +38,33 @@ WatermarkRequest ReadWatermark(const cJSON* request) {
     watermark.italic = BoolMember(request, "font_italic", false);
     watermark.strikeout = BoolMember(request, "font_strikeout", false);
     return watermark;
+}
+
+// The rectangle of "x", "y", "width" and "height".
+struct Region {
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+};
+
+Region ReadRegion(const cJSON* request) {
+    return {IntMember(request, "x", 0), IntMember(request, "y", 0), IntMember(request, "width", 0),
+            IntMember(request, "height", 0)};
+}
+
+// An operation that makes one image of the one input: 0 and its path, or
+// -1 with the reason.
+using SingleImageOperation = std::function<int(ImageCommandRun& run, const std::string& input,
+                                               std::string& path, ErrorInfo& error)>;
+
+void RunOnSingleImage(WSUser& user, const Command& command, const SingleImageOperation& operation) {
+    ImageCommandRun run(user, command);
+    std::string input = run.SingleInput();
+    std::string path;
+    ErrorInfo error;
+    int ret = operation(run, input, path, error);
+    run.Finish(ret, error, {path}, kImageResult);
 }
 
 }  // namespace
@@ -88,63 +117,52 @@ void HandleMakeZipFile(WSUser& user, const Command& command) {
 }
 
 void HandleImageDeskew(WSUser& user, const Command& command) {
-    ImageCommandRun run(user, command);
-    std::string input = run.SingleInput();
-    std::string path;
-    ErrorInfo error;
-    int ret = DeskewImageFile(run.outputs(), input, run.temporary(), path, error);
-    run.Finish(ret, error, {path}, kImageResult);
+    RunOnSingleImage(
+        user, command,
+        [](ImageCommandRun& run, const std::string& input, std::string& path, ErrorInfo& error) {
+            return DeskewImageFile(run.outputs(), input, run.temporary(), path, error);
+        });
 }
 
 void HandleImageAddWatermark(WSUser& user, const Command& command) {
-    ImageCommandRun run(user, command);
-    WatermarkRequest watermark = ReadWatermark(run.request());
-    std::string input = run.SingleInput();
-    std::string path;
-    ErrorInfo error;
-    int ret = WatermarkImageFile(run.outputs(), input, watermark, run.temporary(), path, error);
-    run.Finish(ret, error, {path}, kImageResult);
+    RunOnSingleImage(
+        user, command,
+        [](ImageCommandRun& run, const std::string& input, std::string& path, ErrorInfo& error) {
+            WatermarkRequest watermark = ReadWatermark(run.request());
+            return WatermarkImageFile(run.outputs(), input, watermark, run.temporary(), path,
+                                      error);
+        });
 }
 
 void HandleImageDecontamination(WSUser& user, const Command& command) {
-    ImageCommandRun run(user, command);
-    const cJSON* request = run.request();
-    std::string area = StringMember(request, "mode", "inside");
-    std::string color = StringMember(request, "color", "");
-    int32_t x = IntMember(request, "x", 0);
-    int32_t y = IntMember(request, "y", 0);
-    int32_t width = IntMember(request, "width", 0);
-    int32_t height = IntMember(request, "height", 0);
-    std::string input = run.SingleInput();
-    std::string path;
-    ErrorInfo error;
-    int ret = DecontaminateImageFile(run.outputs(), input, color, x, y, width, height,
-                                     run.temporary(), area, path, error);
-    run.Finish(ret, error, {path}, kImageResult);
+    RunOnSingleImage(
+        user, command,
+        [](ImageCommandRun& run, const std::string& input, std::string& path, ErrorInfo& error) {
+            std::string area = StringMember(run.request(), "mode", "inside");
+            std::string color = StringMember(run.request(), "color", "");
+            Region region = ReadRegion(run.request());
+            return DecontaminateImageFile(run.outputs(), input, color, region.x, region.y,
+                                          region.width, region.height, run.temporary(), area, path,
+                                          error);
+        });
 }
 
 void HandleImageDirectionCorrect(WSUser& user, const Command& command) {
-    ImageCommandRun run(user, command);
-    std::string input = run.SingleInput();
-    std::string path;
-    ErrorInfo error;
-    int ret = CorrectImageFileDirection(run.outputs(), input, run.temporary(), path, error);
-    run.Finish(ret, error, {path}, kImageResult);
+    RunOnSingleImage(
+        user, command,
+        [](ImageCommandRun& run, const std::string& input, std::string& path, ErrorInfo& error) {
+            return CorrectImageFileDirection(run.outputs(), input, run.temporary(), path, error);
+        });
 }
 
 void HandleImageClip(WSUser& user, const Command& command) {
-    ImageCommandRun run(user, command);
-    const cJSON* request = run.request();
-    int32_t x = IntMember(request, "x", 0);
-    int32_t y = IntMember(request, "y", 0);
-    int32_t width = IntMember(request, "width", 0);
-    int32_t height = IntMember(request, "height", 0);
-    std::string input = run.SingleInput();
-    std::string path;
-    ErrorInfo error;
-    int ret =
-        ClipImageFile(run.outputs(), input, x, y, width, height, run.temporary(), path, error);
-    run.Finish(ret, error, {path}, kImageResult);
+    RunOnSingleImage(
+        user, command,
+        [](ImageCommandRun& run, const std::string& input, std::string& path, ErrorInfo& error) {
+            Region region = ReadRegion(run.request());
+            return ClipImageFile(run.outputs(), input, region.x, region.y, region.width,
+                                 region.height, run.temporary(), path, error);
+        });
 }
 
 }  // namespace ver_2
