@@ -23,7 +23,6 @@ using testing_support::Exists;
 using testing_support::ReadFile;
 using testing_support::ScopedEnv;
 using testing_support::TempDir;
-using testing_support::WriteFile;
 
 class BatchStoreTest : public ::testing::Test {
   protected:

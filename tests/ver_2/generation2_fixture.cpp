@@ -1,9 +1,9 @@
 #include "ver_2/generation2_fixture.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <filesystem>
+
+#include "support/sqlite_rows.h"
 
 namespace testing_support {
 
@@ -38,26 +38,7 @@ void Generation2Test::TearDown() {
 }
 
 std::vector<std::string> Generation2Test::Query(const std::string& sql) const {
-    std::vector<std::string> rows;
-    sqlite3* db = nullptr;
-    // Read-write, as any SQLite client opens it: a journal left by a killed
-    // process is rolled back first.
-    if (sqlite3_open_v2(Database().c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
-        sqlite3_exec(
-            db, sql.c_str(),
-            [](void* out, int count, char** values, char**) {
-                std::string row;
-                for (int i = 0; i < count; ++i) {
-                    if (i > 0) row += "|";
-                    row += values[i] != nullptr ? values[i] : "NULL";
-                }
-                static_cast<std::vector<std::string>*>(out)->push_back(row);
-                return 0;
-            },
-            &rows, nullptr);
-    }
-    sqlite3_close_v2(db);
-    return rows;
+    return testing_support::QueryRows(Database(), sql);
 }
 
 std::string Generation2Test::IntegrityCheck() const {

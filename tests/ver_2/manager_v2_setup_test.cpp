@@ -11,6 +11,7 @@
 
 #include "platform/base/kx_profile.h"
 #include "platform/base/kx_pump.h"
+#include "support/sqlite_rows.h"
 #include "support/temp_dir.h"
 #include "ver_2/manager_fixture.h"
 #include "ver_2/manager_v2.h"
@@ -19,34 +20,11 @@ namespace ver_2 {
 namespace {
 
 using testing_support::Exists;
+using testing_support::QueryRows;
 using testing_support::ReadFile;
 using testing_support::ScopedEnv;
 using testing_support::TempDir;
 using testing_support::WriteFile;
-
-// Rows of a query on the database file, each row's columns joined by "|".
-std::vector<std::string> Query(const std::string& database, const std::string& sql) {
-    std::vector<std::string> rows;
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        sqlite3_close_v2(db);
-        return rows;
-    }
-    sqlite3_exec(
-        db, sql.c_str(),
-        [](void* out, int count, char** values, char**) {
-            std::string row;
-            for (int i = 0; i < count; ++i) {
-                if (i > 0) row += "|";
-                row += values[i] != nullptr ? values[i] : "NULL";
-            }
-            static_cast<std::vector<std::string>*>(out)->push_back(row);
-            return 0;
-        },
-        &rows, nullptr);
-    sqlite3_close_v2(db);
-    return rows;
-}
 
 class ManagerSetup : public PrivateTreeManager {
   protected:
@@ -62,16 +40,16 @@ TEST_F(ManagerSetup, FirstStartCreatesTheTablesAndTheDefaultBatchAndRemovesTheOl
     ManagerV2& manager = Restart();
     EXPECT_FALSE(Exists(ConfigFile("config2.db")));
     EXPECT_EQ(manager.currBatchId(), "default");
-    EXPECT_EQ(Query(Database(),
-                    "select name from sqlite_master where type='table' and name not "
-                    "like 'sqlite_%' order by name"),
+    EXPECT_EQ(QueryRows(Database(),
+                        "select name from sqlite_master where type='table' and name not "
+                        "like 'sqlite_%' order by name"),
               (std::vector<std::string>{"device_params", "save_filenames", "table_",
                                         "table_default", "table_default_idx"}));
-    EXPECT_EQ(Query(Database(), "select name from pragma_table_info('table_default')"),
+    EXPECT_EQ(QueryRows(Database(), "select name from pragma_table_info('table_default')"),
               (std::vector<std::string>{"id", "format", "tag", "image", "thumb"}));
-    EXPECT_EQ(Query(Database(), "select name from pragma_table_info('table_default_idx')"),
+    EXPECT_EQ(QueryRows(Database(), "select name from pragma_table_info('table_default_idx')"),
               (std::vector<std::string>{"id", "idx"}));
-    EXPECT_EQ(Query(Database(), "select id, name from table_"),
+    EXPECT_EQ(QueryRows(Database(), "select id, name from table_"),
               (std::vector<std::string>{"1|default"}));
 
     // A restart keeps the batches and adds nothing; the newest batch is current.
@@ -81,7 +59,7 @@ TEST_F(ManagerSetup, FirstStartCreatesTheTablesAndTheDefaultBatchAndRemovesTheOl
     sqlite3_exec(db, "insert into table_ (name) values ('second')", nullptr, nullptr, nullptr);
     sqlite3_close(db);
     EXPECT_EQ(Restart().currBatchId(), "second");
-    EXPECT_EQ(Query(Database(), "select name from table_ order by id"),
+    EXPECT_EQ(QueryRows(Database(), "select name from table_ order by id"),
               (std::vector<std::string>{"default", "second"}));
 }
 
@@ -208,9 +186,10 @@ TEST_F(ManagerSetup, SettingsAreValidatedAsAWholeAndPersistedAtOnce) {
               std::string::npos);
 }
 
-// A driver thread holding the lock (a page being named) does not wait for
-// the settings files: they are written first, and only the swap of the
-// values in memory waits for the lock.
+// A driver thread holding the scan's lock (reporting an event) neither waits
+// for the settings files nor holds them up: they are written without the
+// lock, and only the swap of the naming values takes the output files' own
+// mutex.
 TEST_F(ManagerSetup, SettingsFilesAreWrittenWhileADriverThreadHoldsTheLock) {
     ManagerV2& manager = Restart();
     GlobalConfig config;
@@ -250,20 +229,20 @@ TEST_F(ManagerSetup, SavedFileListSurvivesRestartsWithoutVanishedFilesOrFolders)
     manager.AddSaveFilename(vanished);
     manager.AddSaveFilename(folder);
     manager.AddSaveFilename(kept);
-    EXPECT_EQ(Query(Database(), "select filename from save_filenames").size(), 4u);
+    EXPECT_EQ(QueryRows(Database(), "select filename from save_filenames").size(), 4u);
 
     manager_.reset();
     std::filesystem::remove(vanished);
     std::filesystem::remove(folder);
     std::filesystem::create_directories(folder);
     EXPECT_EQ(Restart().saveFilenames(), (std::vector<std::string>{kept, kept}));
-    EXPECT_EQ(Query(Database(), "select filename from save_filenames"),
+    EXPECT_EQ(QueryRows(Database(), "select filename from save_filenames"),
               (std::vector<std::string>{kept, kept}));
 
     // Removing takes the first equal entry only.
     manager_->RemoveSaveFilename(kept);
     manager_->RemoveSaveFilename("not listed");
-    EXPECT_EQ(Query(Database(), "select filename from save_filenames"),
+    EXPECT_EQ(QueryRows(Database(), "select filename from save_filenames"),
               (std::vector<std::string>{kept}));
 }
 
@@ -296,7 +275,7 @@ TEST_F(ManagerSetup, DeleteLocalFileOnlyDeletesListedFiles) {
     manager.AddSaveFilename(listed);  // already deleted: ignored by the clean-up
     manager.ClearGlobalFileSavePath();
     EXPECT_TRUE(manager.saveFilenames().empty());
-    EXPECT_TRUE(Query(Database(), "select * from save_filenames").empty());
+    EXPECT_TRUE(QueryRows(Database(), "select * from save_filenames").empty());
     EXPECT_TRUE(Exists(unlisted));
 }
 
