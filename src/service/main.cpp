@@ -5,10 +5,10 @@
 #include "platform/base/kx_paths.h"
 #include "platform/base/kx_pump.h"
 #include "platform/base/kx_thread.h"
+#include "platform/base/signal_watcher.h"
 #include "platform/image/proc/kx_imgproc.h"
 #include "service/command_line.h"
 #include "service/service_thread.h"
-#include "service/signal_watcher.h"
 
 int main(int argc, char** argv) {
     int exitCode = 0;

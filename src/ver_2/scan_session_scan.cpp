@@ -11,14 +11,13 @@
 // and the scan's end is then reported as an error ("错误", flag 1) even when
 // the driver finished normally, so the page never takes a scan that lost
 // pages for a success.
-#include <malloc.h>
-
 #include <algorithm>
 #include <memory>
 
 #include "net/pump_messages.h"
 #include "platform/base/kx_log.h"
 #include "platform/base/kx_paths.h"
+#include "platform/base/kx_system.h"
 #include "platform/base/service_thread.h"
 #include "platform/driver/driver_event.h"
 #include "platform/image/proc/kx_imgproc.h"
@@ -111,7 +110,7 @@ void ScanSession::FinishScan() {
     scanning_ = false;
     // The page buffers of the scan have been freed; hand their memory back
     // to the system instead of keeping it for the next scan.
-    malloc_trim(0);
+    KXBase_ReleaseFreeMemory();
 }
 
 void ScanSession::ClearScanState() {

@@ -1,5 +1,6 @@
 #include "platform/base/kx_system.h"
 
+#include <malloc.h>
 #include <sys/random.h>
 #include <sys/time.h>
 
@@ -53,4 +54,8 @@ std::string KXBase_ErrorText(int error) {
     char buffer[256] = {};
     // The GNU strerror_r returns the text, which may or may not be the buffer.
     return strerror_r(error, buffer, sizeof buffer);
+}
+
+void KXBase_ReleaseFreeMemory() {
+    malloc_trim(0);
 }

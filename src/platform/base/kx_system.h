@@ -38,3 +38,7 @@ std::string KXBase_GetEnvironment(const char* name);
 
 // The system's description of an errno value, e.g. "Address already in use".
 std::string KXBase_ErrorText(int error);
+
+// Hands memory the process has freed back to the system instead of keeping
+// it for later allocations (after a scan's page buffers are gone, say).
+void KXBase_ReleaseFreeMemory();

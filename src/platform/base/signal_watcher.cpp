@@ -1,4 +1,4 @@
-#include "service/signal_watcher.h"
+#include "platform/base/signal_watcher.h"
 
 #include <poll.h>
 #include <signal.h>
