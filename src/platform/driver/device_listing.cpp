@@ -15,6 +15,16 @@ const SANE_Device** DeviceListing::Publish(std::vector<ListedDevice> devices) {
     return pointers_.data();
 }
 
+SANE_Status DeviceListing::PublishTo(bool running, std::vector<ListedDevice> devices,
+                                     const SANE_Device*** list) {
+    if (!running) {
+        *list = nullptr;
+        return SANE_STATUS_INVAL;
+    }
+    *list = Publish(std::move(devices));
+    return SANE_STATUS_GOOD;
+}
+
 void DeviceListing::Clear() {
     pointers_.clear();
     records_.clear();

@@ -20,11 +20,16 @@ struct ListedDevice {
 
 class DeviceListing {
   public:
-    // Replaces the list with devices and returns it, ending with null.
-    const SANE_Device** Publish(std::vector<ListedDevice> devices);
+    // sane_get_devices' answer: the list replaced with devices in *list
+    // (ending with null), or null and SANE_STATUS_INVAL when the driver is
+    // not running.
+    SANE_Status PublishTo(bool running, std::vector<ListedDevice> devices,
+                          const SANE_Device*** list);
     void Clear();
 
   private:
+    const SANE_Device** Publish(std::vector<ListedDevice> devices);
+
     std::vector<ListedDevice> devices_;
     std::vector<SANE_Device> records_;
     std::vector<const SANE_Device*> pointers_;

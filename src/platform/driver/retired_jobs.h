@@ -52,6 +52,17 @@ class RetiredJobs {
                            [](const std::unique_ptr<Job>& job) { return job->OnJobThread(); });
     }
 
+    // True on the thread of a kept job or of a job of the open scanners:
+    // handles maps ids to scanners, jobOf gives a scanner's job (or null).
+    template <typename Handles, typename JobOf>
+    bool OnAnyJobThread(const Handles& handles, JobOf jobOf) const {
+        for (const auto& [id, scanner] : handles) {
+            const Job* job = jobOf(scanner);
+            if (job != nullptr && job->OnJobThread()) return true;
+        }
+        return OnAnyJobThread();
+    }
+
   private:
     Jobs kept_;
 };

@@ -81,24 +81,17 @@ void VirtualScanner::Exit() {
 bool VirtualScanner::OnDriverThread() {
     if (watcher_.OnWatcherThread()) return true;
     MutexLock guard(mutex_);
-    for (auto& [id, scanner] : handles_) {
-        if (scanner.job != nullptr && scanner.job->OnJobThread()) return true;
-    }
-    return retired_.OnAnyJobThread();
+    return retired_.OnAnyJobThread(handles_,
+                                   [](const OpenScanner& scanner) { return scanner.job.get(); });
 }
 
 SANE_Status VirtualScanner::GetDevices(const SANE_Device*** list) {
     if (list == nullptr) return SANE_STATUS_INVAL;
     MutexLock guard(mutex_);
-    if (!running_) {
-        *list = nullptr;
-        return SANE_STATUS_INVAL;
-    }
     std::vector<ListedDevice> devices;
     for (const std::string& name : devices_)
         devices.push_back({name, "ScanBridge", "Virtual Scanner", "sheetfed scanner"});
-    *list = listing_.Publish(std::move(devices));
-    return SANE_STATUS_GOOD;
+    return listing_.PublishTo(running_, std::move(devices), list);
 }
 
 SANE_Status VirtualScanner::Open(SANE_String_Const name, SANE_Handle* handle) {

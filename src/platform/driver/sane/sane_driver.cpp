@@ -156,25 +156,18 @@ void SaneDriver::Exit() {
 bool SaneDriver::OnDriverThread() {
     if (std::this_thread::get_id() == monitorId_.load()) return true;
     MutexLock guard(mutex_);
-    for (auto& [id, scanner] : handles_) {
-        if (scanner->job != nullptr && scanner->job->OnJobThread()) return true;
-    }
-    return retired_.OnAnyJobThread();
+    return retired_.OnAnyJobThread(
+        handles_, [](const std::shared_ptr<OpenScanner>& scanner) { return scanner->job.get(); });
 }
 
 SANE_Status SaneDriver::GetDevices(const SANE_Device*** list) {
     if (list == nullptr) return SANE_STATUS_INVAL;
     MutexLock guard(mutex_);
-    if (!running_) {
-        *list = nullptr;
-        return SANE_STATUS_INVAL;
-    }
     std::vector<ListedDevice> devices;
     for (const NamedDevice& device : devices_)
         devices.push_back(
             {device.name, device.device.vendor, device.device.model, device.device.type});
-    *list = listing_.Publish(std::move(devices));
-    return SANE_STATUS_GOOD;
+    return listing_.PublishTo(running_, std::move(devices), list);
 }
 
 SANE_Status SaneDriver::Open(SANE_String_Const name, SANE_Handle* handle) {
