@@ -104,19 +104,31 @@ int GetReadOnlyImageView(KXImage image, ImageView* view) {
     return ViewOfData(image, const_cast<uint8_t*>(data), view);
 }
 
-PixPtr RoiToPix(const ImageView& view) {
-    int32_t width = view.RoiWidth();
+namespace {
+
+// A pix of the view's region at depth, each line filled by fill(source row,
+// pix line, words per line); null when the pix cannot be made.
+template <typename FillLine>
+PixPtr RegionPix(const ImageView& view, int32_t depth, FillLine fill) {
     int32_t height = view.RoiHeight();
-    int32_t depth = view.type == KX_PIXEL_BW ? 1 : view.type == KX_PIXEL_GRAY ? 8 : 32;
-    PixPtr pix(pixCreateNoInit(width, height, depth));
+    PixPtr pix(pixCreateNoInit(view.RoiWidth(), height, depth));
     if (!pix) {
         return nullptr;
     }
     l_uint32* data = pixGetData(pix.get());
     int32_t wpl = pixGetWpl(pix.get());
     for (int32_t y = 0; y < height; ++y) {
-        const uint8_t* src = view.Row(view.roi.top + y);
-        l_uint32* line = data + static_cast<size_t>(y) * wpl;
+        fill(view.Row(view.roi.top + y), data + static_cast<size_t>(y) * wpl, wpl);
+    }
+    return pix;
+}
+
+}  // namespace
+
+PixPtr RoiToPix(const ImageView& view) {
+    int32_t width = view.RoiWidth();
+    int32_t depth = view.type == KX_PIXEL_BW ? 1 : view.type == KX_PIXEL_GRAY ? 8 : 32;
+    return RegionPix(view, depth, [&](const uint8_t* src, l_uint32* line, int32_t wpl) {
         if (depth == 1) {
             std::memset(line, 0, wpl * sizeof(l_uint32));
             CopyBwRow(src, view, line, width);
@@ -130,27 +142,16 @@ PixPtr RoiToPix(const ImageView& view) {
                 composeRGBPixel(p[0], p[1], p[2], line + x);
             }
         }
-    }
-    return pix;
+    });
 }
 
 PixPtr RoiToGrayPix(const ImageView& view) {
     int32_t width = view.RoiWidth();
-    int32_t height = view.RoiHeight();
-    PixPtr pix(pixCreateNoInit(width, height, 8));
-    if (!pix) {
-        return nullptr;
-    }
-    l_uint32* data = pixGetData(pix.get());
-    int32_t wpl = pixGetWpl(pix.get());
-    for (int32_t y = 0; y < height; ++y) {
-        const uint8_t* src = view.Row(view.roi.top + y);
-        l_uint32* line = data + static_cast<size_t>(y) * wpl;
+    return RegionPix(view, 8, [&](const uint8_t* src, l_uint32* line, int32_t) {
         for (int32_t x = 0; x < width; ++x) {
             SET_DATA_BYTE(line, x, GrayAt(src, view.type, view.roi.left + x));
         }
-    }
-    return pix;
+    });
 }
 
 ImageHolder PixToImage(PIX* pix, uint32_t type, uint32_t dpi) {
