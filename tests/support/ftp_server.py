@@ -11,20 +11,15 @@ standard error.
 
 import argparse
 import logging
-import os
 import warnings
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 
+from ready_file import write_ready
+
 FULL_PERMISSIONS = "elradfmwMT"
-
-
-def write_ready(path, port):
-    with open(path + ".tmp", "w", encoding="ascii") as out:
-        out.write(str(port))
-    os.rename(path + ".tmp", path)
 
 
 def main():

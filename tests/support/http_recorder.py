@@ -17,9 +17,10 @@ head and then neither reads the body nor answers, like a server that hangs.
 import argparse
 import base64
 import json
-import os
 import threading
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+from ready_file import write_ready
 
 
 class MultipartError(Exception):
@@ -176,12 +177,6 @@ class RecordingServer(ThreadingHTTPServer):
     def record(self, entry):
         with self.lock, open(self.records_path, "a", encoding="utf-8") as out:
             out.write(json.dumps(entry) + "\n")
-
-
-def write_ready(path, port):
-    with open(path + ".tmp", "w", encoding="ascii") as out:
-        out.write(str(port))
-    os.rename(path + ".tmp", path)
 
 
 def main():
