@@ -117,39 +117,17 @@ const std::vector<std::string>& PdfSources() {
     return paths;
 }
 
+// The baseline encode; copying the bytes out of libjpeg's buffer costs well
+// under one per cent of it.
 void BareLibjpegEncodeA4(benchmark::State& state) {
     KXImage page = SharedPage();
-    KXImageInfo info{};
-    KXBase_GetImageInfo(page, &info);
-    uint8_t* data = nullptr;
-    KXBase_GetImageData(page, &data);
-    std::vector<JSAMPROW> rows(info.height);
-    for (uint32_t y = 0; y < info.height; ++y)
-        rows[y] = data + static_cast<size_t>(y) * info.widthStep;
+    size_t fileBytes = 0;
     for (auto _ : state) {
-        jpeg_compress_struct compress;
-        jpeg_error_mgr errors;
-        compress.err = jpeg_std_error(&errors);
-        jpeg_create_compress(&compress);
-        unsigned char* out = nullptr;
-        unsigned long size = 0;
-        jpeg_mem_dest(&compress, &out, &size);
-        compress.image_width = info.width;
-        compress.image_height = info.height;
-        compress.input_components = 3;
-        compress.in_color_space = JCS_RGB;
-        jpeg_set_defaults(&compress);
-        jpeg_set_quality(&compress, 80, TRUE);
-        jpeg_start_compress(&compress, TRUE);
-        while (compress.next_scanline < compress.image_height)
-            jpeg_write_scanlines(&compress, &rows[compress.next_scanline],
-                                 compress.image_height - compress.next_scanline);
-        jpeg_finish_compress(&compress);
-        jpeg_destroy_compress(&compress);
-        benchmark::DoNotOptimize(size);
-        std::free(out);
+        std::vector<uint8_t> bytes = BareEncode(page);
+        benchmark::DoNotOptimize(bytes.data());
+        fileBytes = bytes.size();
     }
-    state.counters["file_bytes"] = static_cast<double>(BareEncode(page).size());
+    state.counters["file_bytes"] = static_cast<double>(fileBytes);
 }
 BENCHMARK(BareLibjpegEncodeA4)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -24,17 +24,15 @@
 #include <sstream>
 #include <string>
 
-#include "platform/base/kx_pump.h"
 #include "support/service_process.h"
 #include "support/temp_dir.h"
 #include "support/ws_client.h"
-#include "ver_2/manager_v2.h"
+#include "ver_2/batch_store.h"
 #include "ver_2/thumbnails.h"
 
 namespace {
 
 using testing_support::FreePort;
-using testing_support::ScopedEnv;
 using testing_support::ServiceProcess;
 using testing_support::TempDir;
 using testing_support::WsClient;
@@ -197,61 +195,45 @@ void BM_BaselineLibjpegEighthScaleDecode(benchmark::State& state) {
 }
 BENCHMARK(BM_BaselineLibjpegEighthScaleDecode)->Unit(benchmark::kMillisecond);
 
-// The back end alone, in this process: reading the file, the thumbnail and
-// the database transaction, without the channel.
+// The batch store alone, in this process: reading the file, the thumbnail
+// and the database transaction, without the channel.
 void BM_BackEndInsertLocalImageA4(benchmark::State& state) {
     const std::string& page = ScannedPage();
     if (page.empty()) return state.SkipWithError("no scanned page");
     TempDir root;
-    ScopedEnv config("SCANBRIDGE_CONFIG_DIR", root.path() + "config/");
-    ScopedEnv documents("SCANBRIDGE_DOCUMENTS_DIR", root.path() + "documents/");
-    ScopedEnv tmp("SCANBRIDGE_TMP_DIR", root.path() + "tmp/");
-    KXPump pump = nullptr;
-    KXBase_CreateMsgPump(&pump);
-    {
-        ver_2::ManagerV2 manager(pump);
-        ver_2::ErrorInfo errorText;
-        int inserted = 0;
-        for (auto _ : state) {
-            if (manager.InsertLocalImage(page, -1, "", errorText) != 0)
-                state.SkipWithError("insert failed");
-            if (++inserted % 100 == 0) {
-                state.PauseTiming();
-                manager.ClearImageList(errorText);
-                state.ResumeTiming();
-            }
+    ver_2::BatchStore store(root.path() + "config/");
+    ver_2::ErrorInfo errorText;
+    int inserted = 0;
+    for (auto _ : state) {
+        if (store.InsertLocalImage(page, -1, "", errorText) != 0)
+            state.SkipWithError("insert failed");
+        if (++inserted % 100 == 0) {
+            state.PauseTiming();
+            store.ClearImageList(errorText);
+            state.ResumeTiming();
         }
     }
-    KXBase_DestroyMsgPump(pump);
 }
 BENCHMARK(BM_BackEndInsertLocalImageA4)->Unit(benchmark::kMillisecond);
 
-// The back end's part of the thumbnail list of 500 pages, in this process:
-// the database read and the data URLs, without the reply.
+// The batch store's part of the thumbnail list of 500 pages, in this
+// process: the database read and the data URLs, without the reply.
 void BM_BackEndThumbnailListOf500Pages(benchmark::State& state) {
     const std::string& page = ScannedPage();
     if (page.empty()) return state.SkipWithError("no scanned page");
     TempDir root;
-    ScopedEnv config("SCANBRIDGE_CONFIG_DIR", root.path() + "config/");
-    ScopedEnv documents("SCANBRIDGE_DOCUMENTS_DIR", root.path() + "documents/");
-    ScopedEnv tmp("SCANBRIDGE_TMP_DIR", root.path() + "tmp/");
-    KXPump pump = nullptr;
-    KXBase_CreateMsgPump(&pump);
-    {
-        ver_2::ManagerV2 manager(pump);
-        ver_2::ErrorInfo errorText;
-        for (int i = 0; i < 500; ++i) {
-            if (manager.InsertLocalImage(page, -1, "", errorText) != 0)
-                return state.SkipWithError("insert failed");
-        }
-        for (auto _ : state) {
-            std::vector<ver_2::ThumbnailItem> items;
-            if (manager.GetImageThumbnailList(items, errorText) != 0 || items.size() != 500)
-                state.SkipWithError("no list");
-            benchmark::DoNotOptimize(items.data());
-        }
+    ver_2::BatchStore store(root.path() + "config/");
+    ver_2::ErrorInfo errorText;
+    for (int i = 0; i < 500; ++i) {
+        if (store.InsertLocalImage(page, -1, "", errorText) != 0)
+            return state.SkipWithError("insert failed");
     }
-    KXBase_DestroyMsgPump(pump);
+    for (auto _ : state) {
+        std::vector<ver_2::ThumbnailItem> items;
+        if (store.GetImageThumbnailList(items, errorText) != 0 || items.size() != 500)
+            state.SkipWithError("no list");
+        benchmark::DoNotOptimize(items.data());
+    }
 }
 BENCHMARK(BM_BackEndThumbnailListOf500Pages)->Unit(benchmark::kMillisecond);
 
