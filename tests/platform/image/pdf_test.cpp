@@ -213,35 +213,35 @@ TEST(Pdf, FlateImagesWithInvisibleTextAreReadDirectly) {
 TEST(Pdf, VectorPagesAreRenderedAt200Dpi) {
     TempDir dir;
     std::string contents = "0 0 0 rg 36 36 72 36 re f";  // black box, 1 inch from the left
+    const struct {
+        const char* name;
+        const char* rotate;
+        uint32_t width;
+        uint32_t height;
+    } cases[] = {{"vector.pdf", "", 500, 300}, {"turned.pdf", "/Rotate 90 ", 300, 500}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string path = dir.File(c.name);
+        std::string object = std::string("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 180 108] ") +
+                             c.rotate + "/Contents 4 0 R >>";
+        WriteFile(path, HandMadePdf(object, {Stream("", contents)}));
+        ImageFileInfo info{};
+        ASSERT_EQ(KXImgFmt_LoadImage(path.c_str(), 0, &info, 0, 0, nullptr), 0);
+        EXPECT_EQ(info.width, c.width);
+        EXPECT_EQ(info.height, c.height);
+        ImagePtr page = Load(path);
+        ASSERT_NE(page, nullptr);
+        EXPECT_EQ(InfoOf(page.get()).width, c.width);
+        EXPECT_EQ(InfoOf(page.get()).height, c.height);
+    }
     std::string path = dir.File("vector.pdf");
-    WriteFile(path, HandMadePdf("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 180 108] "
-                                "/Contents 4 0 R >>",
-                                {Stream("", contents)}));
-    ImageFileInfo info{};
-    ASSERT_EQ(KXImgFmt_LoadImage(path.c_str(), 0, &info, 0, 0, nullptr), 0);
-    EXPECT_EQ(info.width, 500u);
-    EXPECT_EQ(info.height, 300u);
     ImagePtr page = Load(path);
     ASSERT_NE(page, nullptr);
-    EXPECT_EQ(InfoOf(page.get()).width, 500u);
-    EXPECT_EQ(InfoOf(page.get()).height, 300u);
     EXPECT_EQ(PixelRgb(page.get(), 200, 150), 0u);       // inside the box
     EXPECT_EQ(PixelRgb(page.get(), 50, 50), 0xFFFFFFu);  // outside
     ImagePtr grey = Load(path, KX_PIXEL_GRAY);
     ASSERT_NE(grey, nullptr);
     EXPECT_EQ(InfoOf(grey.get()).type, KX_PIXEL_GRAY);
-
-    std::string turned = dir.File("turned.pdf");
-    WriteFile(turned, HandMadePdf("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 180 108] "
-                                  "/Rotate 90 /Contents 4 0 R >>",
-                                  {Stream("", contents)}));
-    ASSERT_EQ(KXImgFmt_LoadImage(turned.c_str(), 0, &info, 0, 0, nullptr), 0);
-    EXPECT_EQ(info.width, 300u);
-    EXPECT_EQ(info.height, 500u);
-    ImagePtr upright = Load(turned);
-    ASSERT_NE(upright, nullptr);
-    EXPECT_EQ(InfoOf(upright.get()).width, 300u);
-    EXPECT_EQ(InfoOf(upright.get()).height, 500u);
 }
 
 TEST(Pdf, FirstGenerationWriterMakesEveryPageJpeg) {
