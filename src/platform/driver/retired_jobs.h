@@ -41,6 +41,23 @@ class RetiredJobs {
         return ended;
     }
 
+    // job (unless the caller is its thread, when it is kept here) and the
+    // kept jobs that have ended, for the caller to join outside its lock.
+    Jobs ReleaseWithEnded(std::unique_ptr<Job> job) {
+        std::unique_ptr<Job> released = Release(std::move(job));
+        Jobs toJoin = TakeEnded();
+        if (released != nullptr) toJoin.push_back(std::move(released));
+        return toJoin;
+    }
+
+    // Makes way for the next scan of a scanner whose job slot is job: false
+    // while that job is still running; else ReleaseWithEnded of it.
+    bool MakeWayForScan(std::unique_ptr<Job>& job, Jobs& toJoin) {
+        if (job != nullptr && job->Running()) return false;
+        toJoin = ReleaseWithEnded(std::move(job));
+        return true;
+    }
+
     Jobs TakeAll() {
         Jobs all;
         all.swap(kept_);

@@ -112,17 +112,15 @@ SANE_Status VirtualScanner::Open(SANE_String_Const name, SANE_Handle* handle) {
 }
 
 void VirtualScanner::Close(SANE_Handle handle) {
-    std::unique_ptr<ScanJob> job;
-    Jobs ended;
+    Jobs toJoin;
     {
         MutexLock guard(mutex_);
         auto it = handles_.find(HandleId(handle));
         if (it == handles_.end()) return;
         if (it->second.job != nullptr) it->second.job->Stop(StopReason::kCancel);
-        job = retired_.Release(std::move(it->second.job));
+        toJoin = retired_.ReleaseWithEnded(std::move(it->second.job));
         KXBase_WriteInfo(KX_LOG_INFO, "virtual scanner \"%s\" closed", it->second.name.c_str());
         handles_.erase(it);
-        ended = retired_.TakeEnded();
     }
     // Destroying the jobs waits for their threads, outside the lock, so their
     // last callbacks may still call into the driver.
@@ -154,18 +152,14 @@ SANE_Status VirtualScanner::ControlOption(SANE_Handle handle, SANE_Int option, S
 }
 
 SANE_Status VirtualScanner::Start(SANE_Handle handle) {
-    std::unique_ptr<ScanJob> previous;
-    Jobs ended;
+    Jobs finished;
     {
         MutexLock guard(mutex_);
         OpenScanner* scanner = FindUsable(handle);
         if (scanner == nullptr) return SANE_STATUS_INVAL;
-        if (scanner->job != nullptr && scanner->job->Running()) return SANE_STATUS_DEVICE_BUSY;
-        previous = retired_.Release(std::move(scanner->job));
-        ended = retired_.TakeEnded();
+        if (!retired_.MakeWayForScan(scanner->job, finished)) return SANE_STATUS_DEVICE_BUSY;
     }
-    previous.reset();  // the last scan has sent its finish event; wait for its thread
-    ended.clear();
+    finished.clear();  // the last scans have sent their finish events; wait for their threads
     VirtualScanConfig config = ReadVirtualScanConfig();
     if (config.failStart) {
         KXBase_WriteInfo(KX_LOG_INFO, "virtual scanner: start refused (fail_start=1)");

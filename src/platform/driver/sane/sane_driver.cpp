@@ -213,23 +213,20 @@ SANE_Status SaneDriver::Open(SANE_String_Const name, SANE_Handle* handle) {
 
 void SaneDriver::Close(SANE_Handle handle) {
     std::shared_ptr<OpenScanner> scanner;
-    std::unique_ptr<SaneScanJob> job;
-    Jobs ended;
+    Jobs toJoin;
     bool lost = false;
     {
         MutexLock guard(mutex_);
         scanner = Find(handle);
         if (scanner == nullptr) return;
         if (scanner->job != nullptr) scanner->job->Stop();
-        job = retired_.Release(std::move(scanner->job));
+        toJoin = retired_.ReleaseWithEnded(std::move(scanner->job));
         lost = scanner->lost;
         handles_.erase(HandleId(handle));
-        ended = retired_.TakeEnded();
     }
     // Joining the scans happens outside the lock, so their last callbacks may
     // still call into the driver.
-    job.reset();
-    ended.clear();
+    toJoin.clear();
     std::vector<std::string> values;
     {
         std::lock_guard options(scanner->optionMutex);
@@ -271,18 +268,14 @@ SANE_Status SaneDriver::ControlOption(SANE_Handle handle, SANE_Int option, SANE_
 
 SANE_Status SaneDriver::Start(SANE_Handle handle) {
     std::shared_ptr<OpenScanner> scanner;
-    std::unique_ptr<SaneScanJob> previous;
-    Jobs ended;
+    Jobs finished;
     {
         MutexLock guard(mutex_);
         scanner = FindUsable(handle);
         if (scanner == nullptr) return SANE_STATUS_INVAL;
-        if (scanner->job != nullptr && scanner->job->Running()) return SANE_STATUS_DEVICE_BUSY;
-        previous = retired_.Release(std::move(scanner->job));
-        ended = retired_.TakeEnded();
+        if (!retired_.MakeWayForScan(scanner->job, finished)) return SANE_STATUS_DEVICE_BUSY;
     }
-    previous.reset();  // the last scan has sent its finish event; wait for its thread
-    ended.clear();
+    finished.clear();  // the last scans have sent their finish events; wait for their threads
     SaneScanSettings settings;
     {
         std::lock_guard options(scanner->optionMutex);
