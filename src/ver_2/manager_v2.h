@@ -42,8 +42,7 @@ class ManagerV2 : public Manager {
     ManagerV2(const ManagerV2&) = delete;
     ManagerV2& operator=(const ManagerV2&) = delete;
 
-    // The parts, for the operations that work on one of them alone.
-    BatchStore& store() { return store_; }
+    // The parts that image operations and driver tests work on directly.
     OutputFiles& outputs() { return outputs_; }
     ScanSession& session() { return session_; }
 

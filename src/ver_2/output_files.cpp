@@ -20,25 +20,25 @@ void OutputFiles::SetConfig(const GlobalConfig& config) {
     config_ = config;
 }
 
-std::string OutputFiles::saveFolder() const {
+GlobalConfig OutputFiles::config() const {
     MutexLock guard(mutex_);
-    return config_.fileSavePath;
+    return config_;
 }
 
 std::string OutputFiles::MakeFileName(bool temporary, const std::string& extension) {
-    MutexLock guard(mutex_);
-    return MakeFileNameLocked(temporary, extension);
+    return NewFileName(config(), temporary, extension);
 }
 
 void OutputFiles::PreparePage(bool temporary, std::string& path, PageSaveSettings& settings) {
-    MutexLock guard(mutex_);
-    settings = PageSaveSettingsFor(config_);
-    path = MakeFileNameLocked(temporary, settings.extension);
+    GlobalConfig current = config();
+    settings = PageSaveSettingsFor(current);
+    path = NewFileName(current, temporary, settings.extension);
 }
 
-std::string OutputFiles::MakeFileNameLocked(bool temporary, const std::string& extension) {
-    std::string folder = temporary ? TemporaryFolder() : config_.fileSavePath;
-    return MakeUniqueFileName(folder, config_.fileNamePrefix, config_.fileNameMode, extension);
+std::string OutputFiles::NewFileName(const GlobalConfig& config, bool temporary,
+                                     const std::string& extension) {
+    std::string folder = temporary ? TemporaryFolder() : config.fileSavePath;
+    return MakeUniqueFileName(folder, config.fileNamePrefix, config.fileNameMode, extension);
 }
 
 int OutputFiles::SaveImage(KXImage image, bool temporary, std::string& path) {

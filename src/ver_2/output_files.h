@@ -5,7 +5,7 @@
 // batch store so that it outlives a restart.
 //
 // Thread rule: naming and saving (MakeFileName, PreparePage, SaveImage) run
-// on any thread (the scan's page workers name and save pages) and read the
+// on any thread (the scan's page workers name and save pages) and copy the
 // settings under the object's own mutex; everything that records in the
 // saved-file list runs on the service thread.
 //
@@ -37,8 +37,6 @@ class OutputFiles {
 
     // Takes over the settings that name and encode new files.
     void SetConfig(const GlobalConfig& config) EXCLUDES(mutex_);
-    // The save folder of the settings, ending in "/".
-    std::string saveFolder() const EXCLUDES(mutex_);
 
     // A fresh path in the save folder, or in the temporary folder when
     // temporary, with the file-name settings and the extension. Any thread.
@@ -70,7 +68,11 @@ class OutputFiles {
     void ClearGlobalFileSavePath();
 
   private:
-    std::string MakeFileNameLocked(bool temporary, const std::string& extension) REQUIRES(mutex_);
+    // A copy of the settings, taken under the mutex; names are then made
+    // without it (MakeUniqueFileName serialises them itself).
+    GlobalConfig config() const EXCLUDES(mutex_);
+    static std::string NewFileName(const GlobalConfig& config, bool temporary,
+                                   const std::string& extension);
 
     BatchStore& store_;
     mutable Mutex mutex_;
